@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build and the tests need. Idempotent; run as root.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest
+  wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick
+  fonts-wine fonts-liberation libgnutls30:i386 libxrender1:i386 libxcursor1:i386
+  libxrandr2:i386 libxi6:i386 libxext6:i386 libxfixes3:i386
+  libcpp-httplib-dev g++ python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

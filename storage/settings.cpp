@@ -1,0 +1,70 @@
+#include "storage/settings.h"
+
+#include "storage/default_server.h"
+#include "storage/scoped_lock.h"
+
+#include <string.h>
+
+Settings g_settings;
+
+Settings::Settings() : remember(false), state(SettingsState::Initial) {
+    memset(host, 0, sizeof host);
+    memset(directory, 0, sizeof directory);
+    memset(port, 0, sizeof port);
+    memset(user, 0, sizeof user);
+    memset(password, 0, sizeof password);
+    InitializeCriticalSection(&lock);
+}
+
+Settings::~Settings() { DeleteCriticalSection(&lock); }
+
+void ResetToDefaults() {
+    ScopedLock hold(g_settings.lock);
+    lstrcpynA(g_settings.host, DEFAULT_SERVER_HOST, sizeof g_settings.host);
+    lstrcpynA(g_settings.directory, "/", sizeof g_settings.directory);
+    memset(g_settings.user, 0, sizeof g_settings.user);
+    memset(g_settings.password, 0, sizeof g_settings.password);
+    g_settings.remember = false;
+}
+
+const char* Host() { return g_settings.host; }
+const char* Directory() { return g_settings.directory; }
+const char* Port() { return g_settings.port; }
+const char* User() { return g_settings.user; }
+const char* Password() { return g_settings.password; }
+bool Remember() { return g_settings.remember; }
+SettingsState State() { return g_settings.state; }
+
+void SetUser(const char* user) {
+    if (!user) return;
+    ScopedLock hold(g_settings.lock);
+    // lstrcmpiA follows the system code page, double-byte characters included.
+    if (lstrcmpiA(user, g_settings.user) == 0) return;
+    lstrcpynA(g_settings.user, user, sizeof g_settings.user);
+    g_settings.state = SettingsState::Modified;
+}
+
+void SetPassword(const char* password) {
+    if (!password) return;
+    ScopedLock hold(g_settings.lock);
+    if (strcmp(password, g_settings.password) == 0) return;
+    lstrcpynA(g_settings.password, password, sizeof g_settings.password);
+    g_settings.state = SettingsState::Modified;
+}
+
+void SetRemember(bool remember) {
+    ScopedLock hold(g_settings.lock);
+    if (remember == g_settings.remember) return;
+    g_settings.remember = remember;
+    g_settings.state = SettingsState::Modified;
+}
+
+void CopyServerSettings(ServerSettings* out) {
+    ScopedLock hold(g_settings.lock);
+    memcpy(out->host, g_settings.host, sizeof out->host);
+    memcpy(out->directory, g_settings.directory, sizeof out->directory);
+    memcpy(out->port, g_settings.port, sizeof out->port);
+    memcpy(out->user, g_settings.user, sizeof out->user);
+    memcpy(out->password, g_settings.password, sizeof out->password);
+    out->state = g_settings.state;
+}

@@ -1,0 +1,64 @@
+// The process-wide settings record: where the server lives and who signs in to it.
+#pragma once
+
+#include <windows.h>
+#include <stddef.h>
+
+enum class SettingsState : int { Initial = 0, Loaded = 1, Modified = 2 };
+
+enum : size_t {
+    SettingsTextSize = 4096,
+    SettingsPortSize = 12,
+};
+
+struct Settings {
+    char host[SettingsTextSize];
+    char directory[SettingsTextSize];
+    char port[SettingsPortSize];
+    char user[SettingsTextSize];
+    char password[SettingsTextSize];
+    bool remember;
+    SettingsState state;
+    // Recursive: Load and Save hold it while the file operations take it again.
+    CRITICAL_SECTION lock;
+
+    Settings();
+    ~Settings();
+    Settings(const Settings&) = delete;
+    Settings& operator=(const Settings&) = delete;
+};
+
+// The one record of the process, built before WinMain runs.
+extern Settings g_settings;
+
+// A consistent copy of what a server exchange needs, taken under the settings lock.
+struct ServerSettings {
+    char host[SettingsTextSize];
+    char directory[SettingsTextSize];
+    char port[SettingsPortSize];
+    char user[SettingsTextSize];
+    char password[SettingsTextSize];
+    SettingsState state;
+};
+
+// Writes the default host and directory and clears the credentials; port and state stay.
+void ResetToDefaults();
+
+// Live stored texts, read without the lock (main thread only).
+const char* Host();
+const char* Directory();
+const char* Port();
+const char* User();
+const char* Password();
+bool Remember();
+SettingsState State();
+
+// Stores the e-mail address unless it equals the stored one apart from letter case.
+void SetUser(const char* user);
+// Stores the password unless it equals the stored one byte for byte.
+void SetPassword(const char* password);
+// Stores the remember flag when it differs.
+void SetRemember(bool remember);
+
+// Copies the server fields and credentials under the lock, for a worker thread.
+void CopyServerSettings(ServerSettings* out);
