@@ -22,6 +22,8 @@ start_display() {
       kill -0 "$(cat "$PAGEWREN_WINE_STATE/xvfb.pid")" 2>/dev/null || break
       sleep 0.1
     done
+    # Taken by another server meanwhile: try the next number.
+    kill "$(cat "$PAGEWREN_WINE_STATE/xvfb.pid")" 2>/dev/null || true
   done
   echo "no X display could be started" >&2
   return 1

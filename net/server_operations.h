@@ -1,0 +1,15 @@
+// The four exchanges with the server. Each holds the session lock for its whole exchange
+// and returns a ResultCode.
+#pragma once
+
+#include "app/result_code.h"
+#include "net/session.h"
+
+// Can the server be reached? Unauthenticated GET of auth-tray.php: 1, or 18 when not sent.
+ResultCode checkServer(Session& session);
+// Are the stored credentials accepted? 130 on a final 401, else 1.
+ResultCode verifyCredentials(Session& session);
+// Signs in and stores token and refresh interval: 1, 34, 66, 514 or 0.
+ResultCode signIn(Session& session);
+// Renews the session with the stored token: 1, 130, 66, 258, 514 or 0.
+ResultCode refreshSession(Session& session);

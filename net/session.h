@@ -1,0 +1,48 @@
+// The process-wide session record: the token the server granted, when to refresh it,
+// the last server error text, and the lock that lets one server exchange run at a time.
+#pragma once
+
+#include <windows.h>
+#include <stddef.h>
+#include <stdint.h>
+
+enum : size_t {
+    SessionTokenSize = 4096,
+    SessionDescriptionSize = 4096,
+};
+
+struct Session {
+    DWORD mainThreadId;
+    char token[SessionTokenSize];
+    int64_t refreshIntervalMs;
+    // Held for a whole server exchange; recursive.
+    CRITICAL_SECTION lock;
+    char errorDescription[SessionDescriptionSize];
+    // Held only while the fields above are written or copied, so that the main thread
+    // never waits for a whole exchange to read them.
+    CRITICAL_SECTION fieldsLock;
+
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+};
+
+// The one record of the process, built before WinMain runs.
+extern Session g_session;
+
+// Records the thread that workers post their results to; once, at start-up.
+void SetMainThreadId(Session& session, DWORD threadId);
+DWORD MainThreadId(const Session& session);
+
+// Copies the token (empty before the first sign-in) into out, bounded by capacity.
+void CopyToken(Session& session, char* out, size_t capacity);
+// The refresh interval in milliseconds; 0 or negative when the expiry is too close.
+int64_t RefreshIntervalMs(Session& session);
+// Copies the last error description; false and an empty text when there is none.
+bool CopyErrorDescription(Session& session, char* out, size_t capacity);
+
+// Writers for the answer reader; the caller holds session.lock.
+void StoreToken(Session& session, const char* token);
+void StoreRefreshInterval(Session& session, int64_t intervalMs);
+void StoreErrorDescription(Session& session, const char* description);

@@ -1,0 +1,11 @@
+// The configuration file config.xml: the settings record across runs.
+#pragma once
+
+// Fills the settings from the per-user file, else the all-users one; true when one was read.
+bool Load();
+// Writes the per-user file when the settings were modified; true when nothing failed.
+bool Save();
+// Reads one configuration file into the settings record.
+bool ReadConfigFile(const char* path);
+// Writes the settings record to one configuration file, replacing it only when complete.
+bool WriteConfigFile(const char* path);
