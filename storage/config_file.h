@@ -1,6 +1,8 @@
 // The configuration file config.xml: the settings record across runs.
 #pragma once
 
+#include <windows.h>
+
 // Fills the settings from the per-user file, else the all-users one; true when one was read.
 bool Load();
 // Writes the per-user file when the settings were modified; true when nothing failed.
@@ -9,3 +11,6 @@ bool Save();
 bool ReadConfigFile(const char* path);
 // Writes the settings record to one configuration file, replacing it only when complete.
 bool WriteConfigFile(const char* path);
+
+// Puts the finished temporary file in place of the old one (MoveFileExA); tests make it fail.
+extern BOOL(WINAPI* g_replaceConfigFile)(LPCSTR from, LPCSTR to, DWORD flags);

@@ -1,0 +1,191 @@
+#include "storage/config_file.h"
+
+#include "storage/credential_cipher.h"
+#include "storage/scoped_lock.h"
+#include "storage/settings.h"
+#include "storage/storage_paths.h"
+#include "storage/xml_document.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+
+BOOL(WINAPI* g_replaceConfigFile)(LPCSTR from, LPCSTR to, DWORD flags) = MoveFileExA;
+
+namespace {
+
+const char kTemporarySuffix[] = ".tmp";
+
+// Appends a system-code-page text as XML character data: the reserved characters as
+// entity references, everything outside printable ASCII as numeric character references,
+// so that the file stays ASCII and reads back exactly. False for text XML cannot carry.
+bool AppendEscaped(std::string* xml, const char* text) {
+    if (!*text) return true;
+    std::wstring wide = NarrowToWide(text);
+    if (wide.empty()) return false;
+    for (size_t i = 0; i < wide.size(); ++i) {
+        unsigned long code = wide[i];
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
+            ++i;
+        }
+        // Control characters other than tab, CR and LF have no XML 1.0 form.
+        if (code < 0x20 && code != 0x09 && code != 0x0A && code != 0x0D) return false;
+        if ((code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE || code == 0xFFFF) return false;
+        switch (code) {
+            case '&': *xml += "&amp;"; break;
+            case '<': *xml += "&lt;"; break;
+            case '>': *xml += "&gt;"; break;
+            case '"': *xml += "&quot;"; break;
+            default:
+                if (code >= 0x20 && code < 0x7F) {
+                    *xml += static_cast<char>(code);
+                } else {
+                    char reference[16];
+                    (void)snprintf(reference, sizeof reference, "&#%lu;", code);
+                    *xml += reference;
+                }
+        }
+    }
+    return true;
+}
+
+// The whole file text of the current record; false when a value cannot be written.
+bool BuildConfigText(std::string* xml) {
+    *xml = "<config>\r\n\t<server host=\"";
+    if (!AppendEscaped(xml, g_settings.host)) return false;
+    *xml += "\" directory=\"";
+    if (!AppendEscaped(xml, g_settings.directory)) return false;
+    *xml += "\"";
+    if (g_settings.port[0]) {
+        *xml += " port=\"";
+        if (!AppendEscaped(xml, g_settings.port)) return false;
+        *xml += "\"";
+    }
+    *xml += ">\r\n";
+    if (g_settings.remember) {
+        *xml += "\t\t<user>";
+        if (!AppendEscaped(xml, g_settings.user)) return false;
+        *xml += "</user>\r\n";
+        char encoded[CredentialTextSize];
+        // Without a working cipher the password is not kept at all.
+        if (EncryptCredential(g_settings.password, encoded)) {
+            *xml += "\t\t<password>";
+            *xml += encoded;
+            *xml += "</password>\r\n";
+        }
+    }
+    *xml += "\t</server>\r\n</config>";
+    return true;
+}
+
+// Writes text to a new file at path and flushes it to disk.
+bool WriteWholeFile(const char* path, const std::string& text) {
+    SECURITY_ATTRIBUTES security = {sizeof security, nullptr, FALSE};
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, &security, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool complete = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                    written == text.size() && FlushFileBuffers(file);
+    return CloseHandle(file) && complete;
+}
+
+// Reads the text of the first child element called name. Absent leaves out alone;
+// a text too long for out (capacity counts the NUL) or a failing component is Unusable.
+XmlValue ReadChildText(IXMLDOMElement* server, const wchar_t* name, char* out, size_t capacity) {
+    IXMLDOMElement* element = SelectElement(server, name);
+    if (!element) return XmlValue::Absent;
+    std::wstring wide;
+    bool read = ReadNodeText(element, &wide);
+    element->Release();
+    if (!read) return XmlValue::Unusable;
+    std::string text = WideToNarrow(wide.c_str());
+    if (text.size() >= capacity) return XmlValue::Unusable;
+    memcpy(out, text.c_str(), text.size() + 1);
+    return XmlValue::Read;
+}
+
+// Fills the record from the server element. The port and the remember flag are taken
+// only when everything else was read, so a failed read never leaves a port behind.
+bool ReadServerElement(IXMLDOMElement* server) {
+    if (ReadAttribute(server, L"host", g_settings.host, sizeof g_settings.host) != XmlValue::Read) return false;
+    if (ReadAttribute(server, L"directory", g_settings.directory, sizeof g_settings.directory) != XmlValue::Read) {
+        return false;
+    }
+    char port[SettingsPortSize];
+    XmlValue portValue = ReadAttribute(server, L"port", port, sizeof port);
+    if (portValue == XmlValue::Unusable) return false;
+    XmlValue user = ReadChildText(server, L"user", g_settings.user, sizeof g_settings.user);
+    if (user == XmlValue::Unusable) return false;
+    char encoded[CredentialTextSize];
+    XmlValue password = ReadChildText(server, L"password", encoded, sizeof encoded);
+    if (password == XmlValue::Unusable) return false;
+    // A password that cannot be decrypted stays empty; the rest of the file still counts.
+    if (password == XmlValue::Read) (void)DecryptCredential(encoded, g_settings.password);
+    if (portValue == XmlValue::Read) memcpy(g_settings.port, port, sizeof port);
+    if (user == XmlValue::Read || password == XmlValue::Read) g_settings.remember = true;
+    return true;
+}
+
+}  // namespace
+
+bool Load() {
+    ScopedLock hold(g_settings.lock);
+    char path[MAX_PATH];
+    if (!GetConfigPath(StorageScope::CurrentUser, path)) return false;
+    if (!ReadConfigFile(path)) {
+        if (!GetConfigPath(StorageScope::AllUsers, path) || !ReadConfigFile(path)) return false;
+    }
+    g_settings.state = SettingsState::Loaded;
+    return true;
+}
+
+bool Save() {
+    ScopedLock hold(g_settings.lock);
+    if (g_settings.state != SettingsState::Modified) return true;
+    char folder[MAX_PATH];
+    char path[MAX_PATH];
+    return GetStorageFolder(StorageScope::CurrentUser, folder) && CreateFolderPath(folder) &&
+           GetConfigPath(StorageScope::CurrentUser, path) && WriteConfigFile(path);
+}
+
+bool ReadConfigFile(const char* path) {
+    if (!path) return false;
+    ScopedLock hold(g_settings.lock);
+    memset(g_settings.user, 0, sizeof g_settings.user);
+    memset(g_settings.password, 0, sizeof g_settings.password);
+    memset(g_settings.directory, 0, sizeof g_settings.directory);
+    memset(g_settings.host, 0, sizeof g_settings.host);
+    XmlDocument xml;
+    if (!CreateXmlDocument(&xml)) return false;
+    bool read = false;
+    if (LoadXmlFile(xml, path)) {
+        IXMLDOMElement* server = SelectElement(xml, L"//config/server");
+        if (server) {
+            read = ReadServerElement(server);
+            server->Release();
+        }
+    }
+    ReleaseXmlDocument(&xml);
+    return read;
+}
+
+bool WriteConfigFile(const char* path) {
+    if (!path) return false;
+    ScopedLock hold(g_settings.lock);
+    std::string text;
+    if (!BuildConfigText(&text)) return false;
+    // The new text goes to a file beside the old one, which is replaced only when the
+    // new one is complete on disk: a failed save leaves the old file as it was.
+    char temporary[MAX_PATH];
+    if (strlen(path) + sizeof kTemporarySuffix > sizeof temporary) return false;
+    lstrcpynA(temporary, path, sizeof temporary);
+    lstrcatA(temporary, kTemporarySuffix);
+    if (!WriteWholeFile(temporary, text) ||
+        !g_replaceConfigFile(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        (void)DeleteFileA(temporary);
+        return false;
+    }
+    return true;
+}
