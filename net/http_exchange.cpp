@@ -1,0 +1,126 @@
+#include "net/http_exchange.h"
+
+#include "storage/xml_document.h"
+
+#include <string.h>
+
+#include <vector>
+
+DWORD g_exchangeTimeoutMs = 30000;
+
+namespace {
+
+const char kAgentName[] = "Pagewren";
+const DWORD kRefusedStatus = 401;
+
+// The three handles of one exchange, closed together in reverse order of opening.
+struct ExchangeHandles {
+    HINTERNET internet = nullptr;
+    HINTERNET connection = nullptr;
+    HINTERNET request = nullptr;
+};
+
+void CloseHandles(ExchangeHandles* handles) {
+    if (handles->request) (void)InternetCloseHandle(handles->request);
+    if (handles->connection) (void)InternetCloseHandle(handles->connection);
+    if (handles->internet) (void)InternetCloseHandle(handles->internet);
+    *handles = ExchangeHandles();
+}
+
+// Without these WinINet waits an hour on Windows and for ever under Wine for a server that
+// accepts and never answers. Set per request: a session handle's time-outs are not inherited
+// everywhere.
+bool SetTimeouts(HINTERNET request) {
+    DWORD timeout = g_exchangeTimeoutMs;
+    const DWORD options[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                             INTERNET_OPTION_RECEIVE_TIMEOUT};
+    for (DWORD option : options) {
+        if (!InternetSetOptionA(request, option, &timeout, sizeof timeout)) return false;
+    }
+    return true;
+}
+
+bool SetCredentials(HINTERNET request, const ServerSettings& settings) {
+    return InternetSetOptionA(request, INTERNET_OPTION_USERNAME, const_cast<char*>(settings.user),
+                              static_cast<DWORD>(strlen(settings.user) + 1)) &&
+           InternetSetOptionA(request, INTERNET_OPTION_PASSWORD, const_cast<char*>(settings.password),
+                              static_cast<DWORD>(strlen(settings.password) + 1));
+}
+
+DWORD QueryStatus(HINTERNET request) {
+    DWORD status = 0;
+    DWORD length = sizeof status;
+    // A failed query leaves 0, which is not the refused status.
+    if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) {
+        status = 0;
+    }
+    return status;
+}
+
+// Collects the body chunk by chunk, each decoded from the system code page up to its first
+// zero byte. A failed read ends the body with what came before it.
+ExchangeOutcome ReadBody(HINTERNET request, std::wstring* body) {
+    std::wstring text;
+    DWORD total = 0;
+    std::vector<char> chunk;
+    for (;;) {
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0)) return ExchangeOutcome::NoAnswer;
+        if (available == 0) break;
+        if (available > ExchangeBodyLimit - total) return ExchangeOutcome::NoAnswer;
+        chunk.assign(available + 1, '\0');
+        DWORD read = 0;
+        if (!InternetReadFile(request, chunk.data(), available, &read)) break;
+        if (read == 0) break;
+        total += read;
+        chunk[read] = '\0';
+        text += NarrowToWide(chunk.data());
+    }
+    if (body) body->swap(text);
+    return ExchangeOutcome::AnswerText;
+}
+
+}  // namespace
+
+INTERNET_PORT PortFromText(const char* text) {
+    if (!text) return 0;
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+    bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    // Only the low 16 bits count, so the value is kept modulo 65536 and never overflows.
+    unsigned value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) value = (value * 10 + static_cast<unsigned>(*text - '0')) & 0xFFFFu;
+    if (negative) value = (0x10000u - value) & 0xFFFFu;
+    return static_cast<INTERNET_PORT>(value);
+}
+
+ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, std::wstring* body) {
+    if (body) body->clear();
+    std::string path = settings.directory;
+    path += request.pathTail ? request.pathTail : "";
+
+    ExchangeHandles handles;
+    handles.internet = InternetOpenA(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (handles.internet) {
+        handles.connection = InternetConnectA(handles.internet, settings.host, PortFromText(settings.port), nullptr,
+                                              nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    }
+    if (handles.connection) {
+        handles.request = HttpOpenRequestA(handles.connection, "GET", path.c_str(), nullptr, nullptr, nullptr,
+                                           INTERNET_FLAG_KEEP_CONNECTION, 0);
+    }
+    bool ready = handles.request && SetTimeouts(handles.request) &&
+                 (!request.attachCredentials || SetCredentials(handles.request, settings));
+    if (!ready || !HttpSendRequestA(handles.request, nullptr, 0, nullptr, 0)) {
+        CloseHandles(&handles);
+        return ExchangeOutcome::NotSent;
+    }
+    ExchangeOutcome outcome = ExchangeOutcome::Sent;
+    if (request.queryStatus && QueryStatus(handles.request) == kRefusedStatus) {
+        outcome = ExchangeOutcome::Refused;
+    } else if (request.readBody) {
+        outcome = ReadBody(handles.request, body);
+    }
+    CloseHandles(&handles);
+    return outcome;
+}

@@ -1,0 +1,42 @@
+// One plain-HTTP GET to the configured server: fresh session, connection and request
+// handles, optional HTTP authentication with the stored credentials, bounded answer body.
+#pragma once
+
+#include "storage/settings.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <string>
+
+// What a server operation tells apart about one exchange.
+enum class ExchangeOutcome {
+    NotSent,     // the request could not be sent (no connection, time-out, closed without answer)
+    Sent,        // sent; neither status nor body was asked for, or the status was not 401
+    Refused,     // the final status was 401
+    NoAnswer,    // the body could not be read whole, or it grew past the bound
+    AnswerText,  // the whole body was read
+};
+
+// Which steps one exchange runs.
+struct ExchangeRequest {
+    const char* pathTail;    // script and query, appended to the directory as they are
+    bool attachCredentials;  // hand user and password to the HTTP layer for authentication
+    bool queryStatus;        // tell a final 401 apart
+    bool readBody;           // collect the answer body
+};
+
+// The body is read up to this many bytes; a longer one is an unusable answer.
+enum : DWORD { ExchangeBodyLimit = 1024 * 1024 };
+
+// Connect, send and receive time-out of every request handle, in milliseconds.
+// The program keeps 30 seconds; tests shorten it.
+extern DWORD g_exchangeTimeoutMs;
+
+// The port the text names, read as atoi does and cut to its low 16 bits; 0 (the HTTP
+// default) for an empty text or one without leading digits.
+INTERNET_PORT PortFromText(const char* text);
+
+// Runs one exchange with the given settings; body gets the answer text for AnswerText.
+// The caller holds the session lock.
+ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, std::wstring* body);

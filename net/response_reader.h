@@ -1,0 +1,27 @@
+// Reads the server's XML answer to a sign-in or refresh into the session record.
+// Callers hold the session lock and have initialised COM on their thread.
+#pragma once
+
+#include "app/result_code.h"
+#include "net/session.h"
+
+#include <windows.h>
+#include <msxml2.h>
+#include <stdint.h>
+
+// The current time in UTC; tests replace it with a fixed clock.
+extern void (WINAPI* g_currentUtcTime)(LPFILETIME now);
+
+// 1 with token and interval stored, 514 with the error description stored, else 0.
+ResultCode readServerAnswer(const wchar_t* answer, Session& session);
+
+// Stores the token of a success answer and, when its expiry is readable, the refresh
+// interval; true only when both were stored.
+bool readToken(IXMLDOMElement* result, Session& session);
+
+// Stores the description of an error answer; false when it is missing or empty.
+bool readErrorDescription(IXMLDOMElement* result, Session& session);
+
+// Milliseconds from now until five minutes before the expiry "M D YYYY H:M:S" (UTC);
+// an unreadable date counts as the year 1601, so the interval is negative.
+int64_t expiryToInterval(const char* expiry);

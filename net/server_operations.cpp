@@ -1,0 +1,66 @@
+#include "net/server_operations.h"
+
+#include "net/http_exchange.h"
+#include "net/response_reader.h"
+#include "storage/scoped_lock.h"
+#include "storage/settings.h"
+
+#include <string>
+
+namespace {
+
+const char kSignInScript[] = "auth-tray.php";
+
+// Signs in or refreshes: a final 401 gives refused, an answer that could not be read whole
+// gives 66, any other answer goes to the reader.
+ResultCode ExchangeForAnswer(Session& session, const ServerSettings& settings, const char* pathTail,
+                             ResultCode refused) {
+    std::wstring answer;
+    switch (RunExchange(settings, {pathTail, true, true, true}, &answer)) {
+        case ExchangeOutcome::Refused:
+            return refused;
+        case ExchangeOutcome::AnswerText:
+            return readServerAnswer(answer.c_str(), session);
+        default:
+            return Failure | InvalidResponse;
+    }
+}
+
+}  // namespace
+
+ResultCode checkServer(Session& session) {
+    ScopedLock hold(session.lock);
+    ServerSettings settings;
+    CopyServerSettings(&settings);
+    // Any HTTP answer counts, the 401 challenge to a request without credentials included.
+    ExchangeOutcome outcome = RunExchange(settings, {kSignInScript, false, false, false}, nullptr);
+    return outcome == ExchangeOutcome::NotSent ? (Failure | ServerUnreachable) : Success;
+}
+
+ResultCode verifyCredentials(Session& session) {
+    ScopedLock hold(session.lock);
+    ServerSettings settings;
+    CopyServerSettings(&settings);
+    // Only rejected credentials are screened out here; an unreachable server shows in signIn.
+    ExchangeOutcome outcome = RunExchange(settings, {kSignInScript, true, true, false}, nullptr);
+    return outcome == ExchangeOutcome::Refused ? (Failure | CredentialsRejected) : Success;
+}
+
+ResultCode signIn(Session& session) {
+    ScopedLock hold(session.lock);
+    ServerSettings settings;
+    CopyServerSettings(&settings);
+    return ExchangeForAnswer(session, settings, kSignInScript, Failure | SignInRefused);
+}
+
+ResultCode refreshSession(Session& session) {
+    ScopedLock hold(session.lock);
+    ServerSettings settings;
+    CopyServerSettings(&settings);
+    // Nothing loaded and nothing entered since start: there are no credentials to refresh with.
+    if (settings.state == SettingsState::Initial) return Failure | InternalError;
+    std::string pathTail = "tray.php?token=";
+    pathTail += session.token;
+    pathTail += "&action=1";
+    return ExchangeForAnswer(session, settings, pathTail.c_str(), Failure | CredentialsRejected);
+}
