@@ -3,6 +3,21 @@
 
 #include <windows.h>
 
+#include "app/result_code.h"
+#include "net/session.h"
+
+// What the dialog's red error line says; None while no error is to be shown.
+enum class SignInErrorKind : int { None = 0, EmailRequired = 1, InvalidCredentials = 2 };
+extern SignInErrorKind g_signInErrorKind;
+
+// The calls the dialog makes into the rest of the program; tests replace them to run the
+// dialog without a server and without message boxes.
+struct SignInDialogCalls {
+    ResultCode (*verifyCredentials)(Session& session);
+    void (*reportResult)(ResultCode code);
+};
+extern SignInDialogCalls g_signInDialogCalls;
+
 // Ends with IDOK once the credentials are stored in the settings and not rejected,
 // IDCANCEL when the user closes it.
 INT_PTR CALLBACK SignInDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,106 @@
+#include "ui/signin_dialog.h"
+
+#include "app/report_result.h"
+#include "net/server_operations.h"
+#include "res/resource.h"
+#include "storage/settings.h"
+#include "ui/center_on_desktop.h"
+#include "ui/link_label.h"
+#include "ui/signin_look.h"
+
+SignInErrorKind g_signInErrorKind = SignInErrorKind::None;
+SignInDialogCalls g_signInDialogCalls = { verifyCredentials, ReportResult };
+
+namespace {
+
+enum : int { FieldSize = 4096 };
+
+void InitSignInDialog(HWND dialog)
+{
+    SubclassLinkLabels(dialog);
+    CreateSignInDrawing(dialog);
+    // DS_CENTER has placed the dialog on the work area; this centres it on the whole screen.
+    CenterOnDesktop(dialog);
+    (void)SetDlgItemTextA(dialog, IDC_EMAIL, User());
+    (void)SetDlgItemTextA(dialog, IDC_PASSWORD, Password());
+    if (Remember())
+        (void)SendDlgItemMessageA(dialog, IDC_REMEMBER, BM_SETCHECK, BST_CHECKED, 0);
+}
+
+void EndSignInDialog(HWND dialog, int result)
+{
+    (void)EndDialog(dialog, result);
+    g_signInErrorKind = SignInErrorKind::None;
+}
+
+void ShowError(HWND dialog, SignInErrorKind kind)
+{
+    g_signInErrorKind = kind;
+    ShowSignInError(dialog);
+}
+
+void SignIn(HWND dialog)
+{
+    // Nothing is trimmed: blanks are part of what the user typed.
+    char user[FieldSize];
+    if (GetDlgItemTextA(dialog, IDC_EMAIL, user, sizeof user) == 0)
+        user[0] = '\0';
+    if (user[0] == '\0') {
+        ShowError(dialog, SignInErrorKind::EmailRequired);
+        return;
+    }
+    SetUser(user);
+
+    char password[FieldSize];
+    if (GetDlgItemTextA(dialog, IDC_PASSWORD, password, sizeof password) == 0)
+        password[0] = '\0';
+    SetPassword(password);
+    SetRemember(SendDlgItemMessageA(dialog, IDC_REMEMBER, BM_GETCHECK, 0, 0) == BST_CHECKED);
+
+    const ResultCode result = g_signInDialogCalls.verifyCredentials(g_session);
+    if (IsFailure(result) && (result & CredentialsRejected) != 0) {
+        // The fields stay as typed so that the user can correct them.
+        ShowError(dialog, SignInErrorKind::InvalidCredentials);
+        return;
+    }
+    // Any other failure has been shown to the user; the background sign-in reports its own.
+    if (IsFailure(result))
+        g_signInDialogCalls.reportResult(result);
+    EndSignInDialog(dialog, IDOK);
+}
+
+} // namespace
+
+INT_PTR CALLBACK SignInDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitSignInDialog(dialog);
+        // The first tab stop, the e-mail field, gets the focus.
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            SignIn(dialog);
+            return TRUE;
+        case IDCANCEL:
+            EndSignInDialog(dialog, IDCANCEL);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    case WM_ERASEBKGND:
+        EraseSignInBackground(dialog, reinterpret_cast<HDC>(wParam));
+        return TRUE;
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<INT_PTR>(
+            ColourSignInStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+    case WM_CTLCOLORDLG:
+        return reinterpret_cast<INT_PTR>(g_signInDrawing.whiteBrush);
+    case WM_DESTROY:
+        ReleaseSignInDrawing();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,270 @@
+#include "ui/signin_look.h"
+
+#include "res/resource.h"
+#include "ui/signin_background.h"
+#include "ui/signin_dialog.h"
+
+SignInDrawing g_signInDrawing = {};
+
+namespace {
+
+struct FontSpec {
+    int height;
+    int weight;
+    bool underline;
+};
+
+// In creation order; fonts 4, 8 and 9 are built alike but are separate objects.
+const FontSpec kFonts[SignInFontCount] = {
+    { -16, FW_BOLD, false },   // heading
+    { -16, FW_NORMAL, false }, // field labels and "Remember me"
+    { -14, FW_NORMAL, false }, // edit fields
+    { -13, FW_NORMAL, false }, // "Sign In" button
+    { -19, FW_NORMAL, false }, // title
+    { -17, FW_NORMAL, false }, // subtitle
+    { -13, FW_NORMAL, true },  // links
+    { -13, FW_NORMAL, false }, // sign-up prompt and tail
+    { -13, FW_NORMAL, false }, // error line
+};
+
+struct ControlFont {
+    int controlId;
+    int font;
+};
+
+const ControlFont kControlFonts[] = {
+    { IDC_HEADING, 0 },       { IDC_EMAIL_LABEL, 1 },  { IDC_PASSWORD_LABEL, 1 },
+    { IDC_REMEMBER, 1 },      { IDOK, 3 },             { IDC_EMAIL, 2 },
+    { IDC_PASSWORD, 2 },      { IDC_TITLE, 4 },        { IDC_SUBTITLE, 5 },
+    { IDC_FORGOT_LINK, 6 },   { IDC_SIGNUP_LINK, 6 },  { IDC_SIGNUP_PROMPT, 7 },
+    { IDC_SIGNUP_TAIL, 7 },   { IDC_ERROR_LABEL, 8 },
+};
+
+// The form below the heading, in the order it is moved down.
+const int kShiftedControls[] = {
+    IDC_EMAIL, IDC_PASSWORD, IDC_EMAIL_LABEL, IDC_PASSWORD_LABEL, IDC_REMEMBER,
+    IDOK, IDC_FORGOT_LINK, IDC_SIGNUP_PROMPT, IDC_SIGNUP_TAIL, IDC_SIGNUP_LINK,
+};
+
+const COLORREF kRuleColour = RGB(0, 102, 204);
+const COLORREF kPanelBorderColour = RGB(238, 238, 238);
+const COLORREF kPanelColour = RGB(254, 254, 254);
+const COLORREF kSeparatorColour = RGB(187, 187, 187);
+const int kBannerWidth = 68;
+const int kBannerHeight = 43;
+
+HFONT CreateArial(const FontSpec& spec)
+{
+    LOGFONTA font = {};
+    font.lfHeight = spec.height;
+    font.lfWeight = spec.weight;
+    font.lfUnderline = spec.underline ? TRUE : FALSE;
+    (void)lstrcpynA(font.lfFaceName, "Arial", LF_FACESIZE);
+    return CreateFontIndirectA(&font);
+}
+
+HINSTANCE InstanceOf(HWND window)
+{
+    return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+}
+
+RECT ScreenRect(HWND dialog, int controlId)
+{
+    RECT rect = {};
+    (void)GetWindowRect(GetDlgItem(dialog, controlId), &rect);
+    return rect;
+}
+
+template <typename Handle>
+void DeleteHandle(Handle& handle)
+{
+    if (handle)
+        (void)DeleteObject(handle);
+    handle = nullptr;
+}
+
+void DrawLine(HDC dc, int width, COLORREF colour, int left, int right, int y)
+{
+    HPEN pen = CreatePen(PS_SOLID, width, colour);
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    (void)MoveToEx(dc, left, y, nullptr);
+    (void)LineTo(dc, right, y);
+    (void)SelectObject(dc, oldPen);
+    (void)DeleteObject(pen);
+}
+
+void DrawBanner(HWND dialog, HDC dc, const RECT& target)
+{
+    HBITMAP banner = static_cast<HBITMAP>(LoadImageA(InstanceOf(dialog),
+        MAKEINTRESOURCEA(IDB_BANNER), IMAGE_BITMAP, kBannerWidth, kBannerHeight, LR_DEFAULTCOLOR));
+    if (!banner)
+        return;
+    HDC bannerDc = CreateCompatibleDC(dc);
+    if (bannerDc) {
+        HGDIOBJ oldBitmap = SelectObject(bannerDc, banner);
+        (void)StretchBlt(dc, target.left, target.top, target.right - target.left,
+                         target.bottom - target.top, bannerDc, 0, 0, kBannerWidth, kBannerHeight,
+                         SRCCOPY);
+        (void)SelectObject(bannerDc, oldBitmap);
+        (void)DeleteDC(bannerDc);
+    }
+    (void)DeleteObject(banner);
+}
+
+void DrawPanel(HDC dc, const RECT& panel)
+{
+    HPEN pen = CreatePen(PS_SOLID, 0, kPanelBorderColour);
+    HBRUSH brush = CreateSolidBrush(kPanelColour);
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    HGDIOBJ oldBrush = SelectObject(dc, brush);
+    (void)Rectangle(dc, panel.left, panel.top, panel.right, panel.bottom);
+    (void)SelectObject(dc, oldBrush);
+    (void)SelectObject(dc, oldPen);
+    (void)DeleteObject(brush);
+    (void)DeleteObject(pen);
+}
+
+} // namespace
+
+void CreateSignInDrawing(HWND dialog)
+{
+    SignInDrawing& d = g_signInDrawing;
+    if (!d.whiteBrush)
+        d.whiteBrush = CreateSolidBrush(RGB(255, 255, 255));
+    for (int i = 0; i < SignInFontCount; ++i) {
+        if (!d.fonts[i])
+            d.fonts[i] = CreateArial(kFonts[i]);
+    }
+    for (const ControlFont& entry : kControlFonts) {
+        (void)SendDlgItemMessageA(dialog, entry.controlId, WM_SETFONT,
+                                  reinterpret_cast<WPARAM>(d.fonts[entry.font]), FALSE);
+    }
+}
+
+void ReleaseSignInDrawing()
+{
+    SignInDrawing& d = g_signInDrawing;
+    DeleteHandle(d.whiteBrush);
+    DeleteHandle(d.background);
+    for (HFONT& font : d.fonts)
+        DeleteHandle(font);
+}
+
+HBRUSH ColourSignInStatic(HDC dc, HWND control)
+{
+    switch (GetDlgCtrlID(control)) {
+    case IDC_REMEMBER:
+    case IDC_EMAIL_LABEL:
+    case IDC_PASSWORD_LABEL:
+        (void)SetTextColor(dc, RGB(51, 51, 51));
+        break;
+    case IDC_HEADING:
+    case IDC_TITLE:
+        (void)SetTextColor(dc, RGB(0, 102, 204));
+        break;
+    case IDC_SUBTITLE:
+        (void)SetTextColor(dc, RGB(119, 119, 119));
+        break;
+    case IDC_FORGOT_LINK:
+    case IDC_SIGNUP_LINK:
+        (void)SetTextColor(dc, RGB(0, 0, 160));
+        break;
+    case IDC_ERROR_LABEL:
+        (void)SetTextColor(dc, RGB(238, 0, 0));
+        break;
+    default:
+        break;
+    }
+    return g_signInDrawing.whiteBrush;
+}
+
+void EraseSignInBackground(HWND dialog, HDC dc)
+{
+    RECT client;
+    if (!GetClientRect(dialog, &client))
+        return;
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    if (!g_signInDrawing.background)
+        RenderSignInBackground(dialog, dc, width, height);
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory)
+        return;
+    HGDIOBJ oldBitmap = SelectObject(memory, g_signInDrawing.background);
+    (void)BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+    (void)SelectObject(memory, oldBitmap);
+    (void)DeleteDC(memory);
+}
+
+void RenderSignInBackground(HWND dialog, HDC dc, int width, int height)
+{
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory)
+        return;
+    if (!g_signInDrawing.background)
+        g_signInDrawing.background = CreateCompatibleBitmap(dc, width, height);
+    HGDIOBJ oldBitmap = SelectObject(memory, g_signInDrawing.background);
+
+    RECT all = { 0, 0, width, height };
+    (void)FillRect(memory, &all, g_signInDrawing.whiteBrush);
+
+    POINT clientOrigin = { 0, 0 };
+    (void)ClientToScreen(dialog, &clientOrigin);
+    SignInAnchors anchors;
+    anchors.titleBottom = ScreenRect(dialog, IDC_TITLE).bottom;
+    anchors.headingTop = ScreenRect(dialog, IDC_HEADING).top;
+    anchors.forgotBottom = ScreenRect(dialog, IDC_FORGOT_LINK).bottom;
+    anchors.promptTop = ScreenRect(dialog, IDC_SIGNUP_PROMPT).top;
+    anchors.clientTop = clientOrigin.y;
+    const SignInBackgroundGeometry g = ComputeSignInBackground(width, height, anchors);
+
+    DrawBanner(dialog, memory, g.banner);
+    DrawLine(memory, 0, kRuleColour, g.ruleLeft, g.ruleRight, g.ruleY);
+    DrawPanel(memory, g.panel);
+    DrawLine(memory, 2, kSeparatorColour, g.separatorLeft, g.separatorRight, g.separatorY);
+
+    (void)SelectObject(memory, oldBitmap);
+    (void)DeleteDC(memory);
+}
+
+void ShiftControlDown(HWND dialog, int controlId, int distance)
+{
+    HWND control = GetDlgItem(dialog, controlId);
+    RECT rect;
+    if (!GetWindowRect(control, &rect))
+        return;
+    POINT topLeft = { rect.left, rect.top };
+    (void)ScreenToClient(dialog, &topLeft);
+    (void)SetWindowPos(control, nullptr, topLeft.x, topLeft.y + distance, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOOWNERZORDER);
+}
+
+void ShowSignInError(HWND dialog)
+{
+    const UINT textId = g_signInErrorKind == SignInErrorKind::EmailRequired
+        ? IDS_EMAIL_REQUIRED : IDS_BAD_CREDENTIALS;
+    char text[128];
+    if (LoadStringA(InstanceOf(dialog), textId, text, sizeof text) == 0)
+        text[0] = '\0';
+    HWND label = GetDlgItem(dialog, IDC_ERROR_LABEL);
+    (void)SetWindowTextA(label, text);
+
+    // The line's own style bit, not IsWindowVisible: an error raised before the dialog itself
+    // is on screen must still move the form only once.
+    if ((GetWindowLongA(label, GWL_STYLE) & WS_VISIBLE) == 0) {
+        const int distance = ScreenRect(dialog, IDC_ERROR_LABEL).bottom
+                           - ScreenRect(dialog, IDC_HEADING).bottom;
+        for (int controlId : kShiftedControls)
+            ShiftControlDown(dialog, controlId, distance);
+        RECT window;
+        if (GetWindowRect(dialog, &window)) {
+            (void)SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left,
+                               window.bottom - window.top + distance,
+                               SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOOWNERZORDER);
+        }
+        // The client area changed size: the next erase renders the background anew.
+        DeleteHandle(g_signInDrawing.background);
+        (void)RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+    }
+    (void)ShowWindow(label, SW_SHOW);
+}
