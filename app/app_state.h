@@ -1,0 +1,33 @@
+// The controller's process-wide record: the sign-in state and what the main window owns.
+#pragma once
+
+#include <windows.h>
+#include <stddef.h>
+#include <stdint.h>
+
+enum TrayState : uint32_t {
+    NotSignedIn = 0,
+    SigningIn = 1,
+    SignedIn = 2,
+    Error = 3,
+};
+
+enum : size_t { AppNameSize = 100 };
+
+// Read and written by the main thread only.
+struct AppState {
+    TrayState state;
+    bool aboutOpen;
+    HINSTANCE instance;
+    HWND mainWindow;
+    char windowTitle[AppNameSize];
+    char className[AppNameSize];
+    HICON signedInIcon;
+    HICON signedOutIcon;
+    HICON errorIcon;
+    HACCEL accelerators;
+    // The shell broadcasts it when the notification area is recreated.
+    UINT taskbarCreatedMessage;
+};
+
+extern AppState g_app;

@@ -1,0 +1,55 @@
+// Pagewren's entry routine: start-up in a fixed order, the message loop, shut-down.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "app/app_state.h"
+#include "app/kept_results.h"
+#include "app/main_window.h"
+#include "app/message_loop.h"
+#include "app/resource_text.h"
+#include "app/sign_in_flow.h"
+#include "app/tray_icon.h"
+#include "net/session.h"
+#include "res/resource.h"
+#include "storage/config_file.h"
+#include "storage/settings.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // Marks the running copy for as long as the process lives; never closed.
+    HANDLE mutex = CreateMutexA(NULL, FALSE, "_ZEL_TRAY_MUTEX_");
+    if (mutex == NULL || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+
+    INITCOMMONCONTROLSEX controls;
+    controls.dwSize = sizeof controls;
+    controls.dwICC = 0xFF;
+    (void)InitCommonControlsEx(&controls);
+
+    // The configuration file is read through the COM XML document object on this thread.
+    if (FAILED(CoInitialize(NULL))) return 0;
+
+    g_app.aboutOpen = false;
+    g_app.state = NotSignedIn;
+    LoadResourceText(IDS_APP_TITLE, g_app.windowTitle, sizeof g_app.windowTitle);
+    LoadResourceText(IDS_WINDOW_CLASS, g_app.className, sizeof g_app.className);
+    LoadTrayIcons(instance);
+    HWND window = CreateMainWindow(instance);
+    if (!window) {
+        CoUninitialize();
+        return 0;
+    }
+    (void)UpdateWindow(window);
+
+    SetMainThreadId(g_session, GetCurrentThreadId());
+    if (!Load()) ResetToDefaults();
+    // Without the hook, results that land during a dialog or box are lost as before.
+    (void)InstallResultKeeper();
+    AddTrayIcon();
+    (void)BeginSignIn();
+    g_app.accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_MAIN));
+
+    int exitCode = RunMessageLoop();
+    RemoveResultKeeper();
+    CoUninitialize();
+    return exitCode;
+}

@@ -1,0 +1,22 @@
+// The service's pages, opened in the default browser with the session token in the address.
+#pragma once
+
+#include <stddef.h>
+
+#include "net/session.h"
+#include "storage/settings.h"
+
+// The value of the address's action parameter.
+enum PageAction : int {
+    PageActionAllPages = 2,
+    PageActionCurrentPage = 3,
+};
+
+// Room for the longest host, port, directory and token with the fixed parts.
+enum : size_t { PageAddressSize = 2 * SettingsTextSize + SettingsPortSize + SessionTokenSize + 64 };
+
+// Builds "http://" host [":" port] directory "tray.php?token=" token "&action=" action;
+// false when it does not fit in capacity bytes.
+bool BuildTrayPageAddress(PageAction action, char* out, size_t capacity);
+// Asks the shell to open the page; true when the browser could be asked.
+bool OpenTrayPage(PageAction action);

@@ -1,0 +1,55 @@
+#include "app/request_thread.h"
+
+#include <process.h>
+#include <new>
+
+#include "net/server_operations.h"
+#include "net/session.h"
+
+bool StartRequest(RequestKind kind) {
+    SECURITY_ATTRIBUTES security = {};
+    security.nLength = sizeof security;
+    security.lpSecurityDescriptor = NULL;
+    security.bInheritHandle = FALSE;
+    RequestRecord* record = new (std::nothrow) RequestRecord;
+    if (!record) return false;
+    record->kind = kind;
+    uintptr_t thread = _beginthreadex(&security, 0, RequestThreadMain, record, 0, NULL);
+    if (thread == 0) {
+        delete record;
+        return false;
+    }
+    // Nothing ever waits for a worker; it runs detached to its end.
+    (void)CloseHandle(reinterpret_cast<HANDLE>(thread));
+    return true;
+}
+
+unsigned __stdcall RequestThreadMain(void* argument) {
+    RequestRecord* record = static_cast<RequestRecord*>(argument);
+    // The server operations read answers through the COM XML document object.
+    HRESULT com = CoInitialize(NULL);
+    bool known = true;
+    ResultCode code = 0;
+    switch (record->kind) {
+    case CheckServer:
+        code = checkServer(g_session);
+        break;
+    case SignIn:
+        code = signIn(g_session);
+        break;
+    case Refresh:
+        code = refreshSession(g_session);
+        break;
+    default:
+        known = false;
+        break;
+    }
+    // A lost post only happens when the main thread's queue is gone at shut-down.
+    if (known) {
+        (void)PostThreadMessageA(MainThreadId(g_session), WM_APP_WORKER_RESULT, record->kind,
+                                 static_cast<LPARAM>(code));
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    delete record;
+    return 0;
+}

@@ -1,0 +1,24 @@
+// Background request threads: one short-lived worker per server exchange, never joined.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+enum RequestKind : uint32_t {
+    CheckServer = 1,
+    SignIn = 2,
+    Refresh = 3,
+};
+
+// Thread message from a worker to the main thread: wParam RequestKind, lParam ResultCode.
+enum : UINT { WM_APP_WORKER_RESULT = WM_USER + 101 };
+
+// Handed to the new thread, which owns and releases it.
+struct RequestRecord {
+    RequestKind kind;
+};
+
+// Starts one worker for kind; true when the thread was created.
+bool StartRequest(RequestKind kind);
+// A worker: runs the kind's server operation and posts its result to the main thread.
+unsigned __stdcall RequestThreadMain(void* record);

@@ -1,0 +1,16 @@
+// The sign-in state machine: what each worker result and each refresh tick leads to.
+#pragma once
+
+#include <windows.h>
+
+// The longest period the platform timer accepts, 2^31 - 1 ms (about 24.8 days).
+enum : UINT { MaxTimerPeriodMs = 0x7FFFFFFF };
+
+// Enters SigningIn and starts the server check; false (and 258 reported) when it cannot start.
+bool BeginSignIn();
+// Arms the refresh timer from the session's interval; stops it and reports 1026 when not positive.
+bool ArmRefreshTimer();
+// Acts on one worker result: kind is a RequestKind, code a ResultCode; other kinds are ignored.
+void HandleWorkerResult(WPARAM kind, LPARAM code);
+// A tick of the refresh timer: starts a Refresh worker.
+void OnRefreshTick();

@@ -1,0 +1,90 @@
+#include "app/tray_icon.h"
+
+#include "app/platform_calls.h"
+#include "app/resource_text.h"
+#include "res/resource.h"
+
+#include <stddef.h>
+
+static_assert(offsetof(NOTIFYICONDATAA, guidItem) == TrayRecordSize,
+              "the tray record ends after the balloon fields");
+
+enum : int { TrayTipSourceSize = 255 };
+
+static HICON LoadTrayImage(HINSTANCE instance, UINT id) {
+    return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 0, 0, LR_LOADTRANSPARENT));
+}
+
+void LoadTrayIcons(HINSTANCE instance) {
+    g_app.signedInIcon = LoadTrayImage(instance, IDI_TRAY_SIGNED_IN);
+    g_app.signedOutIcon = LoadTrayImage(instance, IDI_TRAY_SIGNED_OUT);
+    g_app.errorIcon = LoadTrayImage(instance, IDI_TRAY_ERROR);
+}
+
+void SetTrayTip(NOTIFYICONDATAA* data, const char* text) {
+    lstrcpynA(data->szTip, text, sizeof data->szTip);
+}
+
+void FillTrayLook(NOTIFYICONDATAA* data, TrayState state) {
+    HICON icon = g_app.signedOutIcon;
+    UINT tip = IDS_TIP_NOT_SIGNED_IN;
+    switch (state) {
+    case NotSignedIn:
+        break;
+    case SigningIn:
+        tip = IDS_TIP_SIGNING_IN;
+        break;
+    case SignedIn:
+        icon = g_app.signedInIcon;
+        tip = IDS_TIP_SIGNED_IN;
+        break;
+    case Error:
+        icon = g_app.errorIcon;
+        tip = IDS_TIP_ERROR;
+        break;
+    }
+    char text[TrayTipSourceSize];
+    LoadResourceText(tip, text, sizeof text);
+    data->hIcon = icon;
+    SetTrayTip(data, text);
+}
+
+static void StartTrayRecord(NOTIFYICONDATAA* data, UINT flags) {
+    ZeroMemory(data, sizeof *data);
+    data->cbSize = TrayRecordSize;
+    data->hWnd = g_app.mainWindow;
+    data->uID = TRAY_ICON_ID;
+    data->uFlags = flags;
+}
+
+void AddTrayIcon() {
+    NOTIFYICONDATAA data;
+    StartTrayRecord(&data, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    data.uCallbackMessage = WM_APP_TRAY;
+    FillTrayLook(&data, g_app.state);
+    // After a shell restart the icon may still be known; then the add fails and a modify
+    // brings it up to date.
+    if (!g_platform.shellNotifyIcon(NIM_ADD, &data)) UpdateTrayIcon();
+}
+
+void UpdateTrayIcon() {
+    NOTIFYICONDATAA data;
+    StartTrayRecord(&data, NIF_ICON | NIF_TIP);
+    FillTrayLook(&data, g_app.state);
+    (void)g_platform.shellNotifyIcon(NIM_MODIFY, &data);
+}
+
+static void ReleaseIcon(HICON* icon) {
+    if (!*icon) return;
+    (void)DestroyIcon(*icon);
+    *icon = NULL;
+}
+
+void RemoveTrayIcon() {
+    NOTIFYICONDATAA data;
+    StartTrayRecord(&data, 0);
+    (void)g_platform.shellNotifyIcon(NIM_DELETE, &data);
+    ReleaseIcon(&g_app.signedInIcon);
+    ReleaseIcon(&g_app.signedOutIcon);
+    ReleaseIcon(&g_app.errorIcon);
+}

@@ -1,0 +1,29 @@
+// The notification-area icon: its image and tooltip follow the TrayState.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/app_state.h"
+
+enum : UINT {
+    // Callback message of the icon to the main window.
+    WM_APP_TRAY = WM_USER + 100,
+    TRAY_ICON_ID = 100,
+};
+
+// The record handed to the shell: the layout with the balloon fields, 488 bytes.
+enum : DWORD { TrayRecordSize = 488 };
+
+// Loads the three tray icons from the program's resources.
+void LoadTrayIcons(HINSTANCE instance);
+// Adds the icon with the current look; when it already exists, brings it up to date.
+void AddTrayIcon();
+// Shows the current state's look.
+void UpdateTrayIcon();
+// Removes the icon and releases the three tray icons; a second call releases nothing.
+void RemoveTrayIcon();
+// Puts the look of state (icon and tooltip) into data; unknown states look signed out.
+void FillTrayLook(NOTIFYICONDATAA* data, TrayState state);
+// Copies text into the tooltip field, cut to its 127 characters.
+void SetTrayTip(NOTIFYICONDATAA* data, const char* text);

@@ -1,0 +1,101 @@
+#include "app/tray_menu.h"
+
+#include "app/app_state.h"
+#include "app/page_address.h"
+#include "app/platform_calls.h"
+#include "app/sign_in_flow.h"
+#include "app/tray_icon.h"
+#include "res/resource.h"
+#include "ui/about_box.h"
+
+LRESULT OnTrayMessage(HWND window, WPARAM iconId, LPARAM mouseMessage) {
+    if (iconId != TRAY_ICON_ID) return DefWindowProcA(window, WM_APP_TRAY, iconId, mouseMessage);
+    switch (mouseMessage) {
+    case WM_LBUTTONDBLCLK:
+        OnTrayDoubleClick();
+        return 0;
+    case WM_RBUTTONUP:
+        ShowTrayMenu();
+        return 0;
+    case WM_CONTEXTMENU:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+        return 0;
+    }
+    return DefWindowProcA(window, WM_APP_TRAY, iconId, mouseMessage);
+}
+
+void OnTrayDoubleClick() {
+    switch (g_app.state) {
+    case NotSignedIn:
+    case Error:
+        (void)BeginSignIn();
+        break;
+    case SignedIn:
+        (void)OpenTrayPage(PageActionCurrentPage);
+        break;
+    case SigningIn:
+        break;
+    }
+}
+
+void ShowTrayMenu() {
+    POINT cursor = {0, 0};
+    (void)GetCursorPos(&cursor);
+    bool signedIn = g_app.state == SignedIn;
+    HMENU menu = LoadMenuA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(signedIn ? IDR_TRAY_SIGNED_IN : IDR_TRAY_SIGNED_OUT));
+    if (!menu) return;
+    HMENU popup = GetSubMenu(menu, 0);
+    if (!popup) {
+        (void)DestroyMenu(menu);
+        return;
+    }
+    if (!signedIn) {
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_STATE;
+        // Greyed while a sign-in runs, so that a second one cannot start beside it.
+        item.fState = g_app.state == SigningIn ? MFS_GRAYED : MFS_ENABLED;
+        (void)SetMenuItemInfoA(popup, ID_SIGN_IN, FALSE, &item);
+    }
+    (void)SetMenuDefaultItem(popup, 0, TRUE);
+    // Without the foreground the menu would not close when the user clicks elsewhere.
+    (void)SetForegroundWindow(g_app.mainWindow);
+    (void)g_platform.trackPopupMenuEx(popup, TPM_CENTERALIGN | TPM_BOTTOMALIGN, cursor.x, cursor.y,
+                                      g_app.mainWindow, NULL);
+    (void)PostMessageA(g_app.mainWindow, WM_NULL, 0, 0);
+    (void)DestroyMenu(menu);
+}
+
+// Only one About box at a time, also when the command comes again while it is open.
+static void ShowAboutBox() {
+    if (g_app.aboutOpen) return;
+    g_app.aboutOpen = true;
+    (void)g_platform.dialogBoxParam(g_app.instance, MAKEINTRESOURCEA(IDD_ABOUTBOX), g_app.mainWindow,
+                                    AboutDialogProc, 0);
+    g_app.aboutOpen = false;
+}
+
+bool OnCommand(WORD command) {
+    switch (command) {
+    case ID_VIEW_ALL_PAGES:
+        (void)OpenTrayPage(PageActionAllPages);
+        return true;
+    case IDM_ABOUT:
+        ShowAboutBox();
+        return true;
+    case IDM_EXIT:
+        (void)DestroyWindow(g_app.mainWindow);
+        return true;
+    case ID_OPEN_CURRENT_PAGE:
+        (void)OpenTrayPage(PageActionCurrentPage);
+        return true;
+    case ID_SIGN_IN:
+        (void)BeginSignIn();
+        return true;
+    }
+    return false;
+}

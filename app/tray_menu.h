@@ -1,0 +1,13 @@
+// The tray icon's mouse handling, its popup menus and the commands they carry.
+#pragma once
+
+#include <windows.h>
+
+// The icon's callback: a double-click acts by state, a right-button release opens the menu.
+LRESULT OnTrayMessage(HWND window, WPARAM iconId, LPARAM mouseMessage);
+// Signs in when signed out or in error, opens the current page when signed in.
+void OnTrayDoubleClick();
+// Opens the menu of the current state at the cursor; its choice arrives as WM_COMMAND.
+void ShowTrayMenu();
+// Runs one menu or accelerator command; false for a command that is not the program's.
+bool OnCommand(WORD command);
