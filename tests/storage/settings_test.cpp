@@ -1,22 +1,12 @@
 #include "storage/settings.h"
 
 #include "storage/default_server.h"
+#include "storage_test_support.h"
 
 #include <gtest/gtest.h>
 #include <string.h>
 
 namespace {
-
-// Puts the process-wide record back to the state of a fresh start.
-void FreshSettings() {
-    memset(g_settings.host, 0, sizeof g_settings.host);
-    memset(g_settings.directory, 0, sizeof g_settings.directory);
-    memset(g_settings.port, 0, sizeof g_settings.port);
-    memset(g_settings.user, 0, sizeof g_settings.user);
-    memset(g_settings.password, 0, sizeof g_settings.password);
-    g_settings.remember = false;
-    g_settings.state = SettingsState::Initial;
-}
 
 TEST(Settings, ResetToDefaultsOnAFreshStartKeepsPortAndState) {
     FreshSettings();
