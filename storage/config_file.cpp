@@ -160,7 +160,8 @@ bool ReadConfigFile(const char* path) {
     XmlDocument xml;
     if (!CreateXmlDocument(&xml)) return false;
     bool read = false;
-    if (LoadXmlFile(xml, path)) {
+    // Without it the component trims the spaces around an element's text.
+    if (SUCCEEDED(xml.document->put_preserveWhiteSpace(VARIANT_TRUE)) && LoadXmlFile(xml, path)) {
         IXMLDOMElement* server = SelectElement(xml, L"//config/server");
         if (server) {
             read = ReadServerElement(server);

@@ -134,7 +134,7 @@ TEST_F(ConfigFileTest, WrittenRecordsReadBackExactly) {
         {"pagewren.com", "/", "", "", "", true},
         {"localhost", "/srv/app/", "8080", "bob@example.com", "P&ss<w>rd\"'", true},
         {"h&<>\"", "/a b&c/", "", "x&y@<z>.com", "Gr\xFC\xDF" "e \xE9\xE8", true},
-        {"host", "/tab\there/", "1", "line\r\nbreak", "  spaced  ", true},
+        {"host", "/tab\there/", "1", " line\r\nbreak\t", "  spaced  ", true},
         {"host", "/", "65535", "", "", false},
     };
     for (const Case& c : cases) {
