@@ -1,0 +1,385 @@
+#!/usr/bin/env python3
+"""Pagewren reference server: plays the service's side of the tray program's protocol.
+
+Serves the sign-in and refresh scripts with HTTP Basic authentication and XML answers, the
+browser pages as small HTML, and a control API under /_control/ through which tests choose
+fault modes, read the request log and the highest number of overlapping requests.
+See README.md beside this file.
+"""
+
+import argparse
+import base64
+import datetime
+import html
+import http.server
+import os
+import secrets
+import signal
+import sys
+import threading
+import urllib.parse
+
+SCRIPTS = ("auth-tray.php", "tray.php")
+MODES = ("none", "reject", "error", "empty", "malformed", "huge", "status500", "expired", "soon",
+         "slow", "close", "hang", "longtoken", "bomb")
+DEFAULT_ACCOUNT = ("demo@pagewren.test", "pagewren-demo")
+DEFAULT_HUGE_BYTES = 2 * 1024 * 1024
+DEFAULT_LONG_TOKEN = 5000
+SOON_SECONDS = 60
+
+BOMB = ('<?xml version="1.0"?>\n<!DOCTYPE result [\n<!ENTITY a "aaaaaaaaaa">\n'
+        + "".join('<!ENTITY {0} "{1}">\n'.format(chr(ord("b") + i), ("&" + chr(ord("a") + i) + ";") * 10)
+                  for i in range(9))
+        + ']>\n<result value="success"><token value="&j;" gmtexpiration="12 31 2099 23:59:00"/></result>\n')
+
+
+class State:
+    """Everything the handlers share; every field is guarded by lock."""
+
+    def __init__(self, accounts, lifetime, directory):
+        self.lock = threading.Lock()
+        self.initial_accounts = dict(accounts)
+        self.initial_lifetime = lifetime
+        self.directory = directory
+        self.extra_servers = {}
+        self.release = threading.Event()
+        self.reset()
+
+    def reset(self):
+        with self.lock:
+            self.accounts = dict(self.initial_accounts)
+            self.lifetime = self.initial_lifetime
+            self.faults = {}
+            self.log = []
+            self.tokens = set()
+            self.active = 0
+            self.most_active = 0
+            # Hanging answers wait on the old event; a fresh one serves later hangs.
+            self.release.set()
+            self.release = threading.Event()
+            extras = list(self.extra_servers.values())
+            self.extra_servers = {}
+        for server in extras:
+            server.shutdown()
+            server.server_close()
+
+    def fault_for(self, script):
+        with self.lock:
+            return dict(self.faults.get(script) or self.faults.get("any") or {"mode": "none"})
+
+    def issue_token(self, length=None):
+        token = "x" * length if length else secrets.token_hex(16)
+        with self.lock:
+            self.tokens.add(token)
+        return token
+
+    def enter(self):
+        with self.lock:
+            self.active += 1
+            self.most_active = max(self.most_active, self.active)
+
+    def leave(self):
+        with self.lock:
+            self.active -= 1
+
+
+def expiry_text(seconds_from_now):
+    moment = datetime.datetime.now(datetime.timezone.utc) + datetime.timedelta(seconds=seconds_from_now)
+    return "{0.month} {0.day} {0.year} {0.hour}:{0.minute}:{0.second}".format(moment)
+
+
+def success_document(token, expiry):
+    return '<result value="success"><token value="{0}" gmtexpiration="{1}"/></result>'.format(
+        html.escape(token, quote=True), expiry)
+
+
+def error_document(description):
+    return '<result value="error"><description>{0}</description></result>'.format(html.escape(description))
+
+
+def html_page(title, text):
+    return "<!DOCTYPE html><html><head><title>{0}</title></head><body><h1>{0}</h1><p>{1}</p></body></html>".format(
+        html.escape(title), html.escape(text))
+
+
+def parse_refresh_query(query):
+    """Token and action of "token=T&action=N", where T is taken whole, "&" and all."""
+    if query.startswith("token=") and "&action=" in query:
+        cut = query.rfind("&action=")
+        return urllib.parse.unquote(query[len("token="):cut]), query[cut + len("&action="):]
+    fields = urllib.parse.parse_qs(query, keep_blank_values=True)
+    return fields.get("token", [""])[0], fields.get("action", [""])[0]
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "PagewrenReference/1.0"
+
+    def log_message(self, format, *args):
+        pass
+
+    @property
+    def state(self):
+        return self.server.state
+
+    def do_GET(self):
+        if self.path.startswith("/_control/"):
+            self.control()
+        else:
+            self.service()
+
+    do_POST = do_PUT = do_HEAD = do_DELETE = do_OPTIONS = do_GET
+
+    # ---- service side -------------------------------------------------------------------
+
+    def credentials(self):
+        """(logged name, email, password) from the Authorization header."""
+        header = self.headers.get("Authorization")
+        if header is None:
+            return "-", None, None
+        scheme, _, value = header.partition(" ")
+        if scheme.lower() != "basic":
+            return "?", None, None
+        try:
+            email, _, password = base64.b64decode(value.strip()).decode("latin-1").partition(":")
+        except ValueError:
+            return "?", None, None
+        return email, email, password
+
+    def body_length(self):
+        if "chunked" in self.headers.get("Transfer-Encoding", "").lower():
+            return "chunked"
+        try:
+            length = int(self.headers.get("Content-Length", "0"))
+        except ValueError:
+            return "?"
+        if length > 0:
+            self.rfile.read(length)
+        return str(length)
+
+    def service(self):
+        auth, email, password = self.credentials()
+        length = self.body_length()
+        agent = self.headers.get("User-Agent", "")
+        port = self.server.server_address[1]
+        with self.state.lock:
+            self.state.log.append("\t".join((self.command, self.path, agent, auth, length, str(port))))
+        print("{0} {1} port={2} agent={3!r} credentials={4}".format(
+            self.command, self.path, port, agent, "none" if auth == "-" else auth), flush=True)
+        self.state.enter()
+        self.counted = True
+        try:
+            path, _, query = self.path.partition("?")
+            directory = self.state.directory
+            script = path[len(directory):] if path.startswith(directory) else None
+            if self.command != "GET":
+                self.leave_and_send(405, "text/html", html_page("Not allowed", "Only GET is served."))
+            elif script in SCRIPTS:
+                self.session_script(script, query, email, password)
+            elif script == "restore.php":
+                self.leave_and_send(200, "text/html",
+                                    html_page("Password recovery", "Enter your e-mail address to reset it."))
+            elif script == "signup.php":
+                self.leave_and_send(200, "text/html", html_page("Sign up", "Create a Pagewren account."))
+            else:
+                self.leave_and_send(404, "text/html", html_page("Not found", self.path))
+        finally:
+            self.stop_counting()
+
+    def stop_counting(self):
+        if self.counted:
+            self.counted = False
+            self.state.leave()
+
+    def leave_and_send(self, status, content_type, body, extra_headers=()):
+        """Ends this request's overlap count, then answers; so a client that waits for the
+        answer before its next request never shows as two requests at once."""
+        self.stop_counting()
+        data = body.encode("utf-8") if isinstance(body, str) else body
+        self.send_response(status)
+        for name, value in extra_headers:
+            self.send_header(name, value)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        if self.command != "HEAD":
+            self.wfile.write(data)
+
+    def challenge(self):
+        return self.leave_and_send(401, "text/html", html_page("Sign in required", "Credentials refused."),
+                                   (("WWW-Authenticate", 'Basic realm="Pagewren"'),))
+
+    def drop(self):
+        """Closes the connection without any answer."""
+        self.stop_counting()
+        self.close_connection = True
+
+    def session_script(self, script, query, email, password):
+        fault = self.state.fault_for(script)
+        mode = fault["mode"]
+        if script == "tray.php":
+            token, action = parse_refresh_query(query)
+            if action in ("2", "3"):
+                title = "Current page" if action == "3" else "All pages"
+                return self.leave_and_send(200, "text/html", html_page(title, "Pages of this account."))
+        if mode == "close":
+            return self.drop()
+        if mode == "hang":
+            release = self.state.release
+            release.wait()
+            return self.drop()
+        if mode == "slow":
+            self.state.release.wait(float(fault.get("seconds", "1")))
+        with self.state.lock:
+            accepted = email is not None and self.state.accounts.get(email) == password
+        if not accepted or mode == "reject":
+            return self.challenge()
+        if script == "tray.php":
+            with self.state.lock:
+                known = token in self.state.tokens
+            if action != "1":
+                return self.leave_and_send(200, "text/xml", error_document("Unknown action"))
+            if not known:
+                return self.leave_and_send(200, "text/xml", error_document("Your session has expired"))
+        return self.answer(mode, fault)
+
+    def answer(self, mode, fault):
+        with self.state.lock:
+            lifetime = self.state.lifetime
+        status, body = 200, None
+        if mode == "error":
+            body = error_document(fault.get("description", "The server could not sign you in"))
+        elif mode == "empty":
+            body = ""
+        elif mode == "malformed":
+            body = '<result value="success"><token value="abc"'
+        elif mode == "huge":
+            size = int(fault.get("bytes", DEFAULT_HUGE_BYTES))
+            head = '<result value="success"><!-- '
+            tail = ' --><token value="{0}" gmtexpiration="{1}"/></result>'.format(
+                self.state.issue_token(), expiry_text(lifetime))
+            body = head + "x" * max(0, size - len(head) - len(tail)) + tail
+        elif mode == "bomb":
+            body = BOMB
+        else:
+            if mode == "status500":
+                status = 500
+            if mode == "expired":
+                lifetime = -3600
+            elif mode == "soon":
+                lifetime = SOON_SECONDS
+            length = int(fault.get("bytes", DEFAULT_LONG_TOKEN)) if mode == "longtoken" else None
+            body = success_document(self.state.issue_token(length), expiry_text(lifetime))
+        return self.leave_and_send(status, "text/xml", body)
+
+    # ---- control side -------------------------------------------------------------------
+
+    def control(self):
+        path, _, query = self.path.partition("?")
+        fields = {key: values[-1] for key, values in urllib.parse.parse_qs(query, keep_blank_values=True).items()}
+        command = path[len("/_control/"):]
+        status, text = 200, "ok\n"
+        if command == "reset":
+            self.state.reset()
+        elif command == "fault":
+            script, mode = fields.get("script", "any"), fields.get("mode", "none")
+            if script not in SCRIPTS + ("any",) or mode not in MODES:
+                status, text = 400, "unknown script or mode\n"
+            else:
+                with self.state.lock:
+                    self.state.faults[script] = dict(fields, mode=mode)
+        elif command == "lifetime":
+            with self.state.lock:
+                self.state.lifetime = int(fields.get("seconds", "3600"))
+        elif command == "account":
+            with self.state.lock:
+                self.state.accounts[fields.get("email", "")] = fields.get("password", "")
+        elif command == "log":
+            with self.state.lock:
+                text = "".join(line + "\n" for line in self.state.log)
+        elif command == "concurrency":
+            with self.state.lock:
+                text = "{0}\n".format(self.state.most_active)
+        elif command == "listen":
+            status, text = self.listen_also(int(fields.get("port", "0")))
+        else:
+            status, text = 404, "unknown control command\n"
+        data = text.encode("utf-8")
+        self.send_response(status)
+        self.send_header("Content-Type", "text/plain; charset=utf-8")
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data)
+
+    def listen_also(self, port):
+        """Serves the same state on one more loopback port until the next reset."""
+        with self.state.lock:
+            if port in self.state.extra_servers:
+                return 200, "ok\n"
+        try:
+            server = make_server(self.server.server_address[0], port, self.state)
+        except OSError as error:
+            return 409, "port {0} unavailable: {1}\n".format(port, error.strerror)
+        with self.state.lock:
+            self.state.extra_servers[port] = server
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        return 200, "ok\n"
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def make_server(host, port, state):
+    server = Server((host, port), Handler)
+    server.state = state
+    return server
+
+
+def account(text):
+    email, sep, password = text.partition(":")
+    if not sep or not email:
+        raise argparse.ArgumentTypeError("expected EMAIL:PASSWORD")
+    return email, password
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--port", type=int, required=True, help="0 picks a free port")
+    parser.add_argument("--directory", default="/", help='script directory, "/" by default')
+    parser.add_argument("--account", type=account, action="append", default=[], metavar="EMAIL:PASSWORD")
+    parser.add_argument("--lifetime", type=int, default=3600, help="token lifetime in seconds")
+    parser.add_argument("--port-file", help="file that gets the port once the server listens")
+    options = parser.parse_args()
+
+    state = State(options.account or [DEFAULT_ACCOUNT], options.lifetime, options.directory)
+    server = make_server(options.host, options.port, state)
+    port = server.server_address[1]
+    if options.port_file:
+        partial = options.port_file + ".partial"
+        with open(partial, "w") as out:
+            out.write("{0}\n".format(port))
+        os.replace(partial, options.port_file)
+    print("listening on http://{0}:{1}{2}".format(options.host, port, options.directory), flush=True)
+
+    stop = threading.Event()
+    signal.signal(signal.SIGINT, lambda *_: stop.set())
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    parent = os.getppid()
+    # Also ends when whoever started it is gone, so no server outlives its test.
+    while not stop.wait(0.5):
+        if os.getppid() != parent:
+            break
+    state.release.set()
+    server.shutdown()
+    server.server_close()
+    state.reset()
+    print("stopped", flush=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

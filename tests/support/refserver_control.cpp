@@ -1,0 +1,84 @@
+#include "support/refserver_control.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <wininet.h>
+
+#include <stdlib.h>
+
+#include <sstream>
+
+int TestServerPort() {
+    const char* text = getenv("PAGEWREN_TEST_PORT");
+    return text ? atoi(text) : 0;
+}
+
+std::string TestServerPortText() { return std::to_string(TestServerPort()); }
+
+bool ControlServer(const std::string& commandAndQuery, std::string* answer) {
+    if (answer) answer->clear();
+    int port = TestServerPort();
+    if (port == 0) return false;
+    std::string url = "http://127.0.0.1:" + std::to_string(port) + "/_control/" + commandAndQuery;
+    HINTERNET internet = InternetOpenA("PagewrenTests", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    if (!internet) return false;
+    HINTERNET request = InternetOpenUrlA(internet, url.c_str(), nullptr, 0,
+                                         INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+    bool ok = false;
+    if (request) {
+        DWORD status = 0;
+        DWORD length = sizeof status;
+        ok = HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr) &&
+             status == 200;
+        char buffer[4096];
+        DWORD read = 0;
+        while (InternetReadFile(request, buffer, sizeof buffer, &read) && read > 0) {
+            if (answer) answer->append(buffer, read);
+        }
+        InternetCloseHandle(request);
+    }
+    InternetCloseHandle(internet);
+    return ok;
+}
+
+std::vector<LoggedRequest> ServerLog() {
+    std::vector<LoggedRequest> requests;
+    std::string text;
+    if (!ControlServer("log", &text)) return requests;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::vector<std::string> fields;
+        std::istringstream parts(line);
+        std::string field;
+        while (std::getline(parts, field, '\t')) fields.push_back(field);
+        if (fields.size() < 6) continue;
+        requests.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], atoi(fields[5].c_str())});
+    }
+    return requests;
+}
+
+int ServerConcurrency() {
+    std::string text;
+    return ControlServer("concurrency", &text) ? atoi(text.c_str()) : -1;
+}
+
+int UnusedLoopbackPort() {
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;
+    int port = 0;
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (probe != INVALID_SOCKET) {
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof address;
+        if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+            port = ntohs(address.sin_port);
+        }
+        closesocket(probe);
+    }
+    WSACleanup();
+    return port;
+}

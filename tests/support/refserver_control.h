@@ -1,0 +1,34 @@
+// Test-side access to the reference server that scripts/with-refserver.sh starts for a test
+// program registered with SERVER: its port, its control API and the requests it saw.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One service request as the server received it.
+struct LoggedRequest {
+    std::string method;
+    std::string path;       // path and query as on the request line
+    std::string userAgent;
+    std::string auth;       // "-" without credentials, else the e-mail address ("?" for a non-Basic scheme)
+    std::string bodyLength; // Content-Length as sent ("0" when absent), or "chunked"
+    int port;               // the port the request arrived on
+};
+
+// The server's port from PAGEWREN_TEST_PORT; 0 when the program runs without a server.
+int TestServerPort();
+// The same as decimal text, for the settings' port field.
+std::string TestServerPortText();
+
+// Sends one control command, for instance "reset" or "fault?script=tray.php&mode=empty";
+// true on status 200. The answer text goes to answer when given.
+bool ControlServer(const std::string& commandAndQuery, std::string* answer = nullptr);
+
+// The service requests since the last reset, in order of arrival.
+std::vector<LoggedRequest> ServerLog();
+
+// The most service requests that were in progress at once since the last reset.
+int ServerConcurrency();
+
+// A loopback port with no listener: bound once by this process and released again.
+int UnusedLoopbackPort();
