@@ -1,11 +1,9 @@
 #include "ui/link_label.h"
 
-#include <stdio.h>
-
+#include "app/platform_calls.h"
+#include "app/resource_text.h"
 #include "res/resource.h"
 #include "storage/settings.h"
-
-OpenAddressCall g_linkOpenAddress = ShellExecuteA;
 
 namespace {
 
@@ -32,7 +30,7 @@ void OpenLinkPage(HWND label)
     if (!ComposeServerPageAddress(Host(), Port(), Directory(), page, address, sizeof address))
         return;
     // A link that cannot be opened simply opens nothing.
-    (void)g_linkOpenAddress(nullptr, "open", address, nullptr, nullptr, SW_SHOW);
+    (void)g_platform.shellExecute(nullptr, "open", address, nullptr, nullptr, SW_SHOW);
 }
 
 } // namespace
@@ -40,16 +38,17 @@ void OpenLinkPage(HWND label)
 bool ComposeServerPageAddress(const char* host, const char* port, const char* directory,
                               const char* page, char* out, size_t capacity)
 {
-    // The directory is used exactly as stored: no separator is added anywhere.
-    const int written = port[0] != '\0'
-        ? snprintf(out, capacity, "http://%s:%s%s%s", host, port, directory, page)
-        : snprintf(out, capacity, "http://%s%s%s", host, directory, page);
-    if (written < 0 || size_t(written) >= capacity) {
-        if (capacity > 0)
-            out[0] = '\0';
+    if (capacity == 0)
         return false;
-    }
-    return true;
+    out[0] = '\0';
+    // The directory is used exactly as stored: no separator is added anywhere.
+    bool fits = AppendText(out, capacity, "http://") && AppendText(out, capacity, host);
+    if (port[0] != '\0')
+        fits = fits && AppendText(out, capacity, ":") && AppendText(out, capacity, port);
+    fits = fits && AppendText(out, capacity, directory) && AppendText(out, capacity, page);
+    if (!fits)
+        out[0] = '\0';
+    return fits;
 }
 
 void SubclassLinkLabels(HWND dialog)

@@ -4,11 +4,6 @@
 #include <windows.h>
 #include <stddef.h>
 
-// The shell call that opens an address; tests replace it to capture what would be opened.
-typedef HINSTANCE(WINAPI* OpenAddressCall)(HWND owner, LPCSTR verb, LPCSTR file,
-                                           LPCSTR parameters, LPCSTR directory, INT show);
-extern OpenAddressCall g_linkOpenAddress;
-
 // Writes "http://" host [":" port] directory page into out; false, and nothing to open, when
 // it does not fit.
 bool ComposeServerPageAddress(const char* host, const char* port, const char* directory,
@@ -17,5 +12,6 @@ bool ComposeServerPageAddress(const char* host, const char* port, const char* di
 // Gives IDC_FORGOT_LINK and IDC_SIGNUP_LINK LinkLabelProc, keeping the STATIC class procedure.
 void SubclassLinkLabels(HWND dialog);
 
-// Hand cursor over the label; a press opens the label's page on the settings' server.
+// Hand cursor over the label; a press opens the label's page on the settings' server through
+// g_platform.shellExecute (app/platform_calls.h), which tests replace to capture the address.
 LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam);

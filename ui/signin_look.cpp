@@ -1,5 +1,6 @@
 #include "ui/signin_look.h"
 
+#include "app/resource_text.h"
 #include "res/resource.h"
 #include "ui/signin_background.h"
 #include "ui/signin_dialog.h"
@@ -244,8 +245,7 @@ void ShowSignInError(HWND dialog)
     const UINT textId = g_signInErrorKind == SignInErrorKind::EmailRequired
         ? IDS_EMAIL_REQUIRED : IDS_BAD_CREDENTIALS;
     char text[128];
-    if (LoadStringA(InstanceOf(dialog), textId, text, sizeof text) == 0)
-        text[0] = '\0';
+    LoadResourceText(textId, text, sizeof text);
     HWND label = GetDlgItem(dialog, IDC_ERROR_LABEL);
     (void)SetWindowTextA(label, text);
 

@@ -1,0 +1,15 @@
+// Runs a dialog modally, as the program does, and drives it with a script of steps.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+typedef std::function<void(HWND dialog)> DialogStep;
+
+// Runs the template modally with the given procedure. Once the dialog is on screen, each
+// step runs on its own timer tick, so messages a step posts are handled before the next one.
+// A dialog still open after the last step is closed through its close box. Returns what
+// DialogBoxParamA returns.
+INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps);
