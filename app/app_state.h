@@ -18,6 +18,8 @@ enum : size_t { AppNameSize = 100 };
 struct AppState {
     TrayState state;
     bool aboutOpen;
+    // Set once the main window is being destroyed: late worker results are then dropped.
+    bool closing;
     HINSTANCE instance;
     HWND mainWindow;
     char windowTitle[AppNameSize];

@@ -29,6 +29,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (FAILED(CoInitialize(NULL))) return 0;
 
     g_app.aboutOpen = false;
+    g_app.closing = false;
     g_app.state = NotSignedIn;
     LoadResourceText(IDS_APP_TITLE, g_app.windowTitle, sizeof g_app.windowTitle);
     LoadResourceText(IDS_WINDOW_CLASS, g_app.className, sizeof g_app.className);

@@ -45,6 +45,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     switch (message) {
     case WM_DESTROY:
+        g_app.closing = true;
         (void)g_platform.killTimer(window, IDT_REFRESH);
         RemoveTrayIcon();
         PostQuitMessage(0);

@@ -52,6 +52,8 @@ static void RunSignInDialog() {
 }
 
 void HandleWorkerResult(WPARAM kind, LPARAM code) {
+    // After Exit nothing about a worker may show up, though its result can still be queued.
+    if (g_app.closing) return;
     ResultCode result = static_cast<ResultCode>(code);
     switch (kind) {
     case CheckServer:

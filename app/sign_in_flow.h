@@ -10,7 +10,8 @@ enum : UINT { MaxTimerPeriodMs = 0x7FFFFFFF };
 bool BeginSignIn();
 // Arms the refresh timer from the session's interval; stops it and reports 1026 when not positive.
 bool ArmRefreshTimer();
-// Acts on one worker result: kind is a RequestKind, code a ResultCode; other kinds are ignored.
+// Acts on one worker result: kind is a RequestKind, code a ResultCode; other kinds, and every
+// result after the main window was destroyed, are ignored.
 void HandleWorkerResult(WPARAM kind, LPARAM code);
 // A tick of the refresh timer: starts a Refresh worker.
 void OnRefreshTick();

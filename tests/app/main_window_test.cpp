@@ -4,7 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "app/kept_results.h"
 #include "app/main_window.h"
+#include "app/message_loop.h"
+#include "app/request_thread.h"
+#include "app/result_code.h"
+#include "app/sign_in_flow.h"
 #include "app/resource_text.h"
 #include "app/tray_icon.h"
 #include "res/resource.h"
@@ -87,6 +92,47 @@ TEST_F(MainWindowTest, ExitStopsTheTimerRemovesTheIconAndEndsTheLoop) {
     ASSERT_TRUE(PeekMessageA(&message, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(0u, message.wParam);
     EXPECT_EQ(0u, g_fake.saves) << "settings are not saved at exit";
+}
+
+TEST_F(MainWindowTest, WorkerResultsAfterExitShowNothing) {
+    g_app.state = SignedIn;
+    ASSERT_TRUE(DestroyWindow(window_));
+    g_fake = FakePlatform();
+    HandleWorkerResult(CheckServer, 1);
+    HandleWorkerResult(Refresh, CredentialsRejected | Failure);
+    EXPECT_TRUE(g_fake.dialogs.empty());
+    EXPECT_TRUE(g_fake.boxes.empty());
+    EXPECT_TRUE(g_fake.tray.empty());
+    EXPECT_EQ(SignedIn, g_app.state);
+}
+
+// Ends the open tray menu of this thread; set as a thread timer while it is open.
+void CALLBACK EndOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    (void)KillTimer(NULL, timer);
+    (void)EndMenu();
+}
+
+BOOL WINAPI RealMenuEndedSoon(HMENU popup, UINT flags, int x, int y, HWND owner, LPTPMPARAMS params) {
+    // Posted before the menu opens, so the menu's own loop is the one that takes it.
+    EXPECT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_APP_WORKER_RESULT, SignIn, Success));
+    EXPECT_NE(0u, SetTimer(NULL, 0, 100, EndOpenMenu));
+    return TrackPopupMenuEx(popup, flags, x, y, owner, params);
+}
+
+TEST_F(MainWindowTest, ResultDuringTheTrayMenuIsHandledAfterIt) {
+    ASSERT_TRUE(InstallResultKeeper());
+    g_platform.trackPopupMenuEx = RealMenuEndedSoon;
+    g_app.state = SigningIn;
+    SetSessionInterval(60000);
+    EXPECT_EQ(0, SendMessageA(window_, WM_APP_TRAY, TRAY_ICON_ID, WM_RBUTTONUP));
+    EXPECT_EQ(SigningIn, g_app.state);
+    MSG message;
+    EXPECT_FALSE(PeekMessageA(&message, NULL, WM_APP_WORKER_RESULT, WM_APP_WORKER_RESULT, PM_NOREMOVE))
+        << "the menu's loop took the result";
+    HandleKeptResults();
+    RemoveResultKeeper();
+    EXPECT_EQ(SignedIn, g_app.state);
+    EXPECT_EQ(1u, g_fake.timersSet.size());
 }
 
 std::string ItemText(HMENU menu, UINT position) {
