@@ -76,6 +76,7 @@ bool readErrorDescription(IXMLDOMElement* result, Session& session) {
 }
 
 ResultCode readServerAnswer(const wchar_t* answer, Session& session) {
+    // The operations already hold it; taking it again keeps every write under it for any caller.
     ScopedLock hold(session.lock);
     XmlDocument xml;
     if (!CreateXmlDocument(&xml)) return 0;

@@ -236,4 +236,26 @@ TEST(SessionFieldsTest, CopiesAreBoundedAndEmptyValuesNeverReplace) {
     EXPECT_EQ(1234u, MainThreadId(session));
 }
 
+// Needs a double-byte system code page: under Wine LC_ALL=ja_JP.UTF-8 gives code page 932,
+// which the test registration sets for this test alone.
+TEST(SessionFieldsTest, DescriptionIsCutBeforeASplitDoubleByteCharacter) {
+    if (!IsDBCSLeadByte(0x82)) GTEST_SKIP() << "the system code page has no double-byte characters";
+    Session session;
+    // 4094 single bytes and one two-byte character: one byte too long for the buffer.
+    std::string text(SessionDescriptionSize - 2, 'a');
+    text += "\x82\xa0";
+    StoreErrorDescription(session, text.c_str());
+    char stored[SessionDescriptionSize];
+    EXPECT_TRUE(CopyErrorDescription(session, stored, sizeof stored));
+    EXPECT_EQ(std::string(SessionDescriptionSize - 2, 'a'), stored);
+
+    char small[4];
+    StoreErrorDescription(session, "a\x82\xa0z");
+    EXPECT_TRUE(CopyErrorDescription(session, small, sizeof small));
+    EXPECT_STREQ("a\x82\xa0", small);
+    StoreErrorDescription(session, "ab\x82\xa0");
+    EXPECT_TRUE(CopyErrorDescription(session, small, sizeof small));
+    EXPECT_STREQ("ab", small);
+}
+
 }  // namespace
