@@ -1,0 +1,37 @@
+#include "e2e/e2e_fixture.h"
+
+const char kDemoEmail[] = "demo@pagewren.test";
+const char kDemoPassword[] = "pagewren-demo";
+
+void ProgramTest::SetUp() {
+    ASSERT_NE(0, TestServerPort()) << "run with the reference server";
+    ASSERT_TRUE(StartFakeTray());
+    ASSERT_TRUE(ControlServer("reset"));
+    RemoveUserConfig();
+}
+
+void ProgramTest::TearDown() {
+    StopProgram(program);
+    StopFakeTray();
+    RemoveUserConfig();
+}
+
+std::string ProgramTest::ConfigText(int port, const char* user, const char* encryptedPassword) {
+    std::string text = "<config>\r\n\t<server host=\"127.0.0.1\" directory=\"/\" port=\"" + std::to_string(port) + "\">\r\n";
+    if (user) text += std::string("\t\t<user>") + user + "</user>\r\n";
+    if (encryptedPassword) text += std::string("\t\t<password>") + encryptedPassword + "</password>\r\n";
+    return text + "\t</server>\r\n</config>";
+}
+
+HWND ProgramTest::LaunchAndWaitForSignIn() {
+    if (!LaunchProgram(&program)) return nullptr;
+    HWND dialog = nullptr;
+    (void)WaitUntil([&] { return (dialog = FindProgramDialog(program, "Pagewren", 1010)) != nullptr; }, kStepTimeoutMs);
+    return dialog;
+}
+
+bool ProgramTest::WaitForTrayTip(const char* tip) {
+    return WaitUntil([&] { return CurrentTrayTip() == tip; }, kStepTimeoutMs);
+}
+
+HWND ProgramTest::FindMessageBox() { return FindProgramDialog(program, "Pagewren", 0xFFFF); }

@@ -1,0 +1,35 @@
+// Shared set-up of the end-to-end tests: a fake notification area, a reset reference
+// server, no configuration file, and the program stopped at the end of every test.
+#pragma once
+
+#include "e2e/fake_tray.h"
+#include "e2e/program_driver.h"
+#include "support/refserver_control.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+// The account the reference server knows from its start.
+extern const char kDemoEmail[];
+extern const char kDemoPassword[];
+
+// Waits this long for anything the program does in answer to a step.
+const DWORD kStepTimeoutMs = 20000;
+
+struct ProgramTest : ::testing::Test {
+    void SetUp() override;
+    void TearDown() override;
+
+    // A configuration file that points at the reference server (or at port), with the
+    // given remembered credentials when user is not null.
+    static std::string ConfigText(int port, const char* user = nullptr, const char* encryptedPassword = nullptr);
+    // Starts the program and waits for its sign-in dialog.
+    HWND LaunchAndWaitForSignIn();
+    // Waits until the tray tooltip reads tip.
+    bool WaitForTrayTip(const char* tip);
+    // The program's message box, or null.
+    HWND FindMessageBox();
+
+    ProgramRun program;
+};

@@ -1,0 +1,29 @@
+// A stand-in for the shell's notification area inside the test process: a top-level
+// "Shell_TrayWnd" window that receives what Shell_NotifyIcon sends, so a test can see the
+// program's tray icon calls (add, modify, delete, and the tooltip of each).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct TrayCall {
+    DWORD operation;       // NIM_ADD, NIM_MODIFY or NIM_DELETE
+    HWND window;           // the program's window that owns the icon
+    UINT id;
+    UINT flags;
+    UINT callbackMessage;
+    std::string tip;
+};
+
+// Creates the window; it must exist before the program starts. False when it cannot.
+bool StartFakeTray();
+// Destroys the window and forgets every call.
+void StopFakeTray();
+// Every call received so far, oldest first.
+const std::vector<TrayCall>& TrayCalls();
+// The tooltip of the icon as the last add or modify left it; empty when there is none.
+std::string CurrentTrayTip();
+// True when the last call was a delete, or no call came at all.
+bool TrayIconRemoved();

@@ -1,0 +1,46 @@
+// Runs Pagewren.exe as a separate process and looks at it from outside: its windows,
+// their texts, its configuration file and its exit code. Every wait pumps this thread's
+// messages, since the program's tray calls are sent to a window of the test process.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+struct ProgramRun {
+    PROCESS_INFORMATION process = {};
+};
+
+// Polls condition, pumping messages, until it holds or timeoutMs pass.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+
+// Starts Pagewren.exe (path from PAGEWREN_EXE); false when it cannot be started.
+bool LaunchProgram(ProgramRun* run);
+// Waits for the process to end; its exit code, or STILL_ACTIVE on time-out.
+DWORD WaitForProgramExit(ProgramRun& run, DWORD timeoutMs);
+// Asks the program to exit through its Exit command, then ends it by force if it lingers.
+void StopProgram(ProgramRun& run);
+
+// The hidden main window of the running program, or null.
+HWND FindMainWindow();
+// A visible dialog of the program whose title is title and that holds a control with id
+// controlId (0: any), or null.
+HWND FindProgramDialog(const ProgramRun& run, const char* title, int controlId);
+// The text of a control of a window in another process.
+std::string ControlText(HWND dialog, int controlId);
+// Whether a control of a dialog is visible.
+bool ControlVisible(HWND dialog, int controlId);
+// Replaces the text of a control of a window in another process.
+void SetControlText(HWND dialog, int controlId, const char* text);
+// Presses Enter in a control, as the user would.
+void PressEnter(HWND dialog, int controlId);
+
+// The per-user configuration file the program reads and writes.
+std::string UserConfigPath();
+// Writes the per-user configuration file, creating its folder.
+bool WriteUserConfig(const std::string& content);
+// Deletes the per-user configuration file if it exists.
+void RemoveUserConfig();
+// Reads a whole file; false when it cannot.
+bool ReadWholeFile(const std::string& path, std::string* content);
