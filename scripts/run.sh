@@ -99,7 +99,7 @@ echo "Pagewren.exe runs against the reference server at http://127.0.0.1:$port/"
 echo "Demo account: e-mail $email  password $password"
 echo "Screenshot:   $screenshot"
 if [ -z "$xvfb_pid" ]; then
-  echo "Sign in through the dialog; end the program with \"E&xit\" from its tray menu."
+  echo "Sign in through the dialog; end the program with \"Exit\" from its tray menu."
   wait "$program_pid" || true
   program_pid=""
 fi
