@@ -41,6 +41,20 @@ const ControlFont kControlFonts[] = {
     { IDC_SIGNUP_TAIL, 7 },   { IDC_ERROR_LABEL, 8 },
 };
 
+struct ControlColour {
+    int controlId;
+    COLORREF colour;
+};
+
+// Static texts not listed keep the default colour.
+const ControlColour kTextColours[] = {
+    { IDC_REMEMBER, RGB(51, 51, 51) },     { IDC_EMAIL_LABEL, RGB(51, 51, 51) },
+    { IDC_PASSWORD_LABEL, RGB(51, 51, 51) }, { IDC_HEADING, RGB(0, 102, 204) },
+    { IDC_TITLE, RGB(0, 102, 204) },       { IDC_SUBTITLE, RGB(119, 119, 119) },
+    { IDC_FORGOT_LINK, RGB(0, 0, 160) },   { IDC_SIGNUP_LINK, RGB(0, 0, 160) },
+    { IDC_ERROR_LABEL, RGB(238, 0, 0) },
+};
+
 // The form below the heading, in the order it is moved down.
 const int kShiftedControls[] = {
     IDC_EMAIL, IDC_PASSWORD, IDC_EMAIL_LABEL, IDC_PASSWORD_LABEL, IDC_REMEMBER,
@@ -153,28 +167,12 @@ void ReleaseSignInDrawing()
 
 HBRUSH ColourSignInStatic(HDC dc, HWND control)
 {
-    switch (GetDlgCtrlID(control)) {
-    case IDC_REMEMBER:
-    case IDC_EMAIL_LABEL:
-    case IDC_PASSWORD_LABEL:
-        (void)SetTextColor(dc, RGB(51, 51, 51));
-        break;
-    case IDC_HEADING:
-    case IDC_TITLE:
-        (void)SetTextColor(dc, RGB(0, 102, 204));
-        break;
-    case IDC_SUBTITLE:
-        (void)SetTextColor(dc, RGB(119, 119, 119));
-        break;
-    case IDC_FORGOT_LINK:
-    case IDC_SIGNUP_LINK:
-        (void)SetTextColor(dc, RGB(0, 0, 160));
-        break;
-    case IDC_ERROR_LABEL:
-        (void)SetTextColor(dc, RGB(238, 0, 0));
-        break;
-    default:
-        break;
+    const int controlId = GetDlgCtrlID(control);
+    for (const ControlColour& entry : kTextColours) {
+        if (entry.controlId == controlId) {
+            (void)SetTextColor(dc, entry.colour);
+            break;
+        }
     }
     return g_signInDrawing.whiteBrush;
 }

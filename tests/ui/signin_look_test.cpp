@@ -98,50 +98,6 @@ TEST_F(SignInLook, EachControlGetsItsArialFont)
     EXPECT_EQ(handles[11], handles[12]);
 }
 
-TEST_F(SignInLook, StaticTextColoursAndTheWhiteGround)
-{
-    struct Expected {
-        int id;
-        COLORREF colour;
-    };
-    const COLORREF unchanged = RGB(1, 2, 3);
-    const Expected table[] = {
-        { IDC_REMEMBER, RGB(51, 51, 51) },     { IDC_EMAIL_LABEL, RGB(51, 51, 51) },
-        { IDC_PASSWORD_LABEL, RGB(51, 51, 51) }, { IDC_HEADING, RGB(0, 102, 204) },
-        { IDC_TITLE, RGB(0, 102, 204) },       { IDC_SUBTITLE, RGB(119, 119, 119) },
-        { IDC_FORGOT_LINK, RGB(0, 0, 160) },   { IDC_SIGNUP_LINK, RGB(0, 0, 160) },
-        { IDC_ERROR_LABEL, RGB(238, 0, 0) },   { IDC_SIGNUP_PROMPT, unchanged },
-        { IDC_SIGNUP_TAIL, unchanged },
-    };
-    std::vector<COLORREF> colours;
-    std::vector<bool> whiteBrush;
-    COLORREF brushColour = 0;
-    bool dialogWhite = false;
-    RunDialog(IDD_SIGNIN, SignInDialogProc, { [&](HWND d) {
-        HDC dc = CreateCompatibleDC(nullptr);
-        for (const Expected& e : table) {
-            (void)SetTextColor(dc, unchanged);
-            const LRESULT brush = SendMessageA(d, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                               reinterpret_cast<LPARAM>(GetDlgItem(d, e.id)));
-            colours.push_back(GetTextColor(dc));
-            whiteBrush.push_back(brush == reinterpret_cast<LRESULT>(g_signInDrawing.whiteBrush));
-        }
-        dialogWhite = SendMessageA(d, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc),
-                                   reinterpret_cast<LPARAM>(d)) == reinterpret_cast<LRESULT>(g_signInDrawing.whiteBrush);
-        LOGBRUSH lb = {};
-        (void)GetObjectA(g_signInDrawing.whiteBrush, sizeof lb, &lb);
-        brushColour = lb.lbColor;
-        (void)DeleteDC(dc);
-    } });
-    ASSERT_EQ(sizeof table / sizeof table[0], colours.size());
-    for (size_t i = 0; i < colours.size(); ++i) {
-        EXPECT_EQ(table[i].colour, colours[i]) << "control " << table[i].id;
-        EXPECT_TRUE(whiteBrush[i]) << "control " << table[i].id;
-    }
-    EXPECT_TRUE(dialogWhite);
-    EXPECT_EQ(RGB(255, 255, 255), brushColour);
-}
-
 TEST_F(SignInLook, BackgroundIsDrawnWhereItsGeometrySays)
 {
     SignInBackgroundGeometry g = {};

@@ -15,6 +15,33 @@ struct ExpectedItem {
     short x, y, cx, cy;
 };
 
+struct ExpectedDialog {
+    DWORD style;
+    short x, y, cx, cy;
+    const char* caption;
+    int pointSize;
+    int charset;
+    const char* face;
+};
+
+void ExpectDialog(const DialogTemplate& t, const ExpectedDialog& e)
+{
+    EXPECT_EQ(e.style, t.style) << std::hex << t.style;
+    EXPECT_EQ(0u, t.exStyle);
+    EXPECT_EQ(e.x, t.x);
+    EXPECT_EQ(e.y, t.y);
+    EXPECT_EQ(e.cx, t.cx);
+    EXPECT_EQ(e.cy, t.cy);
+    EXPECT_EQ("", t.menu);
+    EXPECT_EQ("", t.className);
+    EXPECT_EQ(e.caption, t.caption);
+    EXPECT_EQ(e.pointSize, t.pointSize);
+    EXPECT_EQ(400, t.weight);
+    EXPECT_EQ(0, t.italic);
+    EXPECT_EQ(e.charset, t.charset);
+    EXPECT_EQ(e.face, t.face);
+}
+
 void ExpectItems(const DialogTemplate& t, const ExpectedItem* expected, size_t count)
 {
     ASSERT_EQ(count, t.items.size());
@@ -38,19 +65,8 @@ TEST(DialogTemplates, SignInDialog)
 {
     DialogTemplate t;
     ASSERT_TRUE(ReadDialogTemplate(IDD_SIGNIN, &t));
-    EXPECT_EQ(DWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS | DS_CENTER),
-              t.style);
-    EXPECT_EQ(0u, t.exStyle);
-    EXPECT_EQ(278, t.cx);
-    EXPECT_EQ(217, t.cy);
-    EXPECT_EQ("", t.menu);
-    EXPECT_EQ("", t.className);
-    EXPECT_EQ("Pagewren", t.caption);
-    EXPECT_EQ(8, t.pointSize);
-    EXPECT_EQ(400, t.weight);
-    EXPECT_EQ(0, t.italic);
-    EXPECT_EQ(1, t.charset);
-    EXPECT_EQ("MS Shell Dlg", t.face);
+    ExpectDialog(t, { WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS | DS_CENTER,
+                      0, 0, 278, 217, "Pagewren", 8, 1, "MS Shell Dlg" });
 
     const ExpectedItem items[] = {
         { IDC_SUBTITLE, "STATIC", "- Sign In", 0x50020200, 100, 6, 45, 14 },
@@ -75,18 +91,7 @@ TEST(DialogTemplates, AboutBox)
 {
     DialogTemplate t;
     ASSERT_TRUE(ReadDialogTemplate(IDD_ABOUTBOX, &t));
-    EXPECT_EQ(0x00C800C0u, t.style);
-    EXPECT_EQ(0u, t.exStyle);
-    EXPECT_EQ(22, t.x);
-    EXPECT_EQ(17, t.y);
-    EXPECT_EQ(120, t.cx);
-    EXPECT_EQ(60, t.cy);
-    EXPECT_EQ("About", t.caption);
-    EXPECT_EQ(10, t.pointSize);
-    EXPECT_EQ(400, t.weight);
-    EXPECT_EQ(0, t.italic);
-    EXPECT_EQ(204, t.charset);
-    EXPECT_EQ("MS Sans Serif", t.face);
+    ExpectDialog(t, { 0x00C800C0, 22, 17, 120, 60, "About", 10, 204, "MS Sans Serif" });
 
     const ExpectedItem items[] = {
         { IDCANCEL, "STATIC", "#107", 0x50000003, 5, 4, 20, 20 },
