@@ -12,47 +12,41 @@ WNDPROC g_staticProc = nullptr;
 
 enum : size_t { AddressSize = 4096 };
 
-const char* PageOfLink(int controlId)
-{
+const char* PageOfLink(int controlId) {
     switch (controlId) {
-    case IDC_FORGOT_LINK: return "restore.php";
-    case IDC_SIGNUP_LINK: return "signup.php?skip-install";
-    default: return nullptr;
+        case IDC_FORGOT_LINK:
+            return "restore.php";
+        case IDC_SIGNUP_LINK:
+            return "signup.php?skip-install";
+        default:
+            return nullptr;
     }
 }
 
-void OpenLinkPage(HWND label)
-{
+void OpenLinkPage(HWND label) {
     const char* page = PageOfLink(GetDlgCtrlID(label));
-    if (!page)
-        return;
+    if (!page) return;
     char address[AddressSize];
-    if (!ComposeServerPageAddress(Host(), Port(), Directory(), page, address, sizeof address))
-        return;
+    if (!ComposeServerPageAddress(Host(), Port(), Directory(), page, address, sizeof address)) return;
     // A link that cannot be opened simply opens nothing.
     (void)g_platform.shellExecute(nullptr, "open", address, nullptr, nullptr, SW_SHOW);
 }
 
-} // namespace
+}  // namespace
 
-bool ComposeServerPageAddress(const char* host, const char* port, const char* directory,
-                              const char* page, char* out, size_t capacity)
-{
-    if (capacity == 0)
-        return false;
+bool ComposeServerPageAddress(const char* host, const char* port, const char* directory, const char* page, char* out,
+                              size_t capacity) {
+    if (capacity == 0) return false;
     out[0] = '\0';
     // The directory is used exactly as stored: no separator is added anywhere.
     bool fits = AppendText(out, capacity, "http://") && AppendText(out, capacity, host);
-    if (port[0] != '\0')
-        fits = fits && AppendText(out, capacity, ":") && AppendText(out, capacity, port);
+    if (port[0] != '\0') fits = fits && AppendText(out, capacity, ":") && AppendText(out, capacity, port);
     fits = fits && AppendText(out, capacity, directory) && AppendText(out, capacity, page);
-    if (!fits)
-        out[0] = '\0';
+    if (!fits) out[0] = '\0';
     return fits;
 }
 
-void SubclassLinkLabels(HWND dialog)
-{
+void SubclassLinkLabels(HWND dialog) {
     HWND forgot = GetDlgItem(dialog, IDC_FORGOT_LINK);
     HWND signUp = GetDlgItem(dialog, IDC_SIGNUP_LINK);
     g_staticProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(forgot, GWLP_WNDPROC));
@@ -60,21 +54,19 @@ void SubclassLinkLabels(HWND dialog)
     (void)SetWindowLongPtrA(signUp, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkLabelProc));
 }
 
-LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_SETCURSOR: {
-        HCURSOR cursor = LoadCursor(nullptr, IDC_HAND);
-        if (!cursor)
-            cursor = LoadCursor(nullptr, IDC_ARROW);
-        (void)SetCursor(cursor);
-        return TRUE;
-    }
-    case WM_LBUTTONDOWN:
-        // Acts on the press; the label's own procedure never sees the click.
-        OpenLinkPage(label);
-        return TRUE;
-    default:
-        return CallWindowProcA(g_staticProc, label, message, wParam, lParam);
+        case WM_SETCURSOR: {
+            HCURSOR cursor = LoadCursor(nullptr, IDC_HAND);
+            if (!cursor) cursor = LoadCursor(nullptr, IDC_ARROW);
+            (void)SetCursor(cursor);
+            return TRUE;
+        }
+        case WM_LBUTTONDOWN:
+            // Acts on the press; the label's own procedure never sees the click.
+            OpenLinkPage(label);
+            return TRUE;
+        default:
+            return CallWindowProcA(g_staticProc, label, message, wParam, lParam);
     }
 }

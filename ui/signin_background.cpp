@@ -3,15 +3,13 @@
 namespace {
 
 // Every product and quotient is truncated toward zero to a whole pixel.
-int Trunc(double value)
-{
+int Trunc(double value) {
     return static_cast<int>(value);
 }
 
-} // namespace
+}  // namespace
 
-SignInBackgroundGeometry ComputeSignInBackground(int width, int height, const SignInAnchors& a)
-{
+SignInBackgroundGeometry ComputeSignInBackground(int width, int height, const SignInAnchors& a) {
     const double w = width;
     const double titleToHeading = double(a.titleBottom) + a.headingTop;
     // 1 - 0.07 in double precision lies one unit in the last place below 0.93; the panel's right

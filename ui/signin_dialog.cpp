@@ -9,42 +9,36 @@
 #include "ui/signin_look.h"
 
 SignInErrorKind g_signInErrorKind = SignInErrorKind::None;
-SignInDialogCalls g_signInDialogCalls = { verifyCredentials, ReportResult };
+SignInDialogCalls g_signInDialogCalls = {verifyCredentials, ReportResult};
 
 namespace {
 
 enum : int { FieldSize = 4096 };
 
-void InitSignInDialog(HWND dialog)
-{
+void InitSignInDialog(HWND dialog) {
     SubclassLinkLabels(dialog);
     CreateSignInDrawing(dialog);
     // DS_CENTER has placed the dialog on the work area; this centres it on the whole screen.
     CenterOnDesktop(dialog);
     (void)SetDlgItemTextA(dialog, IDC_EMAIL, User());
     (void)SetDlgItemTextA(dialog, IDC_PASSWORD, Password());
-    if (Remember())
-        (void)SendDlgItemMessageA(dialog, IDC_REMEMBER, BM_SETCHECK, BST_CHECKED, 0);
+    if (Remember()) (void)SendDlgItemMessageA(dialog, IDC_REMEMBER, BM_SETCHECK, BST_CHECKED, 0);
 }
 
-void EndSignInDialog(HWND dialog, int result)
-{
+void EndSignInDialog(HWND dialog, int result) {
     (void)EndDialog(dialog, result);
     g_signInErrorKind = SignInErrorKind::None;
 }
 
-void ShowError(HWND dialog, SignInErrorKind kind)
-{
+void ShowError(HWND dialog, SignInErrorKind kind) {
     g_signInErrorKind = kind;
     ShowSignInError(dialog);
 }
 
-void SignIn(HWND dialog)
-{
+void SignIn(HWND dialog) {
     // Nothing is trimmed: blanks are part of what the user typed.
     char user[FieldSize];
-    if (GetDlgItemTextA(dialog, IDC_EMAIL, user, sizeof user) == 0)
-        user[0] = '\0';
+    if (GetDlgItemTextA(dialog, IDC_EMAIL, user, sizeof user) == 0) user[0] = '\0';
     if (user[0] == '\0') {
         ShowError(dialog, SignInErrorKind::EmailRequired);
         return;
@@ -52,8 +46,7 @@ void SignIn(HWND dialog)
     SetUser(user);
 
     char password[FieldSize];
-    if (GetDlgItemTextA(dialog, IDC_PASSWORD, password, sizeof password) == 0)
-        password[0] = '\0';
+    if (GetDlgItemTextA(dialog, IDC_PASSWORD, password, sizeof password) == 0) password[0] = '\0';
     SetPassword(password);
     SetRemember(SendDlgItemMessageA(dialog, IDC_REMEMBER, BM_GETCHECK, 0, 0) == BST_CHECKED);
 
@@ -64,43 +57,41 @@ void SignIn(HWND dialog)
         return;
     }
     // Any other failure has been shown to the user; the background sign-in reports its own.
-    if (IsFailure(result))
-        g_signInDialogCalls.reportResult(result);
+    if (IsFailure(result)) g_signInDialogCalls.reportResult(result);
     EndSignInDialog(dialog, IDOK);
 }
 
-} // namespace
+}  // namespace
 
-INT_PTR CALLBACK SignInDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
+INT_PTR CALLBACK SignInDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        InitSignInDialog(dialog);
-        // The first tab stop, the e-mail field, gets the focus.
-        return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            SignIn(dialog);
+        case WM_INITDIALOG:
+            InitSignInDialog(dialog);
+            // The first tab stop, the e-mail field, gets the focus.
             return TRUE;
-        case IDCANCEL:
-            EndSignInDialog(dialog, IDCANCEL);
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDOK:
+                    SignIn(dialog);
+                    return TRUE;
+                case IDCANCEL:
+                    EndSignInDialog(dialog, IDCANCEL);
+                    return TRUE;
+                default:
+                    return FALSE;
+            }
+        case WM_ERASEBKGND:
+            EraseSignInBackground(dialog, reinterpret_cast<HDC>(wParam));
+            return TRUE;
+        case WM_CTLCOLORSTATIC:
+            return reinterpret_cast<INT_PTR>(
+                ColourSignInStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+        case WM_CTLCOLORDLG:
+            return reinterpret_cast<INT_PTR>(g_signInDrawing.whiteBrush);
+        case WM_DESTROY:
+            ReleaseSignInDrawing();
             return TRUE;
         default:
             return FALSE;
-        }
-    case WM_ERASEBKGND:
-        EraseSignInBackground(dialog, reinterpret_cast<HDC>(wParam));
-        return TRUE;
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<INT_PTR>(
-            ColourSignInStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
-    case WM_CTLCOLORDLG:
-        return reinterpret_cast<INT_PTR>(g_signInDrawing.whiteBrush);
-    case WM_DESTROY:
-        ReleaseSignInDrawing();
-        return TRUE;
-    default:
-        return FALSE;
     }
 }

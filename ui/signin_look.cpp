@@ -17,15 +17,15 @@ struct FontSpec {
 
 // In creation order; fonts 4, 8 and 9 are built alike but are separate objects.
 const FontSpec kFonts[SignInFontCount] = {
-    { -16, FW_BOLD, false },   // heading
-    { -16, FW_NORMAL, false }, // field labels and "Remember me"
-    { -14, FW_NORMAL, false }, // edit fields
-    { -13, FW_NORMAL, false }, // "Sign In" button
-    { -19, FW_NORMAL, false }, // title
-    { -17, FW_NORMAL, false }, // subtitle
-    { -13, FW_NORMAL, true },  // links
-    { -13, FW_NORMAL, false }, // sign-up prompt and tail
-    { -13, FW_NORMAL, false }, // error line
+    {-16, FW_BOLD, false},    // heading
+    {-16, FW_NORMAL, false},  // field labels and "Remember me"
+    {-14, FW_NORMAL, false},  // edit fields
+    {-13, FW_NORMAL, false},  // "Sign In" button
+    {-19, FW_NORMAL, false},  // title
+    {-17, FW_NORMAL, false},  // subtitle
+    {-13, FW_NORMAL, true},   // links
+    {-13, FW_NORMAL, false},  // sign-up prompt and tail
+    {-13, FW_NORMAL, false},  // error line
 };
 
 struct ControlFont {
@@ -34,11 +34,9 @@ struct ControlFont {
 };
 
 const ControlFont kControlFonts[] = {
-    { IDC_HEADING, 0 },       { IDC_EMAIL_LABEL, 1 },  { IDC_PASSWORD_LABEL, 1 },
-    { IDC_REMEMBER, 1 },      { IDOK, 3 },             { IDC_EMAIL, 2 },
-    { IDC_PASSWORD, 2 },      { IDC_TITLE, 4 },        { IDC_SUBTITLE, 5 },
-    { IDC_FORGOT_LINK, 6 },   { IDC_SIGNUP_LINK, 6 },  { IDC_SIGNUP_PROMPT, 7 },
-    { IDC_SIGNUP_TAIL, 7 },   { IDC_ERROR_LABEL, 8 },
+    {IDC_HEADING, 0},     {IDC_EMAIL_LABEL, 1},   {IDC_PASSWORD_LABEL, 1}, {IDC_REMEMBER, 1},    {IDOK, 3},
+    {IDC_EMAIL, 2},       {IDC_PASSWORD, 2},      {IDC_TITLE, 4},          {IDC_SUBTITLE, 5},    {IDC_FORGOT_LINK, 6},
+    {IDC_SIGNUP_LINK, 6}, {IDC_SIGNUP_PROMPT, 7}, {IDC_SIGNUP_TAIL, 7},    {IDC_ERROR_LABEL, 8},
 };
 
 struct ControlColour {
@@ -48,17 +46,15 @@ struct ControlColour {
 
 // Static texts not listed keep the default colour.
 const ControlColour kTextColours[] = {
-    { IDC_REMEMBER, RGB(51, 51, 51) },     { IDC_EMAIL_LABEL, RGB(51, 51, 51) },
-    { IDC_PASSWORD_LABEL, RGB(51, 51, 51) }, { IDC_HEADING, RGB(0, 102, 204) },
-    { IDC_TITLE, RGB(0, 102, 204) },       { IDC_SUBTITLE, RGB(119, 119, 119) },
-    { IDC_FORGOT_LINK, RGB(0, 0, 160) },   { IDC_SIGNUP_LINK, RGB(0, 0, 160) },
-    { IDC_ERROR_LABEL, RGB(238, 0, 0) },
+    {IDC_REMEMBER, RGB(51, 51, 51)},   {IDC_EMAIL_LABEL, RGB(51, 51, 51)}, {IDC_PASSWORD_LABEL, RGB(51, 51, 51)},
+    {IDC_HEADING, RGB(0, 102, 204)},   {IDC_TITLE, RGB(0, 102, 204)},      {IDC_SUBTITLE, RGB(119, 119, 119)},
+    {IDC_FORGOT_LINK, RGB(0, 0, 160)}, {IDC_SIGNUP_LINK, RGB(0, 0, 160)},  {IDC_ERROR_LABEL, RGB(238, 0, 0)},
 };
 
 // The form below the heading, in the order it is moved down.
 const int kShiftedControls[] = {
-    IDC_EMAIL, IDC_PASSWORD, IDC_EMAIL_LABEL, IDC_PASSWORD_LABEL, IDC_REMEMBER,
-    IDOK, IDC_FORGOT_LINK, IDC_SIGNUP_PROMPT, IDC_SIGNUP_TAIL, IDC_SIGNUP_LINK,
+    IDC_EMAIL, IDC_PASSWORD,    IDC_EMAIL_LABEL,   IDC_PASSWORD_LABEL, IDC_REMEMBER,
+    IDOK,      IDC_FORGOT_LINK, IDC_SIGNUP_PROMPT, IDC_SIGNUP_TAIL,    IDC_SIGNUP_LINK,
 };
 
 const COLORREF kRuleColour = RGB(0, 102, 204);
@@ -68,8 +64,7 @@ const COLORREF kSeparatorColour = RGB(187, 187, 187);
 const int kBannerWidth = 68;
 const int kBannerHeight = 43;
 
-HFONT CreateArial(const FontSpec& spec)
-{
+HFONT CreateArial(const FontSpec& spec) {
     LOGFONTA font = {};
     font.lfHeight = spec.height;
     font.lfWeight = spec.weight;
@@ -78,28 +73,23 @@ HFONT CreateArial(const FontSpec& spec)
     return CreateFontIndirectA(&font);
 }
 
-HINSTANCE InstanceOf(HWND window)
-{
+HINSTANCE InstanceOf(HWND window) {
     return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
 }
 
-RECT ScreenRect(HWND dialog, int controlId)
-{
+RECT ScreenRect(HWND dialog, int controlId) {
     RECT rect = {};
     (void)GetWindowRect(GetDlgItem(dialog, controlId), &rect);
     return rect;
 }
 
 template <typename Handle>
-void DeleteHandle(Handle& handle)
-{
-    if (handle)
-        (void)DeleteObject(handle);
+void DeleteHandle(Handle& handle) {
+    if (handle) (void)DeleteObject(handle);
     handle = nullptr;
 }
 
-void DrawLine(HDC dc, int width, COLORREF colour, int left, int right, int y)
-{
+void DrawLine(HDC dc, int width, COLORREF colour, int left, int right, int y) {
     HPEN pen = CreatePen(PS_SOLID, width, colour);
     HGDIOBJ oldPen = SelectObject(dc, pen);
     (void)MoveToEx(dc, left, y, nullptr);
@@ -108,26 +98,22 @@ void DrawLine(HDC dc, int width, COLORREF colour, int left, int right, int y)
     (void)DeleteObject(pen);
 }
 
-void DrawBanner(HWND dialog, HDC dc, const RECT& target)
-{
-    HBITMAP banner = static_cast<HBITMAP>(LoadImageA(InstanceOf(dialog),
-        MAKEINTRESOURCEA(IDB_BANNER), IMAGE_BITMAP, kBannerWidth, kBannerHeight, LR_DEFAULTCOLOR));
-    if (!banner)
-        return;
+void DrawBanner(HWND dialog, HDC dc, const RECT& target) {
+    HBITMAP banner = static_cast<HBITMAP>(LoadImageA(InstanceOf(dialog), MAKEINTRESOURCEA(IDB_BANNER), IMAGE_BITMAP,
+                                                     kBannerWidth, kBannerHeight, LR_DEFAULTCOLOR));
+    if (!banner) return;
     HDC bannerDc = CreateCompatibleDC(dc);
     if (bannerDc) {
         HGDIOBJ oldBitmap = SelectObject(bannerDc, banner);
-        (void)StretchBlt(dc, target.left, target.top, target.right - target.left,
-                         target.bottom - target.top, bannerDc, 0, 0, kBannerWidth, kBannerHeight,
-                         SRCCOPY);
+        (void)StretchBlt(dc, target.left, target.top, target.right - target.left, target.bottom - target.top, bannerDc,
+                         0, 0, kBannerWidth, kBannerHeight, SRCCOPY);
         (void)SelectObject(bannerDc, oldBitmap);
         (void)DeleteDC(bannerDc);
     }
     (void)DeleteObject(banner);
 }
 
-void DrawPanel(HDC dc, const RECT& panel)
-{
+void DrawPanel(HDC dc, const RECT& panel) {
     HPEN pen = CreatePen(PS_SOLID, 0, kPanelBorderColour);
     HBRUSH brush = CreateSolidBrush(kPanelColour);
     HGDIOBJ oldPen = SelectObject(dc, pen);
@@ -139,34 +125,28 @@ void DrawPanel(HDC dc, const RECT& panel)
     (void)DeleteObject(pen);
 }
 
-} // namespace
+}  // namespace
 
-void CreateSignInDrawing(HWND dialog)
-{
+void CreateSignInDrawing(HWND dialog) {
     SignInDrawing& d = g_signInDrawing;
-    if (!d.whiteBrush)
-        d.whiteBrush = CreateSolidBrush(RGB(255, 255, 255));
+    if (!d.whiteBrush) d.whiteBrush = CreateSolidBrush(RGB(255, 255, 255));
     for (int i = 0; i < SignInFontCount; ++i) {
-        if (!d.fonts[i])
-            d.fonts[i] = CreateArial(kFonts[i]);
+        if (!d.fonts[i]) d.fonts[i] = CreateArial(kFonts[i]);
     }
     for (const ControlFont& entry : kControlFonts) {
-        (void)SendDlgItemMessageA(dialog, entry.controlId, WM_SETFONT,
-                                  reinterpret_cast<WPARAM>(d.fonts[entry.font]), FALSE);
+        (void)SendDlgItemMessageA(dialog, entry.controlId, WM_SETFONT, reinterpret_cast<WPARAM>(d.fonts[entry.font]),
+                                  FALSE);
     }
 }
 
-void ReleaseSignInDrawing()
-{
+void ReleaseSignInDrawing() {
     SignInDrawing& d = g_signInDrawing;
     DeleteHandle(d.whiteBrush);
     DeleteHandle(d.background);
-    for (HFONT& font : d.fonts)
-        DeleteHandle(font);
+    for (HFONT& font : d.fonts) DeleteHandle(font);
 }
 
-HBRUSH ColourSignInStatic(HDC dc, HWND control)
-{
+HBRUSH ColourSignInStatic(HDC dc, HWND control) {
     const int controlId = GetDlgCtrlID(control);
     for (const ControlColour& entry : kTextColours) {
         if (entry.controlId == controlId) {
@@ -177,37 +157,30 @@ HBRUSH ColourSignInStatic(HDC dc, HWND control)
     return g_signInDrawing.whiteBrush;
 }
 
-void EraseSignInBackground(HWND dialog, HDC dc)
-{
+void EraseSignInBackground(HWND dialog, HDC dc) {
     RECT client;
-    if (!GetClientRect(dialog, &client))
-        return;
+    if (!GetClientRect(dialog, &client)) return;
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
-    if (!g_signInDrawing.background)
-        RenderSignInBackground(dialog, dc, width, height);
+    if (!g_signInDrawing.background) RenderSignInBackground(dialog, dc, width, height);
     HDC memory = CreateCompatibleDC(dc);
-    if (!memory)
-        return;
+    if (!memory) return;
     HGDIOBJ oldBitmap = SelectObject(memory, g_signInDrawing.background);
     (void)BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
     (void)SelectObject(memory, oldBitmap);
     (void)DeleteDC(memory);
 }
 
-void RenderSignInBackground(HWND dialog, HDC dc, int width, int height)
-{
+void RenderSignInBackground(HWND dialog, HDC dc, int width, int height) {
     HDC memory = CreateCompatibleDC(dc);
-    if (!memory)
-        return;
-    if (!g_signInDrawing.background)
-        g_signInDrawing.background = CreateCompatibleBitmap(dc, width, height);
+    if (!memory) return;
+    if (!g_signInDrawing.background) g_signInDrawing.background = CreateCompatibleBitmap(dc, width, height);
     HGDIOBJ oldBitmap = SelectObject(memory, g_signInDrawing.background);
 
-    RECT all = { 0, 0, width, height };
+    RECT all = {0, 0, width, height};
     (void)FillRect(memory, &all, g_signInDrawing.whiteBrush);
 
-    POINT clientOrigin = { 0, 0 };
+    POINT clientOrigin = {0, 0};
     (void)ClientToScreen(dialog, &clientOrigin);
     SignInAnchors anchors;
     anchors.titleBottom = ScreenRect(dialog, IDC_TITLE).bottom;
@@ -226,22 +199,18 @@ void RenderSignInBackground(HWND dialog, HDC dc, int width, int height)
     (void)DeleteDC(memory);
 }
 
-void ShiftControlDown(HWND dialog, int controlId, int distance)
-{
+void ShiftControlDown(HWND dialog, int controlId, int distance) {
     HWND control = GetDlgItem(dialog, controlId);
     RECT rect;
-    if (!GetWindowRect(control, &rect))
-        return;
-    POINT topLeft = { rect.left, rect.top };
+    if (!GetWindowRect(control, &rect)) return;
+    POINT topLeft = {rect.left, rect.top};
     (void)ScreenToClient(dialog, &topLeft);
     (void)SetWindowPos(control, nullptr, topLeft.x, topLeft.y + distance, 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOOWNERZORDER);
 }
 
-void ShowSignInError(HWND dialog)
-{
-    const UINT textId = g_signInErrorKind == SignInErrorKind::EmailRequired
-        ? IDS_EMAIL_REQUIRED : IDS_BAD_CREDENTIALS;
+void ShowSignInError(HWND dialog) {
+    const UINT textId = g_signInErrorKind == SignInErrorKind::EmailRequired ? IDS_EMAIL_REQUIRED : IDS_BAD_CREDENTIALS;
     char text[128];
     LoadResourceText(textId, text, sizeof text);
     HWND label = GetDlgItem(dialog, IDC_ERROR_LABEL);
@@ -250,14 +219,11 @@ void ShowSignInError(HWND dialog)
     // The line's own style bit, not IsWindowVisible: an error raised before the dialog itself
     // is on screen must still move the form only once.
     if ((GetWindowLongA(label, GWL_STYLE) & WS_VISIBLE) == 0) {
-        const int distance = ScreenRect(dialog, IDC_ERROR_LABEL).bottom
-                           - ScreenRect(dialog, IDC_HEADING).bottom;
-        for (int controlId : kShiftedControls)
-            ShiftControlDown(dialog, controlId, distance);
+        const int distance = ScreenRect(dialog, IDC_ERROR_LABEL).bottom - ScreenRect(dialog, IDC_HEADING).bottom;
+        for (int controlId : kShiftedControls) ShiftControlDown(dialog, controlId, distance);
         RECT window;
         if (GetWindowRect(dialog, &window)) {
-            (void)SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left,
-                               window.bottom - window.top + distance,
+            (void)SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left, window.bottom - window.top + distance,
                                SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOOWNERZORDER);
         }
         // The client area changed size: the next erase renders the background anew.

@@ -19,32 +19,28 @@ struct Line {
     SIZE available;
 };
 
-std::vector<Line> MeasureTexts(HWND dialog)
-{
+std::vector<Line> MeasureTexts(HWND dialog) {
     std::vector<Line> lines;
     HDC dc = GetDC(dialog);
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (LOWORD(GetDlgCtrlID(child)) != 0xFFFF)
-            continue;
+        if (LOWORD(GetDlgCtrlID(child)) != 0xFFFF) continue;
         char text[256];
         (void)GetWindowTextA(child, text, sizeof text);
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)));
-        RECT needed = { 0, 0, 0, 0 };
+        RECT needed = {0, 0, 0, 0};
         (void)DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_NOPREFIX);
         (void)SelectObject(dc, old);
         RECT client;
         (void)GetClientRect(child, &client);
-        lines.push_back({ text, { needed.right, needed.bottom }, { client.right, client.bottom } });
+        lines.push_back({text, {needed.right, needed.bottom}, {client.right, client.bottom}});
     }
     (void)ReleaseDC(dialog, dc);
     return lines;
 }
 
-std::string FileVersionText()
-{
+std::string FileVersionText() {
     char path[MAX_PATH];
-    if (GetModuleFileNameA(nullptr, path, sizeof path) == 0)
-        return "";
+    if (GetModuleFileNameA(nullptr, path, sizeof path) == 0) return "";
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
     std::string block(size, '\0');
@@ -60,16 +56,15 @@ std::string FileVersionText()
     return text;
 }
 
-TEST(AboutBox, OpensCentredOnTheDesktopWithTheOkButtonFocused)
-{
+TEST(AboutBox, OpensCentredOnTheDesktopWithTheOkButtonFocused) {
     RECT desktop = {}, box = {};
     bool okFocused = false, hasIcon = false;
-    const INT_PTR result = RunDialog(IDD_ABOUTBOX, AboutDialogProc, { [&](HWND d) {
-        (void)GetWindowRect(GetDesktopWindow(), &desktop);
-        (void)GetWindowRect(d, &box);
-        okFocused = GetFocus() == GetDlgItem(d, IDOK);
-        hasIcon = SendDlgItemMessageA(d, IDCANCEL, STM_GETICON, 0, 0) != 0;
-    } });
+    const INT_PTR result = RunDialog(IDD_ABOUTBOX, AboutDialogProc, {[&](HWND d) {
+                                         (void)GetWindowRect(GetDesktopWindow(), &desktop);
+                                         (void)GetWindowRect(d, &box);
+                                         okFocused = GetFocus() == GetDlgItem(d, IDOK);
+                                         hasIcon = SendDlgItemMessageA(d, IDCANCEL, STM_GETICON, 0, 0) != 0;
+                                     }});
     EXPECT_EQ(IDCANCEL, result);  // the close box
     const POINT centred = CenteredPosition(desktop, box);
     EXPECT_EQ(centred.x, box.left);
@@ -80,24 +75,22 @@ TEST(AboutBox, OpensCentredOnTheDesktopWithTheOkButtonFocused)
     EXPECT_TRUE(hasIcon);
 }
 
-TEST(AboutBox, EnterAndEscapeCloseIt)
-{
+TEST(AboutBox, EnterAndEscapeCloseIt) {
     struct Case {
         WPARAM key;
         INT_PTR result;
     };
-    const Case cases[] = { { VK_RETURN, IDOK }, { VK_ESCAPE, IDCANCEL } };
+    const Case cases[] = {{VK_RETURN, IDOK}, {VK_ESCAPE, IDCANCEL}};
     for (const Case& c : cases) {
-        EXPECT_EQ(c.result, RunDialog(IDD_ABOUTBOX, AboutDialogProc, { [&](HWND d) {
-            (void)PostMessageA(GetDlgItem(d, IDOK), WM_KEYDOWN, c.key, 0);
-        } })) << "key " << c.key;
+        EXPECT_EQ(c.result, RunDialog(IDD_ABOUTBOX, AboutDialogProc,
+                                      {[&](HWND d) { (void)PostMessageA(GetDlgItem(d, IDOK), WM_KEYDOWN, c.key, 0); }}))
+            << "key " << c.key;
     }
 }
 
-TEST(AboutBox, EveryTextFitsItsLineAndTheVersionMatchesTheProgram)
-{
+TEST(AboutBox, EveryTextFitsItsLineAndTheVersionMatchesTheProgram) {
     std::vector<Line> lines;
-    RunDialog(IDD_ABOUTBOX, AboutDialogProc, { [&](HWND d) { lines = MeasureTexts(d); } });
+    RunDialog(IDD_ABOUTBOX, AboutDialogProc, {[&](HWND d) { lines = MeasureTexts(d); }});
     ASSERT_EQ(3u, lines.size());
     for (const Line& line : lines) {
         EXPECT_LE(line.needed.cx, line.available.cx) << line.text;
@@ -106,4 +99,4 @@ TEST(AboutBox, EveryTextFitsItsLineAndTheVersionMatchesTheProgram)
     EXPECT_EQ("Pagewren\r\n" + FileVersionText(), lines[0].text);
 }
 
-} // namespace
+}  // namespace

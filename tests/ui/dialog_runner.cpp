@@ -8,12 +8,10 @@ DLGPROC g_procedure = nullptr;
 const std::vector<DialogStep>* g_steps = nullptr;
 size_t g_nextStep = 0;
 
-INT_PTR CALLBACK ScriptedProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
+INT_PTR CALLBACK ScriptedProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TIMER && wParam == kStepTimer) {
         // Steps start once the modal loop has shown the dialog and gone idle.
-        if (!IsWindowVisible(dialog))
-            return TRUE;
+        if (!IsWindowVisible(dialog)) return TRUE;
         if (g_nextStep < g_steps->size()) {
             (void)UpdateWindow(dialog);
             (*g_steps)[g_nextStep++](dialog);
@@ -24,18 +22,15 @@ INT_PTR CALLBACK ScriptedProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         return TRUE;
     }
     const INT_PTR result = g_procedure(dialog, message, wParam, lParam);
-    if (message == WM_INITDIALOG)
-        (void)SetTimer(dialog, kStepTimer, 20, nullptr);
+    if (message == WM_INITDIALOG) (void)SetTimer(dialog, kStepTimer, 20, nullptr);
     return result;
 }
 
-} // namespace
+}  // namespace
 
-INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps)
-{
+INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps) {
     g_procedure = procedure;
     g_steps = &steps;
     g_nextStep = 0;
-    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), nullptr,
-                           ScriptedProc, 0);
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), nullptr, ScriptedProc, 0);
 }

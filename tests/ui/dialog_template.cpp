@@ -8,22 +8,31 @@ namespace {
 struct Reader {
     const BYTE* at;
 
-    WORD Word() { WORD v; memcpy(&v, at, 2); at += 2; return v; }
-    DWORD Dword() { DWORD v; memcpy(&v, at, 4); at += 4; return v; }
+    WORD Word() {
+        WORD v;
+        memcpy(&v, at, 2);
+        at += 2;
+        return v;
+    }
+    DWORD Dword() {
+        DWORD v;
+        memcpy(&v, at, 4);
+        at += 4;
+        return v;
+    }
     BYTE Byte() { return *at++; }
-    void AlignDword(const BYTE* base) { while ((at - base) % 4) ++at; }
+    void AlignDword(const BYTE* base) {
+        while ((at - base) % 4) ++at;
+    }
 
     // Texts of the tests are ASCII, so each UTF-16 unit is narrowed as it stands.
-    std::string String()
-    {
+    std::string String() {
         std::string s;
-        for (WORD c = Word(); c != 0; c = Word())
-            s += char(c);
+        for (WORD c = Word(); c != 0; c = Word()) s += char(c);
         return s;
     }
 
-    std::string StringOrOrdinal()
-    {
+    std::string StringOrOrdinal() {
         WORD first;
         memcpy(&first, at, 2);
         if (first == 0xFFFF) {
@@ -34,29 +43,24 @@ struct Reader {
     }
 };
 
-std::string ClassName(const std::string& raw)
-{
+std::string ClassName(const std::string& raw) {
     if (raw == "#128") return "BUTTON";
     if (raw == "#129") return "EDIT";
     if (raw == "#130") return "STATIC";
     std::string upper = raw;
-    for (char& c : upper)
-        c = char(toupper(static_cast<unsigned char>(c)));
+    for (char& c : upper) c = char(toupper(static_cast<unsigned char>(c)));
     return upper;
 }
 
-} // namespace
+}  // namespace
 
-bool ReadDialogTemplate(int templateId, DialogTemplate* out)
-{
+bool ReadDialogTemplate(int templateId, DialogTemplate* out) {
     HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(templateId), MAKEINTRESOURCEA(5));
     HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
     const BYTE* base = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
-    if (!base)
-        return false;
-    Reader r = { base };
-    if (r.Word() != 1 || r.Word() != 0xFFFF)
-        return false;
+    if (!base) return false;
+    Reader r = {base};
+    if (r.Word() != 1 || r.Word() != 0xFFFF) return false;
     (void)r.Dword();  // help id
     out->exStyle = r.Dword();
     out->style = r.Dword();

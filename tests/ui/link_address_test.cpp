@@ -7,8 +7,7 @@
 
 namespace {
 
-TEST(ComposeServerPageAddress, JoinsHostPortDirectoryAndPageAsStored)
-{
+TEST(ComposeServerPageAddress, JoinsHostPortDirectoryAndPageAsStored) {
     struct Case {
         const char* port;
         const char* directory;
@@ -16,10 +15,10 @@ TEST(ComposeServerPageAddress, JoinsHostPortDirectoryAndPageAsStored)
         const char* expected;
     };
     const Case cases[] = {
-        { "8080", "/app/", "signup.php?skip-install", "http://example.org:8080/app/signup.php?skip-install" },
-        { "", "/", "restore.php", "http://example.org/restore.php" },
+        {"8080", "/app/", "signup.php?skip-install", "http://example.org:8080/app/signup.php?skip-install"},
+        {"", "/", "restore.php", "http://example.org/restore.php"},
         // No separator is added: a directory without its trailing slash glues to the page.
-        { "", "/app", "restore.php", "http://example.org/apprestore.php" },
+        {"", "/app", "restore.php", "http://example.org/apprestore.php"},
     };
     for (const Case& c : cases) {
         char out[4096];
@@ -28,8 +27,7 @@ TEST(ComposeServerPageAddress, JoinsHostPortDirectoryAndPageAsStored)
     }
 }
 
-TEST(ComposeServerPageAddress, RefusesAnAddressThatDoesNotFit)
-{
+TEST(ComposeServerPageAddress, RefusesAnAddressThatDoesNotFit) {
     const std::string host(4090, 'h');
     char out[4096];
     EXPECT_FALSE(ComposeServerPageAddress(host.c_str(), "", "/", "restore.php", out, sizeof out));
@@ -40,4 +38,4 @@ TEST(ComposeServerPageAddress, RefusesAnAddressThatDoesNotFit)
     EXPECT_FALSE(ComposeServerPageAddress("a", "", "/", "bc", exact, sizeof exact));
 }
 
-} // namespace
+}  // namespace

@@ -17,15 +17,13 @@ namespace {
 const char* g_readyPath = nullptr;
 const char* g_donePath = nullptr;
 
-ResultCode RejectCredentials(Session&)
-{
+ResultCode RejectCredentials(Session&) {
     return Failure | CredentialsRejected;
 }
 
 void ReportNothing(ResultCode) {}
 
-void HoldForScreenshot(HWND dialog)
-{
+void HoldForScreenshot(HWND dialog) {
     (void)RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     RECT rect;
     (void)GetWindowRect(dialog, &rect);
@@ -45,10 +43,9 @@ void HoldForScreenshot(HWND dialog)
     }
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 4) {
         fprintf(stderr, "usage: %s signin|signin-error|about READY_FILE DONE_FILE\n", argv[0]);
         return 2;
@@ -59,14 +56,14 @@ int main(int argc, char** argv)
     SetUser("demo@pagewren.test");
     SetPassword("demo-password");
     SetRemember(true);
-    g_signInDialogCalls = { RejectCredentials, ReportNothing };
+    g_signInDialogCalls = {RejectCredentials, ReportNothing};
 
     if (strcmp(argv[1], "about") == 0)
-        RunDialog(IDD_ABOUTBOX, AboutDialogProc, { HoldForScreenshot });
+        RunDialog(IDD_ABOUTBOX, AboutDialogProc, {HoldForScreenshot});
     else if (strcmp(argv[1], "signin-error") == 0)
-        RunDialog(IDD_SIGNIN, SignInDialogProc, {
-            [](HWND d) { (void)PostMessageA(d, WM_COMMAND, IDOK, 0); }, HoldForScreenshot });
+        RunDialog(IDD_SIGNIN, SignInDialogProc,
+                  {[](HWND d) { (void)PostMessageA(d, WM_COMMAND, IDOK, 0); }, HoldForScreenshot});
     else
-        RunDialog(IDD_SIGNIN, SignInDialogProc, { HoldForScreenshot });
+        RunDialog(IDD_SIGNIN, SignInDialogProc, {HoldForScreenshot});
     return 0;
 }
