@@ -15,7 +15,11 @@ enum PageAction : int {
 // Room for the longest host, port, directory and token with the fixed parts.
 enum : size_t { PageAddressSize = 2 * SettingsTextSize + SettingsPortSize + SessionTokenSize + 64 };
 
-// Builds "http://" host [":" port] directory "tray.php?token=" token "&action=" action;
+// Writes "http://" host [":" port] directory page into out, with no separator added and
+// nothing escaped; false, and an empty text, when it does not fit.
+bool ComposeServerPageAddress(const char* host, const char* port, const char* directory, const char* page, char* out,
+                              size_t capacity);
+// Builds the settings' server address of "tray.php?token=" token "&action=" action;
 // false when it does not fit in capacity bytes.
 bool BuildTrayPageAddress(PageAction action, char* out, size_t capacity);
 // Asks the shell to open the page; true when the browser could be asked.

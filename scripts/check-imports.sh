@@ -17,7 +17,7 @@ while IFS= read -r exe; do
       bad=1
     fi
   done < <("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
-done < <(find "$root" -name '*.exe' -not -path '*/wine/*' -not -path '*/CMakeFiles/*' | sort)
+done < <(find "$root" -name '*.exe' -not -path '*/drive_c/*' -not -path '*/CMakeFiles/*' | sort)
 
 if [ "$count" -eq 0 ]; then
   echo "no .exe found below $root"

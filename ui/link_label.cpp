@@ -1,7 +1,7 @@
 #include "ui/link_label.h"
 
+#include "app/page_address.h"
 #include "app/platform_calls.h"
-#include "app/resource_text.h"
 #include "res/resource.h"
 #include "storage/settings.h"
 
@@ -33,18 +33,6 @@ void OpenLinkPage(HWND label) {
 }
 
 }  // namespace
-
-bool ComposeServerPageAddress(const char* host, const char* port, const char* directory, const char* page, char* out,
-                              size_t capacity) {
-    if (capacity == 0) return false;
-    out[0] = '\0';
-    // The directory is used exactly as stored: no separator is added anywhere.
-    bool fits = AppendText(out, capacity, "http://") && AppendText(out, capacity, host);
-    if (port[0] != '\0') fits = fits && AppendText(out, capacity, ":") && AppendText(out, capacity, port);
-    fits = fits && AppendText(out, capacity, directory) && AppendText(out, capacity, page);
-    if (!fits) out[0] = '\0';
-    return fits;
-}
 
 void SubclassLinkLabels(HWND dialog) {
     HWND forgot = GetDlgItem(dialog, IDC_FORGOT_LINK);

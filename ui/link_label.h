@@ -4,11 +4,6 @@
 #include <windows.h>
 #include <stddef.h>
 
-// Writes "http://" host [":" port] directory page into out; false, and nothing to open, when
-// it does not fit.
-bool ComposeServerPageAddress(const char* host, const char* port, const char* directory, const char* page, char* out,
-                              size_t capacity);
-
 // Gives IDC_FORGOT_LINK and IDC_SIGNUP_LINK LinkLabelProc, keeping the STATIC class procedure.
 void SubclassLinkLabels(HWND dialog);
 

@@ -64,11 +64,11 @@ const COLORREF kSeparatorColour = RGB(187, 187, 187);
 const int kBannerWidth = 68;
 const int kBannerHeight = 43;
 
-HFONT CreateArial(const FontSpec& spec) {
+HFONT CreateArial(const FontSpec& style) {
     LOGFONTA font = {};
-    font.lfHeight = spec.height;
-    font.lfWeight = spec.weight;
-    font.lfUnderline = spec.underline ? TRUE : FALSE;
+    font.lfHeight = style.height;
+    font.lfWeight = style.weight;
+    font.lfUnderline = style.underline ? TRUE : FALSE;
     (void)lstrcpynA(font.lfFaceName, "Arial", LF_FACESIZE);
     return CreateFontIndirectA(&font);
 }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ui/link_label.h"
+#include "app/page_address.h"
 
 namespace {
 

@@ -66,8 +66,8 @@ TEST(DialogTemplates, SignInDialog) {
                      278, 217, "Pagewren", 8, 1, "MS Shell Dlg"});
 
     const ExpectedItem items[] = {
-        {IDC_SUBTITLE, "STATIC", "- Sign In", 0x50020200, 100, 6, 45, 14},
-        {IDC_TITLE, "STATIC", "Pagewren", 0x50020202, 51, 6, 46, 14},
+        {IDC_SUBTITLE, "STATIC", "- Sign In", 0x50020200, 114, 6, 45, 14},
+        {IDC_TITLE, "STATIC", "Pagewren", 0x50020202, 48, 6, 64, 14},
         {IDC_HEADING, "STATIC", "Sign In to Pagewren", 0x50020200, 39, 55, 163, 13},
         {IDC_EMAIL_LABEL, "STATIC", "e-mail:", 0x50020202, 22, 76, 64, 12},
         {IDC_PASSWORD_LABEL, "STATIC", "password:", 0x50020202, 21, 94, 65, 12},
