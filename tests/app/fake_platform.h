@@ -14,68 +14,41 @@
 #include "app/app_state.h"
 #include "app/platform_calls.h"
 
-struct DialogRun {
-    UINT templateId;
-    HWND owner;
-    DLGPROC proc;
-};
-
 struct BoxShown {
     std::string text;
-    std::string caption;
     UINT flags;
-    TrayState stateWhileOpen;
     size_t trayCallsBefore;
 };
 
-struct TrayCall {
-    DWORD operation;
-    NOTIFYICONDATAA data;
-};
-
-struct TimerSet {
-    UINT_PTR id;
-    UINT period;
-};
-
 struct MenuShown {
-    UINT firstCommand;
     UINT defaultCommand;
-    bool signInGreyed;
     bool hasSignIn;
-    int itemCount;
-    UINT flags;
+    bool signInGreyed;
 };
 
 struct FakePlatform {
     std::vector<RequestKind> started;
     bool startSucceeds = true;
     int saves = 0;
-
-    std::vector<DialogRun> dialogs;
+    std::vector<UINT> dialogs;  // template ids
     INT_PTR dialogEnd = IDOK;
     std::function<void()> whileDialogOpen;
-
     std::vector<BoxShown> boxes;
     std::function<void()> whileBoxOpen;
-
-    std::vector<TrayCall> tray;
+    std::vector<NOTIFYICONDATAA> tray;
+    std::vector<DWORD> trayOperations;
     BOOL addSucceeds = TRUE;
-
-    std::vector<TimerSet> timersSet;
+    std::vector<UINT> timersSet;  // periods of the refresh timer
     std::vector<UINT_PTR> timersKilled;
-
     std::vector<MenuShown> menus;
     std::vector<std::string> opened;
 };
 
 extern FakePlatform g_fake;
 
-// The fake's table.
-PlatformCalls FakePlatformCalls();
-// Sets the refresh interval the way a worker's answer reader would.
+// Records a box the way the fake does; for replacements that also show a real one.
+void RecordBox(LPCSTR text, UINT flags);
 void SetSessionInterval(int64_t intervalMs);
-// Stores a token the way a worker's answer reader would.
 void SetSessionToken(const char* token);
 // The tooltip of the last tray call, or "" when there was none.
 std::string LastTrayTip();
