@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(Settings, ResetToDefaultsOnAFreshStartKeepsPortAndState) {
+TEST(Settings, ResetToDefaultsKeepsThePort) {
     FreshSettings();
     lstrcpynA(g_settings.port, "8080", sizeof g_settings.port);
     lstrcpynA(g_settings.user, "someone@example.com", sizeof g_settings.user);
@@ -18,55 +18,32 @@ TEST(Settings, ResetToDefaultsOnAFreshStartKeepsPortAndState) {
     EXPECT_STREQ("/", Directory());
     EXPECT_STREQ("8080", Port());
     EXPECT_STREQ("", User());
-    EXPECT_STREQ("", Password());
     EXPECT_FALSE(Remember());
     EXPECT_EQ(SettingsState::Initial, State());
 }
 
-TEST(Settings, UserIsComparedWithoutLetterCase) {
+TEST(Settings, OnlyADifferentValueMarksTheRecordModified) {
     FreshSettings();
-    SetUser("Ann@Example.com");
-    EXPECT_EQ(SettingsState::Modified, State());
-    g_settings.state = SettingsState::Loaded;
-    SetUser("ann@example.COM");
-    EXPECT_STREQ("Ann@Example.com", User());
-    EXPECT_EQ(SettingsState::Loaded, State());
-    SetUser(nullptr);
-    EXPECT_EQ(SettingsState::Loaded, State());
-    SetUser("bob@example.com");
-    EXPECT_STREQ("bob@example.com", User());
-    EXPECT_EQ(SettingsState::Modified, State());
-}
-
-TEST(Settings, PasswordIsComparedWithLetterCase) {
-    FreshSettings();
+    lstrcpynA(g_settings.user, "Ann@Example.com", sizeof g_settings.user);
     lstrcpynA(g_settings.password, "Secret", sizeof g_settings.password);
-    g_settings.state = SettingsState::Loaded;
+    SetUser("ann@example.COM");  // the address is compared without letter case
+    SetUser(nullptr);
     SetPassword("Secret");
-    EXPECT_EQ(SettingsState::Loaded, State());
-    SetPassword("secret");
-    EXPECT_STREQ("secret", Password());
-    EXPECT_EQ(SettingsState::Modified, State());
-    g_settings.state = SettingsState::Loaded;
-    SetPassword("");
-    EXPECT_STREQ("", Password());
-    EXPECT_EQ(SettingsState::Modified, State());
-}
-
-TEST(Settings, RememberChangesStateOnlyWhenItDiffers) {
-    FreshSettings();
     SetRemember(false);
+    EXPECT_STREQ("Ann@Example.com", User());
     EXPECT_EQ(SettingsState::Initial, State());
-    SetRemember(true);
-    EXPECT_TRUE(Remember());
-    EXPECT_EQ(SettingsState::Modified, State());
-}
 
-TEST(Settings, SetterCutsATextLongerThanItsBuffer) {
-    FreshSettings();
+    void (*const changes[])() = {[] { SetPassword("secret"); }, [] { SetPassword(""); },
+                                 [] { SetUser("bob@example.com"); }, [] { SetRemember(true); }};
+    for (auto change : changes) {
+        change();
+        EXPECT_EQ(SettingsState::Modified, State());
+        g_settings.state = SettingsState::Loaded;
+    }
+    EXPECT_STREQ("", Password());
+
     static char longText[SettingsTextSize + 100];
     memset(longText, 'a', sizeof longText - 1);
-    longText[sizeof longText - 1] = '\0';
     SetUser(longText);
     EXPECT_EQ(SettingsTextSize - 1, strlen(User()));
 }
