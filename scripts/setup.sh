@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest
+  cmake ninja-build g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
+  binutils-mingw-w64-x86-64 googletest
   wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick
   fonts-wine fonts-liberation libgnutls30:i386 libxrender1:i386 libxcursor1:i386
   libxrandr2:i386 libxi6:i386 libxext6:i386 libxfixes3:i386

@@ -1,0 +1,93 @@
+#!/usr/bin/env python3
+"""Checks a built Pagewren.exe without running it: the version resource carries the project
+version and the product texts, the embedded manifest names the exe's own processor, and the
+stripped image stays within a size budget."""
+import argparse
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+
+MACHINES = {0x14C: "x86", 0x8664: "amd64"}
+TEXT_FIELDS = ("Comments", "CompanyName", "FileDescription", "InternalName",
+               "OriginalFilename", "ProductName")
+
+
+def machine_of(image):
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    if image[pe:pe + 4] != b"PE\0\0":
+        raise ValueError("not a PE image")
+    return MACHINES.get(struct.unpack_from("<H", image, pe + 4)[0], "unknown")
+
+
+def fixed_version(image):
+    """The file and product versions of VS_FIXEDFILEINFO, as dotted texts."""
+    at = image.find(struct.pack("<I", 0xFEEF04BD))
+    if at < 0:
+        return None, None
+    file_ms, file_ls, prod_ms, prod_ls = struct.unpack_from("<4I", image, at + 8)
+    dotted = lambda ms, ls: "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+    return dotted(file_ms, file_ls), dotted(prod_ms, prod_ls)
+
+
+def string_value(image, name):
+    """A StringFileInfo value: the UTF-16 key, padding to 32 bits, the UTF-16 text."""
+    key = (name + "\0").encode("utf-16-le")
+    at = image.find(key)
+    if at < 0:
+        return None
+    at += len(key)
+    at += (4 - at % 4) % 4
+    end = at
+    while image[end:end + 2] != b"\0\0":
+        end += 2
+    return image[at:end].decode("utf-16-le")
+
+
+def stripped_size(exe, strip):
+    with tempfile.TemporaryDirectory() as work:
+        copy = os.path.join(work, "stripped.exe")
+        subprocess.run([strip, "--strip-all", "-o", copy, exe], check=True)
+        return os.path.getsize(copy)
+
+
+def problems(exe, version, max_kib, strip):
+    image = open(exe, "rb").read()
+    found = []
+    file_version, product_version = fixed_version(image)
+    if (file_version, product_version) != (version, version):
+        found.append("fixed version %s/%s, expected %s" % (file_version, product_version, version))
+    for field in ("FileVersion", "ProductVersion"):
+        if string_value(image, field) != version:
+            found.append("%s is %r, expected %r" % (field, string_value(image, field), version))
+    for field in TEXT_FIELDS:
+        if string_value(image, field) != "Pagewren":
+            found.append("%s is %r, expected 'Pagewren'" % (field, string_value(image, field)))
+    arch = machine_of(image)
+    manifest_archs = set(re.findall(rb'processorArchitecture="([^"]*)"', image))
+    if manifest_archs != {arch.encode()}:
+        found.append("manifest asks for %s in a %s image" % (sorted(manifest_archs), arch))
+    size = stripped_size(exe, strip)
+    print("%s: %s, stripped %d bytes (%.1f KiB, budget %d KiB)" % (exe, arch, size, size / 1024, max_kib))
+    if size > max_kib * 1024:
+        found.append("stripped image of %d bytes is over %d KiB" % (size, max_kib))
+    return found
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("exe")
+    parser.add_argument("--version", required=True)
+    parser.add_argument("--max-kib", type=int, required=True)
+    parser.add_argument("--strip", default="strip")
+    args = parser.parse_args()
+    found = problems(args.exe, args.version, args.max_kib, args.strip)
+    for problem in found:
+        print(problem)
+    return 1 if found else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
