@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Regenerates docs/signin.png, docs/signin-error.png and docs/about.png: each dialog is shown
 # under Wine on a private Xvfb display and cut out of a screenshot of the whole screen.
-# Usage: docs/make-screenshots.sh [BUILD_FOLDER]   (default: build, configured and built)
+# Usage: docs/make-screenshots.sh [BUILD_FOLDER]   (default: build/TARGET of the run command, built)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
+if [ $# -eq 0 ]; then
+  . "$root/scripts/target.sh"
+  set -- "$root/build/$(pagewren_run_target)"
+fi
+build=$(cd "$1" && pwd)
 tool="$build/tests/ui/ui_screenshot_dialogs.exe"
 [ -f "$tool" ] || { echo "build $tool first" >&2; exit 1; }
 
 export PAGEWREN_WINE_STATE="$build/wine-screenshots"
+mkdir -p "$PAGEWREN_WINE_STATE"
+cp "$build/wine/arch" "$PAGEWREN_WINE_STATE/arch"
 "$root/scripts/wine-session.sh" start >/dev/null
 trap '"$root/scripts/wine-session.sh" stop' EXIT
 . "$root/scripts/wine-env.sh"
