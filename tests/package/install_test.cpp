@@ -1,0 +1,165 @@
+// The Windows Installer package as a user or an administrator meets it: silent install,
+// AUTOSTART=0, an upgrade over an older package and over a running copy, and uninstall.
+// Packages come from scripts/make-msi.sh with this build's Pagewren.exe (PAGEWREN_TEST_MSI)
+// and an older one holding a different file (PAGEWREN_TEST_OLDER_MSI); msiexec is the system's.
+#include "e2e/e2e_fixture.h"
+
+#include "res/resource.h"
+
+#include <windows.h>
+#include <msi.h>
+#include <shlobj.h>
+
+#include <string>
+
+namespace {
+
+const char kUpgradeCode[] = "{C8821574-035F-4F3E-9100-6D01218655BE}";
+const DWORD kInstallTimeoutMs = 120000;
+
+std::string Folder(int csidl) {
+    char path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return std::string();
+    return path;
+}
+
+std::string InstalledExe() { return Folder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Pagewren\\Pagewren.exe"; }
+std::string StartMenuShortcut() { return Folder(CSIDL_PROGRAMS) + "\\Pagewren.lnk"; }
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The command of the start at sign-in, or "" when there is none.
+std::string RunValue() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_READ, &key))
+        return std::string();
+    char value[MAX_PATH + 8] = {};
+    DWORD size = sizeof value - 1;
+    LONG read = RegQueryValueExA(key, "Pagewren", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+    (void)RegCloseKey(key);
+    return read == ERROR_SUCCESS ? value : std::string();
+}
+
+// The product codes installed under Pagewren's upgrade code.
+std::vector<std::string> InstalledProducts() {
+    std::vector<std::string> products;
+    char code[39] = {};
+    for (DWORD i = 0; MsiEnumRelatedProductsA(kUpgradeCode, 0, i, code) == ERROR_SUCCESS; ++i) products.push_back(code);
+    return products;
+}
+
+std::string ProductInfo(const std::string& product, const char* property) {
+    char value[MAX_PATH] = {};
+    DWORD size = sizeof value;
+    if (MsiGetProductInfoA(product.c_str(), property, value, &size) != ERROR_SUCCESS) return std::string();
+    return value;
+}
+
+// Runs msiexec with arguments and returns its exit code, pumping messages meanwhile, since a
+// running Pagewren.exe talks to this thread's stand-in notification area while it closes.
+DWORD Msiexec(const std::string& arguments) {
+    std::string commandLine = "msiexec.exe " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return GetLastError();
+    DWORD code = STILL_ACTIVE;
+    (void)WaitUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, kInstallTimeoutMs);
+    if (!GetExitCodeProcess(process.hProcess, &code)) code = STILL_ACTIVE;
+    (void)CloseHandle(process.hThread);
+    (void)CloseHandle(process.hProcess);
+    return code;
+}
+
+std::string Package(const char* variable) {
+    const char* path = getenv(variable);
+    return path ? std::string("\"") + path + "\"" : std::string();
+}
+
+struct PackageTest : ProgramTest {
+    void SetUp() override {
+        ProgramTest::SetUp();
+        ASSERT_FALSE(Package("PAGEWREN_TEST_MSI").empty());
+        RemoveEveryInstall();
+    }
+    void TearDown() override {
+        ProgramTest::TearDown();
+        RemoveEveryInstall();
+    }
+    static void RemoveEveryInstall() {
+        for (const std::string& product : InstalledProducts()) (void)Msiexec("/x " + product + " /qn");
+    }
+    static std::string ThisBuildsProgram() {
+        std::string content;
+        EXPECT_TRUE(ReadWholeFile(getenv("PAGEWREN_EXE"), &content));
+        return content;
+    }
+    static std::string InstalledProgram() {
+        std::string content;
+        (void)ReadWholeFile(InstalledExe(), &content);
+        return content;
+    }
+};
+
+TEST_F(PackageTest, InstallsUpgradesAndUninstallsForTheUserKeepingTheConfiguration) {
+    const std::string config = ConfigText(TestServerPort(), kDemoEmail);
+    ASSERT_TRUE(WriteUserConfig(config));
+
+    ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_OLDER_MSI") + " /qn"));
+    EXPECT_TRUE(Exists(InstalledExe()));
+    EXPECT_TRUE(Exists(StartMenuShortcut()));
+    EXPECT_EQ("\"" + InstalledExe() + "\"", RunValue());
+    std::vector<std::string> products = InstalledProducts();
+    ASSERT_EQ(1u, products.size());
+    EXPECT_EQ("0.9.0.0", ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING));
+
+    ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_MSI") + " /qn"));
+    products = InstalledProducts();
+    ASSERT_EQ(1u, products.size()) << "the newer package replaces the older one";
+    EXPECT_EQ(PAGEWREN_VERSION, ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING));
+    EXPECT_EQ("Pagewren", ProductInfo(products[0], INSTALLPROPERTY_PRODUCTNAME));
+    EXPECT_EQ("Pagewren", ProductInfo(products[0], INSTALLPROPERTY_PUBLISHER));
+    EXPECT_TRUE(Exists(ProductInfo(products[0], INSTALLPROPERTY_PRODUCTICON)));
+    EXPECT_EQ(ThisBuildsProgram(), InstalledProgram());
+
+    ASSERT_EQ(0u, Msiexec("/x " + Package("PAGEWREN_TEST_MSI") + " /qn"));
+    EXPECT_TRUE(InstalledProducts().empty());
+    EXPECT_FALSE(Exists(InstalledExe()));
+    EXPECT_FALSE(Exists(Folder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Pagewren"));
+    EXPECT_FALSE(Exists(StartMenuShortcut()));
+    EXPECT_EQ("", RunValue());
+    std::string kept;
+    ASSERT_TRUE(ReadWholeFile(UserConfigPath(), &kept));
+    EXPECT_EQ(config, kept);
+}
+
+TEST_F(PackageTest, AutostartZeroLeavesOutOnlyTheStartAtSignIn) {
+    ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_MSI") + " /qn AUTOSTART=0"));
+    EXPECT_TRUE(Exists(InstalledExe()));
+    EXPECT_TRUE(Exists(StartMenuShortcut()));
+    EXPECT_EQ("", RunValue());
+}
+
+// The installed program signs in; a newer package then closes it the way Exit does and
+// replaces its file at once instead of at the next restart.
+TEST_F(PackageTest, InstalledProgramSignsInAndAnUpgradeClosesTheRunningCopy) {
+    ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_OLDER_MSI") + " /qn"));
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort())));
+    std::string installed = "PAGEWREN_EXE=" + InstalledExe();
+    std::string built = std::string("PAGEWREN_EXE=") + getenv("PAGEWREN_EXE");
+    ASSERT_EQ(0, _putenv(installed.c_str()));
+    HWND dialog = LaunchAndWaitForSignIn();
+    ASSERT_EQ(0, _putenv(built.c_str()));
+    ASSERT_NE(nullptr, dialog);
+    SetControlText(dialog, IDC_EMAIL, kDemoEmail);
+    SetControlText(dialog, IDC_PASSWORD, kDemoPassword);
+    PressEnter(dialog, IDC_PASSWORD);
+    ASSERT_TRUE(WaitForTrayTip("Pagewren - Signed In"));
+
+    ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_MSI") + " /qn")) << "3010 would mean: replaced at restart";
+    EXPECT_EQ(0u, WaitForProgramExit(program, kStepTimeoutMs));
+    EXPECT_TRUE(TrayIconRemoved());
+    EXPECT_EQ(ThisBuildsProgram(), InstalledProgram());
+}
+
+}  // namespace
