@@ -9,6 +9,7 @@ packages=(
   fonts-wine fonts-liberation libgnutls30:i386 libxrender1:i386 libxcursor1:i386
   libxrandr2:i386 libxi6:i386 libxext6:i386 libxfixes3:i386
   libcpp-httplib-dev g++ python3
+  wixl msitools osslsigncode openssl
 )
 
 missing=()
