@@ -7,8 +7,6 @@ if [ "$(cat "$PAGEWREN_WINE_STATE/arch" 2>/dev/null)" = win64 ]; then
   export WINEARCH=win64
   PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64-bin:$PATH"
   export PATH
-else
-  export WINEARCH=win32
 fi
 export WINEDEBUG=-all
 # Keeps the Mono and Gecko installers from prompting in a new prefix.
