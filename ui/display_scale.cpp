@@ -54,6 +54,18 @@ void TakeOverDpiChanges(HWND dialog) {
     if (setBehaviour) (void)setBehaviour(dialog, DialogScalesNothing, DialogScalesNothing);
 }
 
+void ScaleControls(HWND dialog, UINT oldDpi, UINT newDpi) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT box;
+        if (!GetWindowRect(child, &box)) continue;
+        (void)MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&box), 2);
+        const int to = static_cast<int>(newDpi), from = static_cast<int>(oldDpi);
+        const int left = MulDiv(box.left, to, from), top = MulDiv(box.top, to, from);
+        (void)SetWindowPos(child, nullptr, left, top, MulDiv(box.right, to, from) - left,
+                           MulDiv(box.bottom, to, from) - top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+    }
+}
+
 void FitTextBoxes(HWND dialog) {
     HDC dc = GetDC(dialog);
     if (!dc) return;

@@ -23,6 +23,8 @@ int SmallIconSize(UINT dpi);
 // Keeps the dialog manager of Windows 10 1703 and later from scaling the dialog itself when
 // its DPI changes; the dialog makes its fonts and layout anew. Does nothing elsewhere.
 void TakeOverDpiChanges(HWND dialog);
+// Moves and sizes every control of the dialog from oldDpi to newDpi.
+void ScaleControls(HWND dialog, UINT oldDpi, UINT newDpi);
 // Grows every static text box of the dialog that its text overflows in its font: dialog units
 // follow the dialog font's metrics, which do not grow in step with the display scale. Right-
 // aligned boxes grow to the left, all others to the right; heights grow about the middle.

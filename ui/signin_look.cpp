@@ -164,6 +164,7 @@ void ChangeSignInDpi(HWND dialog, UINT dpi, const RECT& suggested) {
         old[i] = d.fonts[i];
         d.fonts[i] = nullptr;
     }
+    ScaleControls(dialog, d.dpi, dpi);
     d.dpi = dpi;
     CreateSignInDrawing(dialog);
     // Only now that no control uses them any more.

@@ -119,7 +119,7 @@ TEST(DisplayScale, SignInDialogScalesItsLookAndRemakesItOnADpiChange) {
     const Scale& next = kScales[(row + 1) % kScaleCount];
     ASSERT_EQ(now.dpi, DpiOfWindow(nullptr)) << "the display scale ctest set did not take";
     ResetToDefaults();
-    RECT suggested = {}, moved = {}, layoutBefore = {}, layoutAfter = {};
+    RECT suggested = {}, moved = {}, fieldBefore = {}, fieldAfter = {}, layoutBefore = {}, layoutAfter = {};
     HFONT oldFont = nullptr;
     bool errorKept = false;
     RunDialog(IDD_SIGNIN, SignInDialogProc,
@@ -134,10 +134,12 @@ TEST(DisplayScale, SignInDialogScalesItsLookAndRemakesItOnADpiChange) {
                    suggested = {window.left, window.top,
                                 window.left + MulDiv(window.right - window.left, next.dpi, now.dpi),
                                 window.top + MulDiv(window.bottom - window.top, next.dpi, now.dpi)};
+                   (void)GetWindowRect(GetDlgItem(d, IDC_EMAIL), &fieldBefore);
                    oldFont = reinterpret_cast<HFONT>(SendDlgItemMessageA(d, IDC_HEADING, WM_GETFONT, 0, 0));
                    (void)SendMessageA(d, WM_DPICHANGED, MAKEWPARAM(next.dpi, next.dpi),
                                       reinterpret_cast<LPARAM>(&suggested));
                    (void)GetWindowRect(d, &moved);
+                   (void)GetWindowRect(GetDlgItem(d, IDC_EMAIL), &fieldAfter);
                },
                [&](HWND d) {
                    ExpectFontHeights(d, next);
@@ -148,6 +150,8 @@ TEST(DisplayScale, SignInDialogScalesItsLookAndRemakesItOnADpiChange) {
                    errorKept = IsWindowVisible(GetDlgItem(d, IDC_ERROR_LABEL)) != FALSE;
                }});
     EXPECT_TRUE(EqualRect(&suggested, &moved));
+    // The controls follow the new DPI, to the pixel that rounding gives.
+    EXPECT_NEAR(MulDiv(fieldBefore.right - fieldBefore.left, next.dpi, now.dpi), fieldAfter.right - fieldAfter.left, 1);
     EXPECT_EQ(0u, GetObjectType(oldFont)) << "the fonts of the old DPI are deleted";
     // The error line stays, and a second error does not move the form again.
     EXPECT_TRUE(errorKept);
