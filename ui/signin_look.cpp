@@ -62,6 +62,7 @@ const COLORREF kRuleColour = RGB(0, 102, 204);
 const COLORREF kPanelBorderColour = RGB(238, 238, 238);
 const COLORREF kPanelColour = RGB(254, 254, 254);
 const COLORREF kSeparatorColour = RGB(187, 187, 187);
+
 HFONT CreateArial(const FontSpec& style, UINT dpi) {
     LOGFONTA font = {};
     font.lfHeight = ScaleToDpi(style.height, dpi);

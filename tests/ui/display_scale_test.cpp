@@ -24,8 +24,7 @@
 
 namespace {
 
-// One control of each font: heading, field label, edit field, button, title, subtitle, link,
-// sign-up prompt, error line.
+// One control of each of the nine fonts.
 const int kFontedControls[] = {IDC_HEADING, IDC_TITLE,         IDC_EMAIL_LABEL, IDC_EMAIL, IDOK,
                                IDC_SUBTITLE, IDC_FORGOT_LINK, IDC_SIGNUP_PROMPT, IDC_ERROR_LABEL};
 const int kFontCount = sizeof kFontedControls / sizeof kFontedControls[0];
