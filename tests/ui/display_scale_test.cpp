@@ -119,7 +119,7 @@ TEST(DisplayScale, SignInDialogScalesItsLookAndRemakesItOnADpiChange) {
     ASSERT_EQ(now.dpi, DpiOfWindow(nullptr)) << "the display scale ctest set did not take";
     ResetToDefaults();
     RECT suggested = {}, moved = {}, fieldBefore = {}, fieldAfter = {}, layoutBefore = {}, layoutAfter = {};
-    HFONT oldFont = nullptr;
+    HGDIOBJ old[SignInFontCount + 1] = {};  // the fonts and the background of the first DPI
     bool errorKept = false;
     RunDialog(IDD_SIGNIN, SignInDialogProc,
               {[&](HWND d) {
@@ -134,7 +134,8 @@ TEST(DisplayScale, SignInDialogScalesItsLookAndRemakesItOnADpiChange) {
                                 window.left + MulDiv(window.right - window.left, next.dpi, now.dpi),
                                 window.top + MulDiv(window.bottom - window.top, next.dpi, now.dpi)};
                    (void)GetWindowRect(GetDlgItem(d, IDC_EMAIL), &fieldBefore);
-                   oldFont = reinterpret_cast<HFONT>(SendDlgItemMessageA(d, IDC_HEADING, WM_GETFONT, 0, 0));
+                   for (int i = 0; i < SignInFontCount; ++i) old[i] = g_signInDrawing.fonts[i];
+                   old[SignInFontCount] = g_signInDrawing.background;
                    (void)SendMessageA(d, WM_DPICHANGED, MAKEWPARAM(next.dpi, next.dpi),
                                       reinterpret_cast<LPARAM>(&suggested));
                    (void)GetWindowRect(d, &moved);
@@ -151,7 +152,7 @@ TEST(DisplayScale, SignInDialogScalesItsLookAndRemakesItOnADpiChange) {
     EXPECT_TRUE(EqualRect(&suggested, &moved));
     // The controls follow the new DPI, to the pixel that rounding gives.
     EXPECT_NEAR(MulDiv(fieldBefore.right - fieldBefore.left, next.dpi, now.dpi), fieldAfter.right - fieldAfter.left, 1);
-    EXPECT_EQ(0u, GetObjectType(oldFont)) << "the fonts of the old DPI are deleted";
+    for (HGDIOBJ object : old) EXPECT_EQ(0u, GetObjectType(object)) << "a drawing object of the old DPI is left";
     // The error line stays, and a second error does not move the form again.
     EXPECT_TRUE(errorKept);
     EXPECT_TRUE(EqualRect(&layoutBefore, &layoutAfter));
