@@ -6,6 +6,7 @@
 #include "app/tray_icon.h"
 #include "app/tray_menu.h"
 #include "res/resource.h"
+#include "ui/display_scale.h"
 
 enum : DWORD {
     // Overlapped window with caption, system menu, sizing border, minimise and maximise
@@ -73,6 +74,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_APP_TRAY:
         return OnTrayMessage(window, wParam, lParam);
+    case WM_DPICHANGED:
+        // The display scale changed: the tray needs icons of the new small-icon size.
+        ChangeTrayDpi(LOWORD(wParam));
+        return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -3,19 +3,26 @@
 #include "app/platform_calls.h"
 #include "app/resource_text.h"
 #include "res/resource.h"
+#include "ui/display_scale.h"
 
 static_assert(sizeof(void*) != 4 || TrayRecordSize == 488, "the 32-bit tray record is 488 bytes");
 
 enum : int { TrayTipSourceSize = 255 };
 
-static HICON LoadTrayImage(HINSTANCE instance, UINT id) {
-    return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 0, 0, LR_LOADTRANSPARENT));
+// The image of the system's small-icon size, which the icon files hold for 96, 144 and 192 DPI.
+static HICON LoadTrayImage(HINSTANCE instance, UINT id, int size) {
+    return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+static void LoadTrayIconsFor(HINSTANCE instance, UINT dpi) {
+    const int size = SmallIconSize(dpi);
+    g_app.signedInIcon = LoadTrayImage(instance, IDI_TRAY_SIGNED_IN, size);
+    g_app.signedOutIcon = LoadTrayImage(instance, IDI_TRAY_SIGNED_OUT, size);
+    g_app.errorIcon = LoadTrayImage(instance, IDI_TRAY_ERROR, size);
 }
 
 void LoadTrayIcons(HINSTANCE instance) {
-    g_app.signedInIcon = LoadTrayImage(instance, IDI_TRAY_SIGNED_IN);
-    g_app.signedOutIcon = LoadTrayImage(instance, IDI_TRAY_SIGNED_OUT);
-    g_app.errorIcon = LoadTrayImage(instance, IDI_TRAY_ERROR);
+    LoadTrayIconsFor(instance, DpiOfWindow(NULL));
 }
 
 void SetTrayTip(NOTIFYICONDATAA* data, const char* text) {
@@ -77,11 +84,21 @@ static void ReleaseIcon(HICON* icon) {
     *icon = NULL;
 }
 
+static void ReleaseTrayIcons() {
+    ReleaseIcon(&g_app.signedInIcon);
+    ReleaseIcon(&g_app.signedOutIcon);
+    ReleaseIcon(&g_app.errorIcon);
+}
+
 void RemoveTrayIcon() {
     NOTIFYICONDATAA data;
     StartTrayRecord(&data, 0);
     (void)g_platform.shellNotifyIcon(NIM_DELETE, &data);
-    ReleaseIcon(&g_app.signedInIcon);
-    ReleaseIcon(&g_app.signedOutIcon);
-    ReleaseIcon(&g_app.errorIcon);
+    ReleaseTrayIcons();
+}
+
+void ChangeTrayDpi(UINT dpi) {
+    ReleaseTrayIcons();
+    LoadTrayIconsFor(g_app.instance, dpi);
+    AddTrayIcon();
 }

@@ -17,8 +17,10 @@ enum : UINT {
 // every shell since Windows 2000 accepts (488 bytes on 32-bit Windows).
 enum : DWORD { TrayRecordSize = offsetof(NOTIFYICONDATAA, guidItem) };
 
-// Loads the three tray icons from the program's resources.
+// Loads the three tray icons from the program's resources at the system's small-icon size.
 void LoadTrayIcons(HINSTANCE instance);
+// Loads the tray icons anew at the small-icon size of dpi and shows the icon with them.
+void ChangeTrayDpi(UINT dpi);
 // Adds the icon with the current look; when it already exists, brings it up to date.
 void AddTrayIcon();
 // Shows the current state's look.

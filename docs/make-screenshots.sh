@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Regenerates docs/signin.png, docs/signin-error.png and docs/about.png: each dialog is shown
-# under Wine on a private Xvfb display and cut out of a screenshot of the whole screen.
+# Regenerates docs/signin.png, docs/signin-error.png and docs/about.png, and the same at 144 and
+# 192 DPI (docs/signin-144.png ...): each dialog is shown under Wine on a private Xvfb display
+# and cut out of a screenshot of the whole screen.
 # Usage: docs/make-screenshots.sh [BUILD_FOLDER]   (default: build/TARGET of the run command, built)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,22 +24,27 @@ wine reg add 'HKCU\Software\Wine\AppDefaults\ui_screenshot_dialogs.exe\X11 Drive
   /v Decorated /d N /f >"$PAGEWREN_WINE_STATE/reg.log" 2>&1
 
 work=$(mktemp -d)
-for shot in signin signin-error about; do
-  rm -f "$work/ready" "$work/done"
-  # Wine maps Z: to the Unix root, so the tool can reach the files.
-  wine "$tool" "$shot" "Z:$work/ready" "Z:$work/done" >"$work/$shot.log" 2>&1 &
-  pid=$!
-  for _ in $(seq 1 200); do
-    [ -s "$work/ready" ] && break
-    sleep 0.1
+for dpi in 96 144 192; do
+  # The display scale is read when a program starts.
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >>"$PAGEWREN_WINE_STATE/reg.log" 2>&1
+  suffix=$([ $dpi = 96 ] || echo "-$dpi")
+  for shot in signin signin-error about; do
+    rm -f "$work/ready" "$work/done"
+    # Wine maps Z: to the Unix root, so the tool can reach the files.
+    wine "$tool" "$shot" "Z:$work/ready" "Z:$work/done" >"$work/$shot.log" 2>&1 &
+    pid=$!
+    for _ in $(seq 1 200); do
+      [ -s "$work/ready" ] && break
+      sleep 0.1
+    done
+    [ -s "$work/ready" ] || { echo "$shot: the dialog did not appear" >&2; cat "$work/$shot.log" >&2; exit 1; }
+    read -r x y w h <"$work/ready"
+    # Wine hands the painted window to X a moment after the program has drawn it.
+    sleep 1
+    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$root/docs/$shot$suffix.png"
+    touch "$work/done"
+    wait "$pid"
+    echo "docs/$shot$suffix.png (${w}x${h})"
   done
-  [ -s "$work/ready" ] || { echo "$shot: the dialog did not appear" >&2; cat "$work/$shot.log" >&2; exit 1; }
-  read -r x y w h <"$work/ready"
-  # Wine hands the painted window to X a moment after the program has drawn it.
-  sleep 1
-  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$root/docs/$shot.png"
-  touch "$work/done"
-  wait "$pid"
-  echo "docs/$shot.png (${w}x${h})"
 done
 rm -rf "$work"

@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
-"""Draws banner.bmp, the 68 x 43 logo of the sign-in dialog: a blue page and a wren on white.
+"""Draws the logo of the sign-in dialog, a blue page and a wren on white, next to this script:
 
-Standard library only. Writes an uncompressed 24-bit bottom-up BMP next to this script.
-Run it again after changing the drawing and commit both files.
+banner.bmp     68 x 43, uncompressed 24 bits, for 96 DPI
+banner2x.bmp   136 x 86, the same drawing at twice the size for higher display scales, as 8 bits
+               with the exact palette of its colours, run-length encoded (RLE8) to keep it small
+
+Standard library only; both are bottom-up BMPs. Run it again after changing the drawing and
+commit the files.
 """
 import math
 import os
@@ -83,12 +87,13 @@ LAYERS = [
 ]
 
 
-def pixel(px, py):
+def pixel(px, py, scale):
+    """The colour of pixel (px, py) of the drawing at scale times its size."""
     total = [0.0, 0.0, 0.0]
     for sy in range(SAMPLES):
         for sx in range(SAMPLES):
-            x = px + (sx + 0.5) / SAMPLES
-            y = py + (sy + 0.5) / SAMPLES
+            x = (px + (sx + 0.5) / SAMPLES) / scale
+            y = (py + (sy + 0.5) / SAMPLES) / scale
             colour = WHITE
             for shape, fill in LAYERS:
                 if shape(x, y):
@@ -98,11 +103,17 @@ def pixel(px, py):
     return tuple(int(round(t / (SAMPLES * SAMPLES))) for t in total)
 
 
-def write_bmp(path, rows):
-    stride = (WIDTH * 3 + 3) & ~3
-    image_size = stride * HEIGHT
-    header = struct.pack('<2sIHHI', b'BM', 14 + 40 + image_size, 0, 0, 14 + 40)
-    info = struct.pack('<IiiHHIIiiII', 40, WIDTH, HEIGHT, 1, 24, 0, image_size, 2835, 2835, 0, 0)
+def bmp_file(width, height, bits, compression, palette, body):
+    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, bits, compression, len(body), 2835, 2835,
+                       len(palette), 0)
+    colours = b''.join(bytes((b, g, r, 0)) for r, g, b in palette)
+    offset = 14 + len(info) + len(colours)
+    return struct.pack('<2sIHHI', b'BM', offset + len(body), 0, 0, offset) + info + colours + body
+
+
+def bmp24(rows):
+    width = len(rows[0])
+    stride = (width * 3 + 3) & ~3
     body = bytearray()
     for row in reversed(rows):  # bottom-up
         line = bytearray()
@@ -110,13 +121,52 @@ def write_bmp(path, rows):
             line += bytes((b, g, r))
         line += b'\0' * (stride - len(line))
         body += line
-    with open(path, 'wb') as out:
-        out.write(header + info + bytes(body))
+    return bmp_file(width, len(rows), 24, 0, [], bytes(body))
+
+
+def rle8_line(indices):
+    """One row in RLE8: runs of one index as (count, index), other stretches as absolute blocks."""
+    out = bytearray()
+    i, n = 0, len(indices)
+    while i < n:
+        run = 1
+        while i + run < n and run < 255 and indices[i + run] == indices[i]:
+            run += 1
+        if run >= 3 or n - i < 3:
+            out += bytes((run, indices[i]))
+            i += run
+            continue
+        # Literal stretch up to the next run of three or more.
+        end = i
+        while end < n and end - i < 255 and not (end + 2 < n and indices[end] == indices[end + 1] == indices[end + 2]):
+            end += 1
+        if end - i < 3:
+            out += b''.join(bytes((1, v)) for v in indices[i:end])
+        else:
+            out += bytes((0, end - i)) + bytes(indices[i:end]) + b'\0' * ((end - i) % 2)
+        i = end
+    return out + b'\0\0'
+
+
+def bmp_rle8(rows):
+    palette = sorted({colour for row in rows for colour in row})
+    if len(palette) > 256:
+        raise ValueError('%d colours do not fit an 8-bit palette' % len(palette))
+    index = {colour: i for i, colour in enumerate(palette)}
+    body = b''.join(rle8_line([index[c] for c in row]) for row in reversed(rows)) + b'\0\1'
+    return bmp_file(len(rows[0]), len(rows), 8, 1, palette, body)  # 1 is BI_RLE8
+
+
+def draw(scale):
+    return [[pixel(x, y, scale) for x in range(WIDTH * scale)] for y in range(HEIGHT * scale)]
 
 
 def main():
-    rows = [[pixel(x, y) for x in range(WIDTH)] for y in range(HEIGHT)]
-    write_bmp(os.path.join(os.path.dirname(os.path.abspath(__file__)), 'banner.bmp'), rows)
+    here = os.path.dirname(os.path.abspath(__file__))
+    with open(os.path.join(here, 'banner.bmp'), 'wb') as out:
+        out.write(bmp24(draw(1)))
+    with open(os.path.join(here, 'banner2x.bmp'), 'wb') as out:
+        out.write(bmp_rle8(draw(2)))
 
 
 if __name__ == '__main__':

@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """Draws Pagewren's icons into .ico files beside this script (standard library only).
 
-tray_signed_in.ico   a tilted yellow square            32x32, 16x16 at 8 and 32 bits
-tray_signed_out.ico  the same square in grey           32x32, 16x16 at 8 and 32 bits
-tray_error.ico       the grey square with a red cross  32x32, 16x16 at 8 and 32 bits
+tray_signed_in.ico   a tilted yellow square            32x32, 16x16 at 8 and 32 bits; 24x24 at 32
+tray_signed_out.ico  the same square in grey           32x32, 16x16 at 8 and 32 bits; 24x24 at 32
+tray_error.ico       the grey square with a red cross  32x32, 16x16 at 8 and 32 bits; 24x24 at 32
 small.ico            the yellow square                 32, 16 at 4 bits; 48, 32, 16 at 8 and 32 bits
+
+The tray shows the system's small-icon size: 16 pixels at 96 DPI, 24 at 144 and 32 at 192.
+24 is needed only at display scales where 256-colour screens are long gone, so it has 32 bits only.
 
 Run it again after changing the artwork and commit the .ico files it writes.
 """
@@ -145,6 +148,7 @@ def main():
     }
     for name, (colours, cross) in tray.items():
         images = [(s, b, render(s, colours, cross)) for s in (32, 16) for b in (8, 32)]
+        images.append((24, 32, render(24, colours, cross)))
         write_ico(os.path.join(here, name), images)
     small = [(s, 4, render(s, YELLOW, False)) for s in (32, 16)]
     small += [(s, b, render(s, YELLOW, False)) for s in (48, 32, 16) for b in (8, 32)]

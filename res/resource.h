@@ -32,6 +32,7 @@
 
 // Bitmaps
 #define IDB_BANNER               142
+#define IDB_BANNER_2X            143
 
 // Dialogs
 #define IDD_ABOUTBOX             103

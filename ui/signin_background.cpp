@@ -1,5 +1,8 @@
 #include "ui/signin_background.h"
 
+#include "res/resource.h"
+#include "ui/display_scale.h"
+
 namespace {
 
 // Every product and quotient is truncated toward zero to a whole pixel.
@@ -36,4 +39,17 @@ SignInBackgroundGeometry ComputeSignInBackground(int width, int height, const Si
     g.separatorRight = Trunc(0.8 * w);
     g.separatorY = Trunc(0.5 * (double(a.forgotBottom) + a.promptTop)) - a.clientTop;
     return g;
+}
+
+BannerPlacement PlaceBanner(const RECT& box, UINT dpi) {
+    BannerPlacement placed = {IDB_BANNER, 68, 43, box};
+    if (dpi <= DefaultDpi) return placed;
+    placed.resourceId = IDB_BANNER_2X;
+    placed.imageWidth = 136;
+    placed.imageHeight = 86;
+    if (placed.target.right - placed.target.left > placed.imageWidth)
+        placed.target.right = placed.target.left + placed.imageWidth;
+    if (placed.target.bottom - placed.target.top > placed.imageHeight)
+        placed.target.bottom = placed.target.top + placed.imageHeight;
+    return placed;
 }

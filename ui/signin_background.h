@@ -20,7 +20,17 @@ struct SignInBackgroundGeometry {
     int separatorLeft, separatorRight, separatorY;
 };
 
+// Which logo bitmap fills the banner box, and where. The 68 x 43 image is stretched to the box
+// at 96 DPI and below; above, the 136 x 86 one is scaled down to the box, but never up.
+struct BannerPlacement {
+    int resourceId;
+    int imageWidth, imageHeight;
+    RECT target;
+};
+
 // The layout for a client area of width x height pixels. The rule and the panel's top divide a
 // sum of screen coordinates, so they shift with the dialog's place on the screen; the separator
 // is a true midpoint and does not.
 SignInBackgroundGeometry ComputeSignInBackground(int width, int height, const SignInAnchors& anchors);
+// The banner for the geometry's banner box at dpi.
+BannerPlacement PlaceBanner(const RECT& box, UINT dpi);

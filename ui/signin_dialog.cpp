@@ -5,6 +5,7 @@
 #include "res/resource.h"
 #include "storage/settings.h"
 #include "ui/center_on_desktop.h"
+#include "ui/display_scale.h"
 #include "ui/link_label.h"
 #include "ui/signin_look.h"
 
@@ -17,6 +18,7 @@ enum : int { FieldSize = 4096 };
 
 void InitSignInDialog(HWND dialog) {
     SubclassLinkLabels(dialog);
+    TakeOverDpiChanges(dialog);
     CreateSignInDrawing(dialog);
     // DS_CENTER has placed the dialog on the work area; this centres it on the whole screen.
     CenterOnDesktop(dialog);
@@ -88,6 +90,10 @@ INT_PTR CALLBACK SignInDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
                 ColourSignInStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
         case WM_CTLCOLORDLG:
             return reinterpret_cast<INT_PTR>(g_signInDrawing.whiteBrush);
+        case WM_DPICHANGED:
+            // The new DPI is in both words of wParam; the suggested window rectangle in lParam.
+            ChangeSignInDpi(dialog, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return TRUE;
         case WM_DESTROY:
             ReleaseSignInDrawing();
             return TRUE;

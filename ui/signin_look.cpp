@@ -2,6 +2,7 @@
 
 #include "app/resource_text.h"
 #include "res/resource.h"
+#include "ui/display_scale.h"
 #include "ui/signin_background.h"
 #include "ui/signin_dialog.h"
 
@@ -15,7 +16,7 @@ struct FontSpec {
     bool underline;
 };
 
-// In creation order; fonts 4, 8 and 9 are built alike but are separate objects.
+// In creation order, heights at 96 DPI; fonts 4, 8 and 9 are built alike but are separate objects.
 const FontSpec kFonts[SignInFontCount] = {
     {-16, FW_BOLD, false},    // heading
     {-16, FW_NORMAL, false},  // field labels and "Remember me"
@@ -61,12 +62,10 @@ const COLORREF kRuleColour = RGB(0, 102, 204);
 const COLORREF kPanelBorderColour = RGB(238, 238, 238);
 const COLORREF kPanelColour = RGB(254, 254, 254);
 const COLORREF kSeparatorColour = RGB(187, 187, 187);
-const int kBannerWidth = 68;
-const int kBannerHeight = 43;
 
-HFONT CreateArial(const FontSpec& style) {
+HFONT CreateArial(const FontSpec& style, UINT dpi) {
     LOGFONTA font = {};
-    font.lfHeight = style.height;
+    font.lfHeight = ScaleToDpi(style.height, dpi);
     font.lfWeight = style.weight;
     font.lfUnderline = style.underline ? TRUE : FALSE;
     (void)lstrcpynA(font.lfFaceName, "Arial", LF_FACESIZE);
@@ -89,8 +88,17 @@ void DeleteHandle(Handle& handle) {
     handle = nullptr;
 }
 
-void DrawLine(HDC dc, int width, COLORREF colour, int left, int right, int y) {
-    HPEN pen = CreatePen(PS_SOLID, width, colour);
+// A solid pen of a width given at 96 DPI, where width 0 is one pixel. Scaled up it is wider than
+// a pixel; flat ends then keep a line within its end points, as the thin pen does.
+HPEN CreateScaledPen(int width, COLORREF colour, UINT dpi) {
+    if (dpi <= DefaultDpi) return CreatePen(PS_SOLID, width, colour);
+    LOGBRUSH brush = {BS_SOLID, colour, 0};
+    return ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT | PS_JOIN_MITER,
+                        ScaleToDpi(width == 0 ? 1 : width, dpi), &brush, 0, nullptr);
+}
+
+void DrawLine(HDC dc, int width, COLORREF colour, int left, int right, int y, UINT dpi) {
+    HPEN pen = CreateScaledPen(width, colour, dpi);
     HGDIOBJ oldPen = SelectObject(dc, pen);
     (void)MoveToEx(dc, left, y, nullptr);
     (void)LineTo(dc, right, y);
@@ -98,23 +106,31 @@ void DrawLine(HDC dc, int width, COLORREF colour, int left, int right, int y) {
     (void)DeleteObject(pen);
 }
 
-void DrawBanner(HWND dialog, HDC dc, const RECT& target) {
-    HBITMAP banner = static_cast<HBITMAP>(LoadImageA(InstanceOf(dialog), MAKEINTRESOURCEA(IDB_BANNER), IMAGE_BITMAP,
-                                                     kBannerWidth, kBannerHeight, LR_DEFAULTCOLOR));
+void DrawBanner(HWND dialog, HDC dc, const RECT& box, UINT dpi) {
+    const BannerPlacement placed = PlaceBanner(box, dpi);
+    HBITMAP banner = static_cast<HBITMAP>(LoadImageA(InstanceOf(dialog), MAKEINTRESOURCEA(placed.resourceId),
+                                                     IMAGE_BITMAP, placed.imageWidth, placed.imageHeight,
+                                                     LR_DEFAULTCOLOR));
     if (!banner) return;
     HDC bannerDc = CreateCompatibleDC(dc);
     if (bannerDc) {
         HGDIOBJ oldBitmap = SelectObject(bannerDc, banner);
+        // Scaling down averages the pixels it drops; the 96-DPI banner keeps the default mode.
+        if (placed.resourceId != IDB_BANNER) {
+            (void)SetStretchBltMode(dc, HALFTONE);
+            (void)SetBrushOrgEx(dc, 0, 0, nullptr);
+        }
+        const RECT& target = placed.target;
         (void)StretchBlt(dc, target.left, target.top, target.right - target.left, target.bottom - target.top, bannerDc,
-                         0, 0, kBannerWidth, kBannerHeight, SRCCOPY);
+                         0, 0, placed.imageWidth, placed.imageHeight, SRCCOPY);
         (void)SelectObject(bannerDc, oldBitmap);
         (void)DeleteDC(bannerDc);
     }
     (void)DeleteObject(banner);
 }
 
-void DrawPanel(HDC dc, const RECT& panel) {
-    HPEN pen = CreatePen(PS_SOLID, 0, kPanelBorderColour);
+void DrawPanel(HDC dc, const RECT& panel, UINT dpi) {
+    HPEN pen = CreateScaledPen(0, kPanelBorderColour, dpi);
     HBRUSH brush = CreateSolidBrush(kPanelColour);
     HGDIOBJ oldPen = SelectObject(dc, pen);
     HGDIOBJ oldBrush = SelectObject(dc, brush);
@@ -129,14 +145,35 @@ void DrawPanel(HDC dc, const RECT& panel) {
 
 void CreateSignInDrawing(HWND dialog) {
     SignInDrawing& d = g_signInDrawing;
+    if (d.dpi == 0) d.dpi = DpiOfWindow(dialog);
     if (!d.whiteBrush) d.whiteBrush = CreateSolidBrush(RGB(255, 255, 255));
     for (int i = 0; i < SignInFontCount; ++i) {
-        if (!d.fonts[i]) d.fonts[i] = CreateArial(kFonts[i]);
+        if (!d.fonts[i]) d.fonts[i] = CreateArial(kFonts[i], d.dpi);
     }
     for (const ControlFont& entry : kControlFonts) {
         (void)SendDlgItemMessageA(dialog, entry.controlId, WM_SETFONT, reinterpret_cast<WPARAM>(d.fonts[entry.font]),
                                   FALSE);
     }
+    // At 96 DPI the template's boxes fit their texts as they are.
+    if (d.dpi != DefaultDpi) FitTextBoxes(dialog);
+}
+
+void ChangeSignInDpi(HWND dialog, UINT dpi, const RECT& suggested) {
+    SignInDrawing& d = g_signInDrawing;
+    HFONT old[SignInFontCount];
+    for (int i = 0; i < SignInFontCount; ++i) {
+        old[i] = d.fonts[i];
+        d.fonts[i] = nullptr;
+    }
+    ScaleControls(dialog, d.dpi, dpi);
+    d.dpi = dpi;
+    CreateSignInDrawing(dialog);
+    // Only now that no control uses them any more.
+    for (HFONT& font : old) DeleteHandle(font);
+    DeleteHandle(d.background);
+    (void)SetWindowPos(dialog, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                       suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    (void)RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void ReleaseSignInDrawing() {
@@ -144,6 +181,7 @@ void ReleaseSignInDrawing() {
     DeleteHandle(d.whiteBrush);
     DeleteHandle(d.background);
     for (HFONT& font : d.fonts) DeleteHandle(font);
+    d.dpi = 0;
 }
 
 HBRUSH ColourSignInStatic(HDC dc, HWND control) {
@@ -190,10 +228,11 @@ void RenderSignInBackground(HWND dialog, HDC dc, int width, int height) {
     anchors.clientTop = clientOrigin.y;
     const SignInBackgroundGeometry g = ComputeSignInBackground(width, height, anchors);
 
-    DrawBanner(dialog, memory, g.banner);
-    DrawLine(memory, 0, kRuleColour, g.ruleLeft, g.ruleRight, g.ruleY);
-    DrawPanel(memory, g.panel);
-    DrawLine(memory, 2, kSeparatorColour, g.separatorLeft, g.separatorRight, g.separatorY);
+    const UINT dpi = g_signInDrawing.dpi;
+    DrawBanner(dialog, memory, g.banner, dpi);
+    DrawLine(memory, 0, kRuleColour, g.ruleLeft, g.ruleRight, g.ruleY, dpi);
+    DrawPanel(memory, g.panel, dpi);
+    DrawLine(memory, 2, kSeparatorColour, g.separatorLeft, g.separatorRight, g.separatorY, dpi);
 
     (void)SelectObject(memory, oldBitmap);
     (void)DeleteDC(memory);

@@ -13,11 +13,18 @@ struct SignInDrawing {
     HFONT fonts[SignInFontCount];
     // The rendered background at the client size; absent until the first erase.
     HBITMAP background;
+    // The DPI the fonts and the background are made for; 0 while the dialog is closed.
+    UINT dpi;
 };
 extern SignInDrawing g_signInDrawing;
 
-// Creates the brush and the fonts that are absent and gives each control its font, unredrawn.
+// Creates the brush and the fonts that are absent, for the dialog's DPI, and gives each control
+// its font, unredrawn.
 void CreateSignInDrawing(HWND dialog);
+// WM_DPICHANGED: scales the controls' places and makes the fonts anew for dpi, drops the
+// background so that the next erase renders it at that DPI, and moves the dialog to the
+// suggested rectangle.
+void ChangeSignInDpi(HWND dialog, UINT dpi, const RECT& suggested);
 // Deletes every drawing object and clears its handle.
 void ReleaseSignInDrawing();
 
