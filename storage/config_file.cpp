@@ -34,16 +34,17 @@ bool AppendEscaped(HeapText* xml, const char* text) {
         if (code < 0x20 && code != 0x09 && code != 0x0A && code != 0x0D) return false;
         if ((code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE || code == 0xFFFF) return false;
         char reference[16] = {static_cast<char>(code), '\0'};
+        const char* piece = reference;
         switch (code) {
-            case '&': lstrcpyA(reference, "&amp;"); break;
-            case '<': lstrcpyA(reference, "&lt;"); break;
-            case '>': lstrcpyA(reference, "&gt;"); break;
-            case '"': lstrcpyA(reference, "&quot;"); break;
+            case '&': piece = "&amp;"; break;
+            case '<': piece = "&lt;"; break;
+            case '>': piece = "&gt;"; break;
+            case '"': piece = "&quot;"; break;
             default:
                 // At most "&#1114111;", well inside the buffer.
                 if (code < 0x20 || code >= 0x7F) (void)wsprintfA(reference, "&#%lu;", code);
         }
-        if (!AppendText(xml, reference)) return false;
+        if (!AppendText(xml, piece)) return false;
     }
     return true;
 }
