@@ -1,7 +1,6 @@
 #include "app/request_thread.h"
 
 #include <process.h>
-#include <new>
 
 #include "net/server_operations.h"
 #include "net/session.h"
@@ -11,12 +10,12 @@ bool StartRequest(RequestKind kind) {
     security.nLength = sizeof security;
     security.lpSecurityDescriptor = NULL;
     security.bInheritHandle = FALSE;
-    RequestRecord* record = new (std::nothrow) RequestRecord;
+    RequestRecord* record = static_cast<RequestRecord*>(HeapAlloc(GetProcessHeap(), 0, sizeof(RequestRecord)));
     if (!record) return false;
     record->kind = kind;
     uintptr_t thread = _beginthreadex(&security, 0, RequestThreadMain, record, 0, NULL);
     if (thread == 0) {
-        delete record;
+        (void)HeapFree(GetProcessHeap(), 0, record);
         return false;
     }
     // Nothing ever waits for a worker; it runs detached to its end.
@@ -50,6 +49,6 @@ unsigned __stdcall RequestThreadMain(void* argument) {
                                  static_cast<LPARAM>(code));
     }
     if (SUCCEEDED(com)) CoUninitialize();
-    delete record;
+    (void)HeapFree(GetProcessHeap(), 0, record);
     return 0;
 }

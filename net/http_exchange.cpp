@@ -4,8 +4,6 @@
 
 #include <string.h>
 
-#include <vector>
-
 DWORD g_exchangeTimeoutMs = 30000;
 
 namespace {
@@ -57,26 +55,26 @@ DWORD QueryStatus(HINTERNET request) {
     return status;
 }
 
-// Collects the body chunk by chunk, each decoded from the system code page up to its first
+// Appends the body chunk by chunk, each decoded from the system code page up to its first
 // zero byte. A failed read ends the body with what came before it.
-ExchangeOutcome ReadBody(HINTERNET request, std::wstring* body) {
-    std::wstring text;
+ExchangeOutcome ReadBody(HINTERNET request, HeapText* body) {
+    HeapText chunk;
     DWORD total = 0;
-    std::vector<char> chunk;
     for (;;) {
         DWORD available = 0;
         if (!InternetQueryDataAvailable(request, &available, 0, 0)) return ExchangeOutcome::NoAnswer;
         if (available == 0) break;
         if (available > ExchangeBodyLimit - total) return ExchangeOutcome::NoAnswer;
-        chunk.assign(available + 1, '\0');
+        ClearHeapText(&chunk);
+        // Zero-filled, so the bytes read are always followed by a terminator.
+        char* bytes = AppendRoom(&chunk, available);
+        if (!bytes) return ExchangeOutcome::NoAnswer;
         DWORD read = 0;
-        if (!InternetReadFile(request, chunk.data(), available, &read)) break;
+        if (!InternetReadFile(request, bytes, available, &read)) break;
         if (read == 0) break;
         total += read;
-        chunk[read] = '\0';
-        text += NarrowToWide(chunk.data());
+        if (!NarrowToWide(bytes, body)) return ExchangeOutcome::NoAnswer;
     }
-    if (body) body->swap(text);
     return ExchangeOutcome::AnswerText;
 }
 
@@ -94,10 +92,14 @@ INTERNET_PORT PortFromText(const char* text) {
     return static_cast<INTERNET_PORT>(value);
 }
 
-ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, std::wstring* body) {
-    if (body) body->clear();
-    std::string path = settings.directory;
-    path += request.pathTail ? request.pathTail : "";
+ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, HeapText* body) {
+    HeapText answer;
+    if (!body) body = &answer;
+    ClearHeapText(body);
+    HeapText path;
+    if (!AppendText(&path, settings.directory) || !AppendText(&path, request.pathTail ? request.pathTail : "")) {
+        return ExchangeOutcome::NotSent;
+    }
 
     ExchangeHandles handles;
     handles.internet = InternetOpenA(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
@@ -106,7 +108,7 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
                                               nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     }
     if (handles.connection) {
-        handles.request = HttpOpenRequestA(handles.connection, "GET", path.c_str(), nullptr, nullptr, nullptr,
+        handles.request = HttpOpenRequestA(handles.connection, "GET", NarrowText(path), nullptr, nullptr, nullptr,
                                            INTERNET_FLAG_KEEP_CONNECTION, 0);
     }
     bool ready = handles.request && SetTimeouts(handles.request) &&
@@ -122,5 +124,7 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
         outcome = ReadBody(handles.request, body);
     }
     CloseHandles(&handles);
+    // What a broken answer left behind is dropped.
+    if (outcome != ExchangeOutcome::AnswerText) ClearHeapText(body);
     return outcome;
 }

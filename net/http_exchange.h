@@ -2,19 +2,18 @@
 // handles, optional HTTP authentication with the stored credentials, bounded answer body.
 #pragma once
 
+#include "storage/heap_text.h"
 #include "storage/settings.h"
 
 #include <windows.h>
 #include <wininet.h>
-
-#include <string>
 
 // What a server operation tells apart about one exchange.
 enum class ExchangeOutcome {
     NotSent,     // the request could not be sent (no connection, time-out, closed without answer)
     Sent,        // sent; neither status nor body was asked for, or the status was not 401
     Refused,     // the final status was 401
-    NoAnswer,    // the body could not be read whole, or it grew past the bound
+    NoAnswer,    // the body could not be read whole, grew past the bound, or found no memory
     AnswerText,  // the whole body was read
 };
 
@@ -37,6 +36,6 @@ extern DWORD g_exchangeTimeoutMs;
 // default) for an empty text or one without leading digits.
 INTERNET_PORT PortFromText(const char* text);
 
-// Runs one exchange with the given settings; body gets the answer text for AnswerText.
-// The caller holds the session lock.
-ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, std::wstring* body);
+// Runs one exchange with the given settings; body gets the answer as UTF-16 text for
+// AnswerText and is empty otherwise. The caller holds the session lock.
+ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, HeapText* body);

@@ -3,10 +3,7 @@
 #include "storage/scoped_lock.h"
 #include "storage/xml_document.h"
 
-#include <stdio.h>
 #include <string.h>
-
-#include <string>
 
 void (WINAPI* g_currentUtcTime)(LPFILETIME now) = GetSystemTimeAsFileTime;
 
@@ -20,20 +17,37 @@ int64_t FileTimeCount(const FILETIME& time) {
     return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
 }
 
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Reads "M D YYYY H:M:S" as scanf reads "%d %d %d %d:%d:%d": white space before each number
+// is skipped, each ":" must come at once, and reading stops at the first mismatch.
+void ReadExpiryFields(const char* text, int fields[6]) {
+    for (int i = 0; i < 6; ++i) {
+        if (i >= 4 && *text++ != ':') return;
+        while (IsSpace(*text)) ++text;
+        bool negative = *text == '-';
+        if (*text == '-' || *text == '+') ++text;
+        if (*text < '0' || *text > '9') return;
+        // Only the low 16 bits are used, so wrapping around is harmless.
+        unsigned value = 0;
+        for (; *text >= '0' && *text <= '9'; ++text) value = value * 10 + static_cast<unsigned>(*text - '0');
+        fields[i] = static_cast<int>(negative ? 0u - value : value);
+    }
+}
+
 }  // namespace
 
 int64_t expiryToInterval(const char* expiry) {
-    int month = 0, day = 0, year = 0, hour = 0, minute = 0, second = 0;
-    // The count of fields read is deliberately not tested: fields not read stay 0, which
-    // makes the date invalid or early, and so the interval negative.
-    (void)sscanf(expiry ? expiry : "", "%d %d %d %d:%d:%d", &month, &day, &year, &hour, &minute, &second);
+    // Fields not read stay 0, which makes the date invalid or early, and so the interval negative.
+    int fields[6] = {};
+    ReadExpiryFields(expiry ? expiry : "", fields);
     SYSTEMTIME utc = {};
-    utc.wYear = static_cast<WORD>(year);
-    utc.wMonth = static_cast<WORD>(month);
-    utc.wDay = static_cast<WORD>(day);
-    utc.wHour = static_cast<WORD>(hour);
-    utc.wMinute = static_cast<WORD>(minute);
-    utc.wSecond = static_cast<WORD>(second);
+    utc.wMonth = static_cast<WORD>(fields[0]);
+    utc.wDay = static_cast<WORD>(fields[1]);
+    utc.wYear = static_cast<WORD>(fields[2]);
+    utc.wHour = static_cast<WORD>(fields[3]);
+    utc.wMinute = static_cast<WORD>(fields[4]);
+    utc.wSecond = static_cast<WORD>(fields[5]);
     FILETIME expiryTime = {};
     // Both ends are UTC, so a daylight-saving change before the expiry cannot make the
     // refresh come after the token has run out.
@@ -65,13 +79,11 @@ bool readToken(IXMLDOMElement* result, Session& session) {
 bool readErrorDescription(IXMLDOMElement* result, Session& session) {
     IXMLDOMElement* description = SelectElement(result, L"description");
     if (!description) return false;
-    std::wstring text;
+    HeapText text;
     bool read = ReadNodeText(description, &text);
     description->Release();
-    if (!read) return false;
-    std::string narrow = WideToNarrow(text.c_str());
-    if (narrow.empty()) return false;
-    StoreErrorDescription(session, narrow.c_str());
+    if (!read || text.length == 0) return false;
+    StoreErrorDescription(session, NarrowText(text));
     return true;
 }
 

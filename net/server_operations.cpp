@@ -5,22 +5,24 @@
 #include "storage/scoped_lock.h"
 #include "storage/settings.h"
 
-#include <string>
+#include <string.h>
 
 namespace {
 
 const char kSignInScript[] = "auth-tray.php";
+const char kRefreshScript[] = "tray.php?token=";
+const char kRefreshAction[] = "&action=1";
 
 // Signs in or refreshes: a final 401 gives refused, an answer that could not be read whole
 // gives 66, any other answer goes to the reader.
 ResultCode ExchangeForAnswer(Session& session, const ServerSettings& settings, const char* pathTail,
                              ResultCode refused) {
-    std::wstring answer;
+    HeapText answer;
     switch (RunExchange(settings, {pathTail, true, true, true}, &answer)) {
         case ExchangeOutcome::Refused:
             return refused;
         case ExchangeOutcome::AnswerText:
-            return readServerAnswer(answer.c_str(), session);
+            return readServerAnswer(WideText(answer), session);
         default:
             return Failure | InvalidResponse;
     }
@@ -59,8 +61,11 @@ ResultCode refreshSession(Session& session) {
     CopyServerSettings(&settings);
     // Nothing loaded and nothing entered since start: there are no credentials to refresh with.
     if (settings.state == SettingsState::Initial) return Failure | InternalError;
-    std::string pathTail = "tray.php?token=";
-    pathTail += session.token;
-    pathTail += "&action=1";
-    return ExchangeForAnswer(session, settings, pathTail.c_str(), Failure | CredentialsRejected);
+    // Sized for the longest token, so nothing is ever cut.
+    char pathTail[sizeof kRefreshScript + sizeof session.token + sizeof kRefreshAction];
+    size_t tokenLength = strlen(session.token);
+    memcpy(pathTail, kRefreshScript, sizeof kRefreshScript - 1);
+    memcpy(pathTail + sizeof kRefreshScript - 1, session.token, tokenLength);
+    memcpy(pathTail + sizeof kRefreshScript - 1 + tokenLength, kRefreshAction, sizeof kRefreshAction);
+    return ExchangeForAnswer(session, settings, pathTail, Failure | CredentialsRejected);
 }

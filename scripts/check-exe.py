@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks a built Pagewren.exe without running it: the version resource carries the project
-version and the product texts, the embedded manifest names the exe's own processor, and the
-stripped image stays within a size budget."""
+version and the product texts, the embedded manifest names the exe's own processor, the
+stripped image stays within a size budget, and the linker map shows no piece of the C++
+runtime, the threads library or the unwinder linked in."""
 import argparse
 import os
 import re
@@ -11,6 +12,8 @@ import sys
 import tempfile
 
 MACHINES = {0x14C: "x86", 0x8664: "amd64"}
+# Archives of the runtimes the program must not carry, as the linker map names their members.
+RUNTIME_MEMBER = re.compile(r"lib(stdc\+\+|supc\+\+|gcc_eh|pthread|winpthread|unwind)\.a\(([^)]*)\)")
 TEXT_FIELDS = ("Comments", "CompanyName", "FileDescription", "InternalName",
                "OriginalFilename", "ProductName")
 
@@ -53,7 +56,12 @@ def stripped_size(exe, strip):
         return os.path.getsize(copy)
 
 
-def problems(exe, version, max_kib, strip):
+def runtime_members(map_file):
+    """The members of forbidden runtime archives that the link took in."""
+    return sorted(set("lib%s.a(%s)" % m.groups() for m in RUNTIME_MEMBER.finditer(open(map_file).read())))
+
+
+def problems(exe, version, max_kib, strip, map_file):
     image = open(exe, "rb").read()
     found = []
     file_version, product_version = fixed_version(image)
@@ -73,6 +81,8 @@ def problems(exe, version, max_kib, strip):
     print("%s: %s, stripped %d bytes (%.1f KiB, budget %d KiB)" % (exe, arch, size, size / 1024, max_kib))
     if size > max_kib * 1024:
         found.append("stripped image of %d bytes is over %d KiB" % (size, max_kib))
+    for member in runtime_members(map_file):
+        found.append("links %s" % member)
     return found
 
 
@@ -82,8 +92,9 @@ def main():
     parser.add_argument("--version", required=True)
     parser.add_argument("--max-kib", type=int, required=True)
     parser.add_argument("--strip", default="strip")
+    parser.add_argument("--map", required=True, help="the linker map of the exe")
     args = parser.parse_args()
-    found = problems(args.exe, args.version, args.max_kib, args.strip)
+    found = problems(args.exe, args.version, args.max_kib, args.strip, args.map)
     for problem in found:
         print(problem)
     return 1 if found else 0

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds Pagewren.exe and runs it under Wine against the local reference server with a demo
+# Builds the release Pagewren.exe and runs it under Wine against the local reference server with a demo
 # account, in a project-local Wine prefix whose config.xml points at that server. Uses the
 # display in $DISPLAY when there is one (and waits until the program is ended from its tray
 # menu), otherwise a private Xvfb display (and stops after the screenshot).
@@ -14,9 +14,9 @@ bash scripts/setup.sh
 target=$(pagewren_run_target)
 state="$root/build/run-$target"
 screenshot="$state/pagewren.png"
-cmake --preset "mingw-$target" >/dev/null
-cmake --build --preset "mingw-$target" --target Pagewren
-exe="$root/build/$target/app/Pagewren.exe"
+cmake --preset "release-$target" >/dev/null
+cmake --build --preset "release-$target" --target Pagewren
+exe="$root/build/release-$target/app/Pagewren.exe"
 
 mkdir -p "$state"
 if [ "$target" = x86_64 ]; then echo win64 >"$state/arch"; else echo win32 >"$state/arch"; fi

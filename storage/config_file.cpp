@@ -1,15 +1,13 @@
 #include "storage/config_file.h"
 
 #include "storage/credential_cipher.h"
+#include "storage/heap_text.h"
 #include "storage/scoped_lock.h"
 #include "storage/settings.h"
 #include "storage/storage_paths.h"
 #include "storage/xml_document.h"
 
-#include <stdio.h>
 #include <string.h>
-
-#include <string>
 
 BOOL(WINAPI* g_replaceConfigFile)(LPCSTR from, LPCSTR to, DWORD flags) = MoveFileExA;
 
@@ -20,74 +18,74 @@ const char kTemporarySuffix[] = ".tmp";
 // Appends a system-code-page text as XML character data: the reserved characters as
 // entity references, everything outside printable ASCII as numeric character references,
 // so that the file stays ASCII and reads back exactly. False for text XML cannot carry.
-bool AppendEscaped(std::string* xml, const char* text) {
+bool AppendEscaped(HeapText* xml, const char* text) {
     if (!*text) return true;
-    std::wstring wide = NarrowToWide(text);
-    if (wide.empty()) return false;
-    for (size_t i = 0; i < wide.size(); ++i) {
+    HeapText converted;
+    if (!NarrowToWide(text, &converted)) return false;
+    const wchar_t* wide = WideText(converted);
+    size_t size = converted.length / sizeof(wchar_t);
+    for (size_t i = 0; i < size; ++i) {
         unsigned long code = wide[i];
-        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < size && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
             code = 0x10000 + ((code - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
             ++i;
         }
         // Control characters other than tab, CR and LF have no XML 1.0 form.
         if (code < 0x20 && code != 0x09 && code != 0x0A && code != 0x0D) return false;
         if ((code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE || code == 0xFFFF) return false;
+        char reference[16] = {static_cast<char>(code), '\0'};
+        const char* piece = reference;
         switch (code) {
-            case '&': *xml += "&amp;"; break;
-            case '<': *xml += "&lt;"; break;
-            case '>': *xml += "&gt;"; break;
-            case '"': *xml += "&quot;"; break;
+            case '&': piece = "&amp;"; break;
+            case '<': piece = "&lt;"; break;
+            case '>': piece = "&gt;"; break;
+            case '"': piece = "&quot;"; break;
             default:
-                if (code >= 0x20 && code < 0x7F) {
-                    *xml += static_cast<char>(code);
-                } else {
-                    char reference[16];
-                    (void)snprintf(reference, sizeof reference, "&#%lu;", code);
-                    *xml += reference;
-                }
+                // At most "&#1114111;", well inside the buffer.
+                if (code < 0x20 || code >= 0x7F) (void)wsprintfA(reference, "&#%lu;", code);
         }
+        if (!AppendText(xml, piece)) return false;
     }
     return true;
 }
 
 // The whole file text of the current record; false when a value cannot be written.
-bool BuildConfigText(std::string* xml) {
-    *xml = "<config>\r\n\t<server host=\"";
+// Running out of memory shows in the text's failed flag, which the last append reports.
+bool BuildConfigText(HeapText* xml) {
+    (void)AppendText(xml, "<config>\r\n\t<server host=\"");
     if (!AppendEscaped(xml, g_settings.host)) return false;
-    *xml += "\" directory=\"";
+    (void)AppendText(xml, "\" directory=\"");
     if (!AppendEscaped(xml, g_settings.directory)) return false;
-    *xml += "\"";
+    (void)AppendText(xml, "\"");
     if (g_settings.port[0]) {
-        *xml += " port=\"";
+        (void)AppendText(xml, " port=\"");
         if (!AppendEscaped(xml, g_settings.port)) return false;
-        *xml += "\"";
+        (void)AppendText(xml, "\"");
     }
-    *xml += ">\r\n";
+    (void)AppendText(xml, ">\r\n");
     if (g_settings.remember) {
-        *xml += "\t\t<user>";
+        (void)AppendText(xml, "\t\t<user>");
         if (!AppendEscaped(xml, g_settings.user)) return false;
-        *xml += "</user>\r\n";
+        (void)AppendText(xml, "</user>\r\n");
         char encoded[CredentialTextSize];
         // Without a working cipher the password is not kept at all.
         if (EncryptCredential(g_settings.password, encoded)) {
-            *xml += "\t\t<password>";
-            *xml += encoded;
-            *xml += "</password>\r\n";
+            (void)AppendText(xml, "\t\t<password>");
+            (void)AppendText(xml, encoded);
+            (void)AppendText(xml, "</password>\r\n");
         }
     }
-    *xml += "\t</server>\r\n</config>";
-    return true;
+    return AppendText(xml, "\t</server>\r\n</config>");
 }
 
 // Writes text to a new file at path and flushes it to disk.
-bool WriteWholeFile(const char* path, const std::string& text) {
+bool WriteWholeFile(const char* path, const HeapText& text) {
     SECURITY_ATTRIBUTES security = {sizeof security, nullptr, FALSE};
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, &security, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    bool complete = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                    written == text.size() && FlushFileBuffers(file);
+    bool complete = WriteFile(file, NarrowText(text), static_cast<DWORD>(text.length), &written, nullptr) &&
+                    written == text.length && FlushFileBuffers(file);
     return CloseHandle(file) && complete;
 }
 
@@ -96,13 +94,11 @@ bool WriteWholeFile(const char* path, const std::string& text) {
 XmlValue ReadChildText(IXMLDOMElement* server, const wchar_t* name, char* out, size_t capacity) {
     IXMLDOMElement* element = SelectElement(server, name);
     if (!element) return XmlValue::Absent;
-    std::wstring wide;
-    bool read = ReadNodeText(element, &wide);
+    HeapText text;
+    bool read = ReadNodeText(element, &text);
     element->Release();
-    if (!read) return XmlValue::Unusable;
-    std::string text = WideToNarrow(wide.c_str());
-    if (text.size() >= capacity) return XmlValue::Unusable;
-    memcpy(out, text.c_str(), text.size() + 1);
+    if (!read || text.length >= capacity) return XmlValue::Unusable;
+    memcpy(out, NarrowText(text), text.length + 1);
     return XmlValue::Read;
 }
 
@@ -175,7 +171,7 @@ bool ReadConfigFile(const char* path) {
 bool WriteConfigFile(const char* path) {
     if (!path) return false;
     ScopedLock hold(g_settings.lock);
-    std::string text;
+    HeapText text;
     if (!BuildConfigText(&text)) return false;
     // The new text goes to a file beside the old one, which is replaced only when the
     // new one is complete on disk: a failed save leaves the old file as it was.

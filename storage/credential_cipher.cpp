@@ -61,65 +61,68 @@ bool EncryptCredential(const char* plain, char* out) {
     memcpy(work, plain, length);
     DWORD count = static_cast<DWORD>(length);
     if (!CryptEncrypt(cipher.key, 0, TRUE, 0, work, &count, sizeof work)) return false;
-    std::string text = Base64Encode(work, count);
-    if (text.size() >= CredentialTextSize) return false;
-    memcpy(out, text.c_str(), text.size() + 1);
-    return true;
+    // Base64Encode writes nothing unless the whole text fits.
+    return Base64Encode(work, count, out, CredentialTextSize);
 }
 
 bool DecryptCredential(const char* encoded, char* out) {
     if (!encoded || !out) return false;
-    std::string bytes = Base64Decode(encoded);
-    if (bytes.size() >= CredentialTextSize) return false;
+    // One byte is kept for the terminator of the password.
+    BYTE work[CredentialTextSize];
+    size_t length = 0;
+    if (!Base64Decode(encoded, work, sizeof work - 1, &length)) return false;
     CipherKey cipher;
     if (!MakeKey(&cipher)) return false;
-    BYTE work[CredentialTextSize];
-    memcpy(work, bytes.data(), bytes.size());
-    DWORD count = static_cast<DWORD>(bytes.size());
+    DWORD count = static_cast<DWORD>(length);
     if (!CryptDecrypt(cipher.key, 0, TRUE, 0, work, &count)) return false;
     memcpy(out, work, count);
     out[count] = '\0';
     return true;
 }
 
-std::string Base64Encode(const unsigned char* bytes, size_t count) {
-    std::string text;
-    text.reserve((count + 2) / 3 * 4);
+bool Base64Encode(const unsigned char* bytes, size_t count, char* out, size_t capacity) {
+    if (!out || (count + 2) / 3 * 4 >= capacity) return false;
+    char* text = out;
     for (size_t i = 0; i < count; i += 3) {
         unsigned long group = static_cast<unsigned long>(bytes[i]) << 16;
         if (i + 1 < count) group |= static_cast<unsigned long>(bytes[i + 1]) << 8;
         if (i + 2 < count) group |= bytes[i + 2];
-        text += kAlphabet[(group >> 18) & 63];
-        text += kAlphabet[(group >> 12) & 63];
-        text += i + 1 < count ? kAlphabet[(group >> 6) & 63] : '=';
-        text += i + 2 < count ? kAlphabet[group & 63] : '=';
+        *text++ = kAlphabet[(group >> 18) & 63];
+        *text++ = kAlphabet[(group >> 12) & 63];
+        *text++ = i + 1 < count ? kAlphabet[(group >> 6) & 63] : '=';
+        *text++ = i + 2 < count ? kAlphabet[group & 63] : '=';
     }
-    return text;
+    *text = '\0';
+    return true;
 }
 
-std::string Base64Decode(const char* text) {
-    std::string bytes;
-    if (!text) return bytes;
+bool Base64Decode(const char* text, unsigned char* out, size_t capacity, size_t* count) {
+    *count = 0;
+    if (!text) return true;
     unsigned long group = 0;
     int held = 0;
-    for (const char* p = text; *p; ++p) {
-        int value = AlphabetIndex(*p);
-        if (value < 0) break;
-        group = (group << 6) | static_cast<unsigned long>(value);
-        if (++held == 4) {
-            bytes += static_cast<char>((group >> 16) & 0xFF);
-            bytes += static_cast<char>((group >> 8) & 0xFF);
-            bytes += static_cast<char>(group & 0xFF);
-            group = 0;
-            held = 0;
+    size_t length = 0;
+    unsigned char bytes[3];
+    for (const char* p = text;; ++p) {
+        int value = *p ? AlphabetIndex(*p) : -1;
+        if (value >= 0) {
+            group = (group << 6) | static_cast<unsigned long>(value);
+            if (++held < 4) continue;
         }
+        // A last group of two or three characters carries one or two bytes.
+        int made = held == 4 ? 3 : held - 1;
+        if (made > 0) {
+            if (held < 4) group <<= 6 * (4 - held);
+            bytes[0] = static_cast<unsigned char>((group >> 16) & 0xFF);
+            bytes[1] = static_cast<unsigned char>((group >> 8) & 0xFF);
+            bytes[2] = static_cast<unsigned char>(group & 0xFF);
+            if (static_cast<size_t>(made) > capacity - length) return false;
+            memcpy(out + length, bytes, static_cast<size_t>(made));
+            length += static_cast<size_t>(made);
+            *count = length;
+        }
+        if (held < 4) return true;
+        group = 0;
+        held = 0;
     }
-    // A last group of two or three characters carries one or two bytes.
-    if (held == 2) {
-        bytes += static_cast<char>((group >> 4) & 0xFF);
-    } else if (held == 3) {
-        bytes += static_cast<char>((group >> 10) & 0xFF);
-        bytes += static_cast<char>((group >> 2) & 0xFF);
-    }
-    return bytes;
 }

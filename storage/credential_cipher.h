@@ -4,8 +4,6 @@
 
 #include <stddef.h>
 
-#include <string>
-
 enum : size_t {
     // Both operations write into a caller's buffer of this size.
     CredentialTextSize = 4096,
@@ -19,7 +17,9 @@ bool EncryptCredential(const char* plain, char* out);
 // Decrypts Base64 text into the password in out; false (out untouched) when the cipher fails.
 bool DecryptCredential(const char* encoded, char* out);
 
-// Standard Base64 with "=" fill and no line breaks.
-std::string Base64Encode(const unsigned char* bytes, size_t count);
-// The bytes of text up to its first "=" or character outside the alphabet.
-std::string Base64Decode(const char* text);
+// Standard Base64 with "=" fill and no line breaks, zero-terminated in out; false when the
+// text does not fit capacity (which counts the NUL).
+bool Base64Encode(const unsigned char* bytes, size_t count, char* out, size_t capacity);
+// The bytes of text up to its first "=" or character outside the alphabet, into out, their
+// number into count; false when they do not fit capacity.
+bool Base64Decode(const char* text, unsigned char* out, size_t capacity, size_t* count);

@@ -76,10 +76,12 @@ void ReleaseXmlDocument(XmlDocument* xml) {
 
 bool LoadXmlFile(XmlDocument& xml, const char* path) {
     if (!xml.document || !path) return false;
+    HeapText wide;
+    if (!NarrowToWide(path, &wide)) return false;
     VARIANT source;
     VariantInit(&source);
     source.vt = VT_BSTR;
-    source.bstrVal = SysAllocString(NarrowToWide(path).c_str());
+    source.bstrVal = SysAllocString(WideText(wide));
     if (!source.bstrVal) return false;
     VARIANT_BOOL loaded = VARIANT_FALSE;
     HRESULT hr = xml.document->load(source, &loaded);
@@ -134,33 +136,33 @@ XmlValue ReadAttribute(IXMLDOMElement* element, const wchar_t* name, char* out, 
     return result;
 }
 
-bool ReadNodeText(IXMLDOMNode* node, std::wstring* text) {
+bool ReadNodeText(IXMLDOMNode* node, HeapText* text) {
     if (!node || !text) return false;
     BSTR value = nullptr;
     if (FAILED(node->get_text(&value))) return false;
-    text->assign(value ? value : L"", value ? SysStringLen(value) : 0);
+    bool read = WideToNarrow(value, text);
     SysFreeString(value);
-    return true;
+    return read;
 }
 
-std::wstring NarrowToWide(const char* text) {
-    if (!text || !*text) return std::wstring();
-    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    if (MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length) <= 0) return std::wstring();
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
+bool NarrowToWide(const char* text, HeapText* out) {
+    if (out->failed) return false;
+    if (!text || !*text) return true;
+    int count = static_cast<int>(strlen(text));
+    int length = MultiByteToWideChar(CP_ACP, 0, text, count, nullptr, 0);
+    if (length <= 0) return false;
+    char* room = AppendRoom(out, static_cast<size_t>(length) * sizeof(wchar_t));
+    return room && MultiByteToWideChar(CP_ACP, 0, text, count, reinterpret_cast<wchar_t*>(room), length) == length;
 }
 
-std::string WideToNarrow(const wchar_t* text) {
-    if (!text || !*text) return std::string();
-    int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return std::string();
-    std::string narrow(static_cast<size_t>(length), '\0');
-    if (WideCharToMultiByte(CP_ACP, 0, text, -1, &narrow[0], length, nullptr, nullptr) <= 0) return std::string();
-    narrow.resize(static_cast<size_t>(length - 1));
-    return narrow;
+bool WideToNarrow(const wchar_t* text, HeapText* out) {
+    if (out->failed) return false;
+    if (!text || !*text) return true;
+    int count = static_cast<int>(wcslen(text));
+    int length = WideCharToMultiByte(CP_ACP, 0, text, count, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return false;
+    char* room = AppendRoom(out, static_cast<size_t>(length));
+    return room && WideCharToMultiByte(CP_ACP, 0, text, count, room, length, nullptr, nullptr) == length;
 }
 
 bool VariantToText(const VARIANT& value, char* out, size_t capacity) {
@@ -168,9 +170,10 @@ bool VariantToText(const VARIANT& value, char* out, size_t capacity) {
     VARIANT text;
     VariantInit(&text);
     if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&value), 0, VT_BSTR))) return false;
-    std::string narrow = WideToNarrow(text.bstrVal);
+    HeapText narrow;
+    bool converted = WideToNarrow(text.bstrVal, &narrow);
     VariantClear(&text);
-    if (narrow.empty() || narrow.size() >= capacity) return false;
-    memcpy(out, narrow.c_str(), narrow.size() + 1);
+    if (!converted || narrow.length == 0 || narrow.length >= capacity) return false;
+    memcpy(out, NarrowText(narrow), narrow.length + 1);
     return true;
 }

@@ -7,7 +7,7 @@
 #include <msxml2.h>
 #include <stddef.h>
 
-#include <string>
+#include "storage/heap_text.h"
 
 // An owning reference to one document.
 struct XmlDocument {
@@ -38,13 +38,14 @@ IXMLDOMElement* SelectElement(XmlDocument& xml, const wchar_t* xpath);
 
 // Reads an attribute as text in the system code page into out (capacity counts the NUL).
 XmlValue ReadAttribute(IXMLDOMElement* element, const wchar_t* name, char* out, size_t capacity);
-// The text content of a node, in UTF-16; false when the component fails.
-bool ReadNodeText(IXMLDOMNode* node, std::wstring* text);
+// Appends the text content of a node in the system code page; false when the component
+// fails or memory runs out.
+bool ReadNodeText(IXMLDOMNode* node, HeapText* text);
 
-// System code page to UTF-16.
-std::wstring NarrowToWide(const char* text);
-// UTF-16 to the system code page.
-std::string WideToNarrow(const wchar_t* text);
+// Appends text converted from the system code page to UTF-16; false when that fails.
+bool NarrowToWide(const char* text, HeapText* out);
+// Appends text converted from UTF-16 to the system code page; false when that fails.
+bool WideToNarrow(const wchar_t* text, HeapText* out);
 // A variant as text in the system code page; false for VT_NULL, an empty text, a failed
 // conversion, or a text that does not fit capacity (which counts the NUL).
 bool VariantToText(const VARIANT& value, char* out, size_t capacity);

@@ -13,6 +13,13 @@ std::string Encrypted(const std::string& plain) {
     return out;
 }
 
+std::string Decoded(const std::string& text) {
+    unsigned char bytes[CredentialTextSize];
+    size_t count = 0;
+    EXPECT_TRUE(Base64Decode(text.c_str(), bytes, sizeof bytes, &count));
+    return std::string(reinterpret_cast<const char*>(bytes), count);
+}
+
 std::string Decrypted(const std::string& encoded) {
     char out[CredentialTextSize] = "untouched";
     EXPECT_TRUE(DecryptCredential(encoded.c_str(), out));
@@ -23,7 +30,10 @@ TEST(CredentialCipher, KnownVectorAndPadding) {
     EXPECT_EQ("FYdbhFa7/JU=", Encrypted("password"));
     EXPECT_EQ("password", Decrypted("FYdbhFa7/JU="));
     const unsigned char lastOfTheAlphabet[] = {0xFB, 0xFF};
-    EXPECT_EQ("+/8=", Base64Encode(lastOfTheAlphabet, sizeof lastOfTheAlphabet));
+    char encoded[5];
+    ASSERT_TRUE(Base64Encode(lastOfTheAlphabet, sizeof lastOfTheAlphabet, encoded, sizeof encoded));
+    EXPECT_STREQ("+/8=", encoded);
+    EXPECT_FALSE(Base64Encode(lastOfTheAlphabet, sizeof lastOfTheAlphabet, encoded, 4)) << "no room for the NUL";
     const char* const cases[][2] = {{"", ""}, {"a", "=="}, {"ab", "="}, {"abc", ""}};
     for (const auto& c : cases) {
         std::string text = Encrypted(c[0]);
@@ -56,14 +66,14 @@ TEST(CredentialCipher, LineBreakEndsTheStoredTextButAZeroCipherByteDoesNot) {
     EXPECT_EQ("pas", Decrypted(text.substr(0, 4) + "\r\n" + text.substr(4)));
 
     // The key stream is fixed, so a plain byte equal to it encrypts to zero.
-    std::string key = Base64Decode(Encrypted(std::string(8, 'A')).c_str());
+    std::string key = Decoded(Encrypted(std::string(8, 'A')));
     for (char& k : key) k ^= 'A';
     size_t at = key.find_first_not_of('\0');
     ASSERT_LT(at, key.size());
     std::string plain(8, 'A');
     plain[at] = key[at];
     text = Encrypted(plain);
-    ASSERT_EQ('\0', Base64Decode(text.c_str()).at(at));
+    ASSERT_EQ('\0', Decoded(text).at(at));
     EXPECT_EQ(plain, Decrypted(text));
 }
 

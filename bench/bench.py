@@ -1,0 +1,226 @@
+#!/usr/bin/env python3
+"""Measures Pagewren.exe beside two baselines under Wine, in interleaved rounds.
+
+Per program and round: warm start (launch until the first request reaches the reference
+server), then, signed in (Pagewren) or with the dialog open (baselines), the CPU time and
+context switches of an idle period and the private memory at its end. Prints a table of the
+medians with ratios and writes them as JSON."""
+import argparse
+import base64
+import hashlib
+import json
+import os
+import statistics
+import subprocess
+import sys
+import time
+import urllib.request
+
+PASS_PHRASE = b"{5D0B7C3E-92A4-4F61-8E2D-7A19C04B3F58}"
+EMAIL, PASSWORD = "bench@pagewren.test", "pagewren-bench"
+FIGURES = (("start_ms", "warm start (ms)"), ("private_kib", "private memory (KiB)"),
+           ("cpu_ms", "idle CPU time (ms)"), ("switches", "idle context switches"),
+           ("exe_bytes", "exe size (bytes)"))
+
+
+def stored_password(password):
+    """The password as the configuration file keeps it: RC4 keyed by MD5 of the phrase, Base64."""
+    key = hashlib.md5(PASS_PHRASE).digest()
+    state, j = list(range(256)), 0
+    for i in range(256):
+        j = (j + state[i] + key[i % 16]) % 256
+        state[i], state[j] = state[j], state[i]
+    out, i, j = bytearray(), 0, 0
+    for byte in password.encode():
+        i = (i + 1) % 256
+        j = (j + state[i]) % 256
+        state[i], state[j] = state[j], state[i]
+        out.append(byte ^ state[(state[i] + state[j]) % 256])
+    return base64.b64encode(bytes(out)).decode()
+
+
+def median_ratio(numerators, denominators):
+    """Median of the per-round ratios; None where a denominator is 0."""
+    ratios = [n / d for n, d in zip(numerators, denominators) if d]
+    return statistics.median(ratios) if ratios else None
+
+
+def summarise(rounds, names):
+    """Medians per program and figure, and the ratios of the first program to each other one."""
+    medians = {name: {key: statistics.median(r[name][key] for r in rounds) for key, _ in FIGURES}
+               for name in names}
+    ratios = {other: {key: median_ratio([r[names[0]][key] for r in rounds], [r[other][key] for r in rounds])
+                      for key, _ in FIGURES} for other in names[1:]}
+    return medians, ratios
+
+
+def table(medians, ratios, names):
+    lines = ["%-24s" % "figure (median)" + "".join("%16s" % n for n in names) +
+             "".join("%16s" % ("/ " + n) for n in names[1:])]
+    for key, label in FIGURES:
+        row = "%-24s" % label + "".join("%16.0f" % medians[n][key] for n in names)
+        row += "".join("%16s" % ("-" if ratios[n][key] is None else "%.2fx" % ratios[n][key]) for n in names[1:])
+        lines.append(row)
+    return "\n".join(lines)
+
+
+class Bench:
+    def __init__(self, options):
+        self.options = options
+        self.control_url = None
+
+    def control(self, command):
+        with urllib.request.urlopen(self.control_url + command, timeout=5) as answer:
+            return answer.read().decode()
+
+    def requests(self):
+        return [line.split("\t") for line in self.control("log").splitlines() if line]
+
+    def find_wine_process(self, launcher, exe_name):
+        """The Linux process that runs exe_name: the launcher itself or one of its descendants."""
+        deadline = time.time() + 30
+        while time.time() < deadline:
+            for pid in [launcher.pid] + self.descendants(launcher.pid):
+                try:
+                    command = open("/proc/%d/cmdline" % pid, "rb").read().decode(errors="replace")
+                except OSError:
+                    continue
+                if exe_name.lower() in command.lower():
+                    return pid
+            time.sleep(0.01)
+        raise RuntimeError("no process runs " + exe_name)
+
+    def descendants(self, pid):
+        found = []
+        for entry in os.listdir("/proc"):
+            if entry.isdigit():
+                try:
+                    parent = int(open("/proc/%s/stat" % entry).read().rsplit(")", 1)[1].split()[1])
+                except (OSError, IndexError, ValueError):
+                    continue
+                if parent == pid:
+                    found += [int(entry)] + self.descendants(int(entry))
+        return found
+
+    @staticmethod
+    def usage(pid):
+        """CPU milliseconds of all threads and their voluntary plus involuntary switches."""
+        fields = open("/proc/%d/stat" % pid).read().rsplit(")", 1)[1].split()
+        cpu_ms = (int(fields[11]) + int(fields[12])) * 1000.0 / os.sysconf("SC_CLK_TCK")
+        switches = 0
+        for task in os.listdir("/proc/%d/task" % pid):
+            for line in open("/proc/%d/task/%s/status" % (pid, task)):
+                if "ctxt_switches:" in line:
+                    switches += int(line.split()[1])
+        return cpu_ms, switches
+
+    @staticmethod
+    def private_kib(pid):
+        total = 0
+        for line in open("/proc/%d/smaps_rollup" % pid):
+            if line.startswith(("Private_Clean:", "Private_Dirty:")):
+                total += int(line.split()[1])
+        return total
+
+    def wait_until(self, condition, seconds, what):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            if condition():
+                return
+            time.sleep(0.01)
+        raise RuntimeError("timed out waiting for " + what)
+
+    def sign_in(self):
+        """Presses Enter in Pagewren's pre-filled sign-in dialog and waits for the signed-in answer."""
+        self.wait_until(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Pagewren$"],
+                                               capture_output=True).returncode == 0, 30, "the sign-in dialog")
+        time.sleep(0.5)
+        # The credential check and the sign-in itself both send the credentials.
+        signed_in = lambda: sum(1 for r in self.requests() if len(r) > 3 and r[3] != "-") >= 2
+        subprocess.run(["xdotool", "key", "Return"], check=True)
+        self.wait_until(signed_in, 30, "the sign-in")
+        time.sleep(1)
+
+    def measure(self, name, exe, port):
+        self.control("reset")
+        args = [exe] if name == "Pagewren" else [exe, "127.0.0.1", str(port)]
+        start = time.time()
+        launcher = subprocess.Popen(["wine"] + args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            self.wait_until(lambda: self.requests(), 60, name + "'s first request")
+            start_ms = (time.time() - start) * 1000
+            pid = self.find_wine_process(launcher, os.path.basename(exe))
+            if name == "Pagewren":
+                self.sign_in()
+            else:
+                time.sleep(1)
+            cpu_before, switches_before = self.usage(pid)
+            time.sleep(self.options.idle)
+            cpu_after, switches_after = self.usage(pid)
+            return {"start_ms": start_ms, "private_kib": self.private_kib(pid),
+                    "cpu_ms": cpu_after - cpu_before, "switches": switches_after - switches_before,
+                    "exe_bytes": os.path.getsize(exe)}
+        finally:
+            for pid in [launcher.pid] + self.descendants(launcher.pid):
+                try:
+                    os.kill(pid, 9)
+                except OSError:
+                    pass
+            launcher.wait()
+            time.sleep(1)
+
+    def run(self):
+        options = self.options
+        programs = [("Pagewren", options.pagewren), ("same-work", options.same_work), ("bare", options.bare)]
+        names = [n for n, _ in programs]
+        config_dir = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", os.environ.get("USER") or
+                                  subprocess.run(["id", "-un"], capture_output=True, text=True).stdout.strip(),
+                                  "AppData", "Local", "Pagewren")
+        os.makedirs(config_dir, exist_ok=True)
+        port_file = os.path.join(options.state, "port")
+        if os.path.exists(port_file):
+            os.remove(port_file)
+        server = subprocess.Popen([sys.executable, options.refserver, "--port", "0", "--port-file", port_file,
+                                   "--account", EMAIL + ":" + PASSWORD],
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            self.wait_until(lambda: os.path.exists(port_file) and open(port_file).read().strip(), 30, "the server")
+            port = int(open(port_file).read())
+            self.control_url = "http://127.0.0.1:%d/_control/" % port
+            with open(os.path.join(config_dir, "config.xml"), "w", newline="") as config:
+                config.write('<config>\r\n\t<server host="127.0.0.1" directory="/" port="%d">\r\n'
+                             '\t\t<user>%s</user>\r\n\t\t<password>%s</password>\r\n\t</server>\r\n</config>'
+                             % (port, EMAIL, stored_password(PASSWORD)))
+            rounds = []
+            for number in range(options.rounds):
+                # Interleaved and rotated, so that no program always runs first.
+                order = programs[number % 3:] + programs[:number % 3]
+                rounds.append({name: self.measure(name, exe, port) for name, exe in order})
+                print("round %d: %s" % (number + 1, json.dumps(rounds[-1])), flush=True)
+        finally:
+            server.terminate()
+            server.wait()
+        medians, ratios = summarise(rounds, names)
+        print()
+        print(table(medians, ratios, names))
+        with open(options.json, "w") as out:
+            json.dump({"idle_seconds": options.idle, "rounds": rounds, "medians": medians, "ratios": ratios},
+                      out, indent=2)
+        print("\nfigures written to " + options.json)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--pagewren", required=True)
+    parser.add_argument("--same-work", required=True)
+    parser.add_argument("--bare", required=True)
+    parser.add_argument("--refserver", required=True)
+    parser.add_argument("--state", required=True, help="folder for the server's port file")
+    parser.add_argument("--json", required=True)
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--idle", type=float, default=30.0, help="idle seconds before memory is read")
+    Bench(parser.parse_args()).run()
+
+
+if __name__ == "__main__":
+    main()
