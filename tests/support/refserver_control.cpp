@@ -52,8 +52,8 @@ std::vector<LoggedRequest> ServerLog() {
         std::istringstream parts(line);
         std::string field;
         while (std::getline(parts, field, '\t')) fields.push_back(field);
-        if (fields.size() < 6) continue;
-        requests.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], atoi(fields[5].c_str())});
+        if (fields.size() < 7) continue;
+        requests.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], atoi(fields[5].c_str()), fields[6]});
     }
     return requests;
 }
