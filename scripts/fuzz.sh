@@ -12,9 +12,12 @@ seed=${3:-$(date +%s)}
 target=${PAGEWREN_TARGET:-x86_64}
 cmake --preset "mingw-$target" >/dev/null
 cmake --build --preset "mingw-$target" --target fuzz_tests >/dev/null
-export PAGEWREN_WINE_STATE="$PWD/build/$target/wine"
+build="build/$target"
+# A prefix of its own, so that the test suite can run meanwhile.
+export PAGEWREN_WINE_STATE="$PWD/$build/fuzz-wine"
+mkdir -p "$PAGEWREN_WINE_STATE" && cp "$build/wine/arch" "$PAGEWREN_WINE_STATE/arch"
 scripts/wine-session.sh start >/dev/null
 trap 'scripts/wine-session.sh stop' EXIT
 echo "seed $seed: $answers server answers, $configs configuration files"
 PAGEWREN_FUZZ_ANSWERS=$answers PAGEWREN_FUZZ_CONFIGS=$configs PAGEWREN_FUZZ_SEED=$seed \
-  scripts/wine-run.sh "build/$target/tests/fuzz/fuzz_tests.exe" 2>&1 | grep -v '^encoding error'
+  scripts/wine-run.sh "$build/tests/fuzz/fuzz_tests.exe" 2>&1 | grep -v -e '^encoding error' -e '^I/O error'
