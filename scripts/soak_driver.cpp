@@ -61,9 +61,13 @@ bool FaultMet(size_t logBefore) {
 // The handle and thread counts of a process from the system's process list; GetProcessHandleCount
 // answers 0 for another process under Wine.
 bool ProcessCounts(DWORD processId, ULONG* handles, ULONG* threads) {
+    // Looked up rather than imported: the import check allows only the documented system DLLs.
+    typedef LONG(NTAPI * Query)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+    Query query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
     std::vector<BYTE> buffer(1 << 20);
     ULONG needed = 0;
-    if (NtQuerySystemInformation(SystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0)
+    if (!query || query(SystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0)
         return false;
     for (size_t at = 0;;) {
         const SYSTEM_PROCESS_INFORMATION* entry = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(&buffer[at]);

@@ -5,6 +5,7 @@
 #include "e2e/e2e_fixture.h"
 
 #include "res/resource.h"
+#include "support/files.h"
 
 #include <string>
 
@@ -99,8 +100,7 @@ struct FaultMatrixTest : ProgramTest {
 
 TEST_F(FaultMatrixTest, EveryFaultOnEveryExchangeLeavesTheProgramWhole) {
     ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, EncryptedPassword(kDemoPassword).c_str())));
-    std::string config;
-    ASSERT_TRUE(ReadWholeFile(UserConfigPath(), &config));
+    std::string config = ReadFileBytes(UserConfigPath());
     HWND dialog = LaunchAndWaitForSignIn();
     ASSERT_NE(nullptr, dialog);
     PressEnter(dialog, IDC_PASSWORD);
@@ -163,8 +163,7 @@ TEST_F(FaultMatrixTest, EveryFaultOnEveryExchangeLeavesTheProgramWhole) {
             }
             EXPECT_TRUE(Responsive(main));
             EXPECT_EQ(STILL_ACTIVE, WaitForProgramExit(program, 0));
-            std::string now;
-            EXPECT_TRUE(ReadWholeFile(UserConfigPath(), &now) && now == config) << "config.xml changed";
+            EXPECT_EQ(config, ReadFileBytes(UserConfigPath())) << "config.xml changed";
 
             SignInFromTray(main);
             if (exchange != CheckExchange && !expected.tip) {

@@ -1,6 +1,5 @@
 #include "support/refserver_control.h"
 
-#include <winsock2.h>
 #include <windows.h>
 #include <wininet.h>
 
@@ -61,24 +60,4 @@ std::vector<LoggedRequest> ServerLog() {
 int ServerConcurrency() {
     std::string text;
     return ControlServer("concurrency", &text) ? atoi(text.c_str()) : -1;
-}
-
-int UnusedLoopbackPort() {
-    WSADATA data;
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;
-    int port = 0;
-    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (probe != INVALID_SOCKET) {
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof address;
-        if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-            port = ntohs(address.sin_port);
-        }
-        closesocket(probe);
-    }
-    WSACleanup();
-    return port;
 }

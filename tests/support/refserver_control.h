@@ -31,5 +31,3 @@ std::vector<LoggedRequest> ServerLog();
 // The most service requests that were in progress at once since the last reset.
 int ServerConcurrency();
 
-// A loopback port with no listener: bound once by this process and released again.
-int UnusedLoopbackPort();

@@ -12,9 +12,7 @@
 #include "storage/settings.h"
 #include "storage/storage_test_support.h"
 #include "ui/about_box.h"
-#include "ui/center_on_desktop.h"
 #include "ui/dialog_runner.h"
-#include "ui/signin_background.h"
 #include "ui/signin_dialog.h"
 #include "ui/signin_look.h"
 
@@ -226,18 +224,6 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
     EXPECT_EQ(clientHeight, bitmapHeight);
 }
 
-TEST_F(SignInDialog, ErrorsBeforeTheDialogIsOnScreenMoveTheFormOnlyOnce) {
-    HWND d = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SIGNIN), nullptr, SignInDialogProc, 0);
-    ASSERT_FALSE(IsWindowVisible(d));
-    const std::vector<RECT> start = TakeLayout(d);
-    Click(d, IDOK);  // with an empty e-mail
-    const std::vector<RECT> afterFirst = TakeLayout(d);
-    Click(d, IDOK);
-    EXPECT_GT(afterFirst[0].bottom, start[0].bottom);
-    ExpectMovedBy(afterFirst, TakeLayout(d), 0);
-    EXPECT_TRUE(DestroyWindow(d));
-}
-
 TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
     (void)lstrcpynA(g_settings.host, "pages.example.org", sizeof g_settings.host);
     (void)lstrcpynA(g_settings.port, "8080", sizeof g_settings.port);
@@ -267,43 +253,6 @@ TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
     EXPECT_EQ(expected, g_opened);
 }
 
-TEST_F(SignInDialog, BackgroundIsDrawnWhereItsGeometrySays) {
-    std::vector<std::string> wrong;
-    Run({[&](HWND d) {
-        RECT client;
-        (void)GetClientRect(d, &client);
-        POINT origin = {0, 0};
-        (void)ClientToScreen(d, &origin);
-        const SignInAnchors anchors = {ScreenRect(d, IDC_TITLE).bottom, ScreenRect(d, IDC_HEADING).top,
-                                       ScreenRect(d, IDC_FORGOT_LINK).bottom, ScreenRect(d, IDC_SIGNUP_PROMPT).top,
-                                       origin.y};
-        const SignInBackgroundGeometry g = ComputeSignInBackground(client.right, client.bottom, anchors);
-        HDC dc = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(dc, g_signInDrawing.background);
-        const COLORREF white = RGB(255, 255, 255), blue = RGB(0, 102, 204), border = RGB(238, 238, 238);
-        const struct {
-            const char* what;
-            int x, y;
-            COLORREF colour;
-        } probes[] = {
-            {"banner page", g.banner.right / 5, g.banner.bottom / 2, blue},
-            {"rule start", g.ruleLeft, g.ruleY, blue},
-            {"rule end", g.ruleRight - 1, g.ruleY, blue},
-            {"after rule", g.ruleRight, g.ruleY, white},
-            {"panel border", g.panel.left, (g.panel.top + g.panel.bottom) / 2, border},
-            {"panel bottom", (g.panel.left + g.panel.right) / 2, g.panel.bottom - 1, border},
-            {"panel inside", g.panel.left + 3, g.panel.top + 3, RGB(254, 254, 254)},
-            {"below panel", g.panel.left + 3, g.panel.bottom, white},
-            {"separator", (g.separatorLeft + g.separatorRight) / 2, g.separatorY, RGB(187, 187, 187)},
-        };
-        for (const auto& p : probes)
-            if (GetPixel(dc, p.x, p.y) != p.colour) wrong.push_back(p.what);
-        (void)SelectObject(dc, old);
-        (void)DeleteDC(dc);
-    }});
-    EXPECT_EQ(std::vector<std::string>{}, wrong);
-}
-
 TEST_F(SignInDialog, EachOpeningCreatesItsDrawingObjectsAndClosingDeletesThemAll) {
     const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     std::vector<HGDIOBJ> first, second;
@@ -320,24 +269,15 @@ TEST_F(SignInDialog, EachOpeningCreatesItsDrawingObjectsAndClosingDeletesThemAll
         EXPECT_EQ(0u, typesAfterClose[i]);  // deleted, not just forgotten
     }
     // Under Wine this count is not kept and reads 0 both times; on Windows it must not grow.
+    // The soak cannot see GDI objects under Wine either, so this test stands in for it.
     EXPECT_EQ(gdiBefore, GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
 }
 
-TEST(AboutBox, OpensCentredWithItsTextsInFullAndClosesOnEnterOrEscape) {
-    const WPARAM keys[] = {VK_RETURN, VK_ESCAPE};
-    const INT_PTR results[] = {IDOK, IDCANCEL};
-    for (int i = 0; i < 2; ++i) {
-        RECT desktop = {}, box = {};
-        EXPECT_EQ(results[i], RunDialog(IDD_ABOUTBOX, AboutDialogProc, {[&](HWND d) {
-                                            (void)GetWindowRect(GetDesktopWindow(), &desktop);
-                                            (void)GetWindowRect(d, &box);
-                                            ExpectTextsFit(d);
-                                            (void)PostMessageA(GetDlgItem(d, IDOK), WM_KEYDOWN, keys[i], 0);
-                                        }}))
-            << "key " << keys[i];
-        EXPECT_EQ(CenteredPosition(desktop, box).x, box.left);
-        EXPECT_EQ(CenteredPosition(desktop, box).y, box.top);
-    }
+TEST(AboutBox, TextsFitAndEnterCloses) {
+    EXPECT_EQ(IDOK, RunDialog(IDD_ABOUTBOX, AboutDialogProc, {[](HWND d) {
+                                  ExpectTextsFit(d);
+                                  (void)PostMessageA(GetDlgItem(d, IDOK), WM_KEYDOWN, VK_RETURN, 0);
+                              }}));
 }
 
 }  // namespace
