@@ -137,6 +137,15 @@ struct FuzzTest : FakeFoldersTest {
         ASSERT_NE(nullptr, watchdog);
         seed = Setting("PAGEWREN_FUZZ_SEED", 20261207);
     }
+    // Case i: one of the bases, mutated from its own seed.
+    template <size_t N>
+    std::string Case(uint64_t i, const char* const (&bases)[N], size_t mostMutations, Random* random) {
+        g_caseSeed = seed + i;
+        *random = Random{seed + i};
+        std::string bytes = random->Pick(bases);
+        Mutate(bytes, *random, mostMutations);
+        return bytes;
+    }
     void TearDown() override {
         CoUninitialize();
         FakeFoldersTest::TearDown();
@@ -158,10 +167,8 @@ TEST_F(FuzzTest, ServerAnswersGiveADefinedResultAndKeepTheSessionWhole) {
     const int64_t kKeptInterval = 42;
     DWORD start = GetTickCount();
     for (uint64_t i = 0; i < count; ++i) {
-        g_caseSeed = seed + i;
-        Random random = {seed + i};
-        std::string bytes = random.Pick(kAnswers);
-        Mutate(bytes, random, 4);
+        Random random;
+        std::string bytes = Case(i, kAnswers, 4, &random);
         // As the exchange decodes a body: the system code page, up to the first zero byte.
         std::wstring text(bytes.size() + 1, L'\0');
         text.resize(MultiByteToWideChar(CP_ACP, 0, bytes.c_str(), -1, &text[0], static_cast<int>(text.size())));
@@ -215,11 +222,9 @@ TEST_F(FuzzTest, ConfigurationFilesAreReadWholeOrNotAtAll) {
     uint64_t read = 0;
     DWORD start = GetTickCount();
     for (uint64_t i = 0; i < count; ++i) {
-        g_caseSeed = seed + i;
-        Random random = {seed + i};
         // One mutation, so that many files are still read and written back.
-        std::string bytes = random.Pick(kConfigs);
-        Mutate(bytes, random, 1);
+        Random random;
+        std::string bytes = Case(i, kConfigs, 1, &random);
         ASSERT_TRUE(WriteFileBytes(file, bytes));
         SCOPED_TRACE(testing::Message() << "seed " << seed + i);
 
