@@ -57,7 +57,7 @@ const size_t kRunLengths[] = {255, 256, 4095, 4096, 4097, 5000, 70000};
 void Mutate(std::string& bytes, Random& random, size_t most) {
     for (size_t n = 1 + random.Below(most); n > 0; --n) {
         size_t at = random.Below(bytes.size() + 1);
-        switch (random.Below(9)) {
+        switch (random.Below(11)) {
         case 0:  // byte flips
             for (size_t k = 1 + random.Below(8); k > 0 && !bytes.empty(); --k)
                 bytes[random.Below(bytes.size())] ^= static_cast<char>(1 + random.Below(255));
@@ -99,6 +99,15 @@ void Mutate(std::string& bytes, Random& random, size_t most) {
             if (value != std::string::npos) bytes.insert(value + 15, random.Pick(dates));
             break;
         }
+        case 8: {  // an attribute emptied
+            size_t value = bytes.find("=\"", at);
+            size_t end = value == std::string::npos ? value : bytes.find('"', value + 2);
+            if (end != std::string::npos) bytes.erase(value + 2, end - value - 2);
+            break;
+        }
+        case 9:  // a slice cut out
+            bytes.erase(at, random.Below(bytes.size() - at + 1));
+            break;
         default:  // random bytes
             for (size_t k = 1 + random.Below(16); k > 0; --k) bytes.insert(random.Below(bytes.size() + 1), 1, static_cast<char>(random.Next()));
         }
@@ -183,9 +192,10 @@ TEST_F(FuzzTest, ServerAnswersGiveADefinedResultAndKeepTheSessionWhole) {
         ASSERT_TRUE(code == 0 || code == Success || code == (Failure | ServerError));
         ASSERT_TRUE(memchr(g_session.token, 0, sizeof g_session.token));
         ASSERT_TRUE(memchr(g_session.errorDescription, 0, sizeof g_session.errorDescription));
-        // Only a non-empty token replaces the stored one; an interval only comes with success,
-        // a description only with an error answer.
+        // Only a non-empty token replaces the stored one, and success brings one; an interval
+        // only comes with success, a description only with an error answer.
         ASSERT_NE('\0', g_session.token[0]);
+        ASSERT_TRUE(code != Success || strcmp("kept-token", g_session.token) != 0);
         ASSERT_TRUE(g_session.refreshIntervalMs == kKeptInterval || code == Success);
         ASSERT_EQ(code == (Failure | ServerError), strcmp(g_session.errorDescription, "kept description") != 0);
         ASSERT_NE('\0', g_session.errorDescription[0]);
