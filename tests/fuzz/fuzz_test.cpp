@@ -136,6 +136,7 @@ void Report(const char* what, uint64_t cases, DWORD startTick) {
     DWORD ms = GetTickCount() - startTick;
     printf("%llu %s in %lu ms: %.0f per second\n", static_cast<unsigned long long>(cases), what, ms,
            ms ? cases * 1000.0 / ms : 0.0);
+    fflush(stdout);
 }
 
 struct FuzzTest : FakeFoldersTest {
