@@ -23,4 +23,4 @@ PAGEWREN_FUZZ_ANSWERS=$answers PAGEWREN_FUZZ_CONFIGS=$configs PAGEWREN_FUZZ_SEED
   scripts/wine-run.sh "$build/tests/fuzz/fuzz_tests.exe" 2>&1 |
   # Wine's XML parser reports every undecodable input on stderr, in the middle of other lines.
   sed -E 's/I\/O error : encoder error//g; s/encoding error : [a-z ,]*( 0x[0-9A-F]{2})*//g' |
-  grep -v '^$'
+  grep -av '^[[:space:]]*$'
