@@ -14,14 +14,13 @@
 
 namespace {
 
-void UseServer(const std::string& port, const char* directory = "/", const char* password = "pagewren-demo",
-               SettingsState state = SettingsState::Loaded) {
+void UseServer(const std::string& port, const char* directory = "/", SettingsState state = SettingsState::Loaded) {
     ScopedLock hold(g_settings.lock);
     lstrcpynA(g_settings.host, "127.0.0.1", sizeof g_settings.host);
     lstrcpynA(g_settings.directory, directory, sizeof g_settings.directory);
     lstrcpynA(g_settings.port, port.c_str(), sizeof g_settings.port);
     lstrcpynA(g_settings.user, "demo@pagewren.test", sizeof g_settings.user);
-    lstrcpynA(g_settings.password, password, sizeof g_settings.password);
+    lstrcpynA(g_settings.password, "pagewren-demo", sizeof g_settings.password);
     g_settings.state = state;
 }
 
@@ -80,7 +79,7 @@ TEST_F(ServerTest, NoAnswerWithinTheTimeOut) {
 }
 
 TEST_F(ServerTest, RefreshNeedsSettingsAndSendsTheTokenUnchanged) {
-    UseServer(TestServerPortText(), "/", "pagewren-demo", SettingsState::Initial);
+    UseServer(TestServerPortText(), "/", SettingsState::Initial);
     EXPECT_EQ(Failure | InternalError, refreshSession(g_session));
     EXPECT_TRUE(ServerLog().empty());
 
