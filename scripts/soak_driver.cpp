@@ -2,7 +2,8 @@
 // the program refreshes every few seconds, lets every tenth refresh meet a random recoverable
 // fault, then signs in again from the tray menu. Every few seconds it writes the refresh
 // count and the program's handle, thread and GDI counts to a file the soak script samples.
-// Usage: soak_driver SECONDS STATUS_FILE; exit code 0 when every sign-in succeeded.
+// Usage: soak_driver SECONDS STATUS_FILE [FAULT_EVERY]: a fault every FAULT_EVERY refreshes
+// (10; 0 for none). Exit code 0 when every sign-in succeeded.
 #include "e2e/fake_tray.h"
 #include "e2e/program_driver.h"
 #include "res/resource.h"
@@ -100,10 +101,11 @@ int Fail(const char* step) {
 }
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        fprintf(stderr, "usage: %s SECONDS STATUS_FILE\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        fprintf(stderr, "usage: %s SECONDS STATUS_FILE [FAULT_EVERY]\n", argv[0]);
         return 2;
     }
+    const unsigned faultEvery = argc == 4 ? static_cast<unsigned>(atoi(argv[3])) : 10;
     const DWORD durationMs = static_cast<DWORD>(atoi(argv[1])) * 1000;
     char encrypted[CredentialTextSize] = {};
     if (!StartFakeTray() || !ControlServer("reset") || !ControlServer("lifetime?seconds=303") ||
@@ -129,7 +131,7 @@ int main(int argc, char** argv) {
         if (!WaitUntil([&] { return SignedInCalls() > seen; }, kStepMs)) ++failures;
         refreshes += static_cast<unsigned>(SignedInCalls() - seen);
         seen = SignedInCalls();
-        if (refreshes / 10 > faults) {
+        if (faultEvery && refreshes / faultEvery > faults) {
             ++faults;
             seed = seed * 1103515245u + 12345u;
             const char* fault = kFaults[(seed >> 16) % (sizeof kFaults / sizeof kFaults[0])];
