@@ -4,7 +4,7 @@
 # random recoverable fault and is followed by a sign-in from the tray menu. Every 10 seconds
 # it samples, from outside, the Wine process's private memory (smaps_rollup) and thread
 # count, and, through the driver, the program's handle and thread counts. It
-# compares the first and last five minutes and fails when the least private memory grew more
+# compares the first and last five minutes and fails when the peak private memory grew more
 # than 2% or the least handle or thread count grew at all.
 #   Usage: scripts/soak.sh [MINUTES [FAULT_EVERY]]   (FAULT_EVERY 10 by default, 0 for no faults)
 set -euo pipefail
@@ -61,11 +61,12 @@ rows = [list(map(int, line.split())) for line in open(sys.argv[1])]
 window = min(300, int(sys.argv[2]) * 60 // 3)
 first = [r for r in rows if r[0] - rows[0][0] < window]
 last = [r for r in rows if rows[-1][0] - r[0] < window]
-# Workers come and go, and the heap grows and shrinks with each sign-in dialog and large
-# answer, so each window is compared by its least value: a leak raises the floor.
-checks = (("private memory, KiB (least)", lambda p: min(r[7] for r in p), 1.02),
+# Workers come and go, so handles and threads are compared by their least value. The Wine
+# process's private memory switches between two levels some 4 MiB apart, staying minutes on
+# either, so its least and mean values jump; the peak is steady, and a leak raises it too.
+checks = (("private memory, KiB (least)", lambda p: min(r[7] for r in p), None),
           ("private memory, KiB (mean)", lambda p: sum(r[7] for r in p) / len(p), None),
-          ("private memory, KiB (most)", lambda p: max(r[7] for r in p), None),
+          ("private memory, KiB (most)", lambda p: max(r[7] for r in p), 1.02),
           ("handles (least)", lambda p: min(r[3] for r in p), 1),
           ("handles (most)", lambda p: max(r[3] for r in p), None),
           ("Windows threads (least)", lambda p: min(r[4] for r in p), 1),
