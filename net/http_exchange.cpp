@@ -117,8 +117,15 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
         CloseHandles(&handles);
         return ExchangeOutcome::NotSent;
     }
+    // A connection closed before any status line brought no answer, though some WinINet
+    // versions report the send as a success; the status query tells.
+    const DWORD status = QueryStatus(handles.request);
+    if (status == 0) {
+        CloseHandles(&handles);
+        return ExchangeOutcome::NotSent;
+    }
     ExchangeOutcome outcome = ExchangeOutcome::Sent;
-    if (request.queryStatus && QueryStatus(handles.request) == kRefusedStatus) {
+    if (request.queryStatus && status == kRefusedStatus) {
         outcome = ExchangeOutcome::Refused;
     } else if (request.readBody) {
         outcome = ReadBody(handles.request, body);

@@ -36,8 +36,9 @@ BOMB = ('<?xml version="1.0"?>\n<!DOCTYPE result [\n<!ENTITY a "aaaaaaaaaa">\n'
 class State:
     """Everything the handlers share; every field is guarded by lock."""
 
-    def __init__(self, accounts, lifetime, directory):
+    def __init__(self, accounts, lifetime, directory, codepage):
         self.lock = threading.Lock()
+        self.codepage = codepage
         self.initial_accounts = dict(accounts)
         self.initial_lifetime = lifetime
         self.directory = directory
@@ -45,7 +46,14 @@ class State:
         self.release = threading.Event()
         self.reset()
 
+    def release_held(self):
+        """Drops every answer held back by "hang" or "slow"; later ones are held again."""
+        with self.lock:
+            self.release.set()
+            self.release = threading.Event()
+
     def reset(self):
+        self.release_held()
         with self.lock:
             self.accounts = dict(self.initial_accounts)
             self.lifetime = self.initial_lifetime
@@ -54,18 +62,22 @@ class State:
             self.tokens = set()
             self.active = 0
             self.most_active = 0
-            # Hanging answers wait on the old event; a fresh one serves later hangs.
-            self.release.set()
-            self.release = threading.Event()
             extras = list(self.extra_servers.values())
             self.extra_servers = {}
         for server in extras:
             server.shutdown()
             server.server_close()
 
-    def fault_for(self, script):
+    def fault_for(self, script, accepted):
+        """The fault this request meets. A fault with "after" N lets N accepted requests
+        through first, so a test can fault the sign-in that follows a credential check."""
         with self.lock:
-            return dict(self.faults.get(script) or self.faults.get("any") or {"mode": "none"})
+            fault = self.faults.get(script) or self.faults.get("any") or {"mode": "none"}
+            if fault.get("after", 0) > 0:
+                if accepted:
+                    fault["after"] -= 1
+                return {"mode": "none"}
+            return dict(fault)
 
     def issue_token(self, length=None):
         token = "x" * length if length else secrets.token_hex(16)
@@ -141,7 +153,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if scheme.lower() != "basic":
             return "?", None, None
         try:
-            email, _, password = base64.b64decode(value.strip()).decode("latin-1").partition(":")
+            email, _, password = base64.b64decode(value.strip()).decode(self.state.codepage, "replace").partition(":")
         except ValueError:
             return "?", None, None
         return email, email, password
@@ -162,20 +174,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
         length = self.body_length()
         agent = self.headers.get("User-Agent", "")
         port = self.server.server_address[1]
+        path, _, query = self.path.partition("?")
+        directory = self.state.directory
+        script = path[len(directory):] if path.startswith(directory) else None
         with self.state.lock:
-            self.state.log.append("\t".join((self.command, self.path, agent, auth, length, str(port))))
+            accepted = email is not None and self.state.accounts.get(email) == password
+        fault = {"mode": "none"}
+        if script in SCRIPTS and not (script == "tray.php" and parse_refresh_query(query)[1] in ("2", "3")):
+            fault = self.state.fault_for(script, accepted)
+        with self.state.lock:
+            self.state.log.append("\t".join((self.command, self.path, agent, auth, length, str(port),
+                                              fault["mode"])))
         print("{0} {1} port={2} agent={3!r} credentials={4}".format(
             self.command, self.path, port, agent, "none" if auth == "-" else auth), flush=True)
         self.state.enter()
         self.counted = True
         try:
-            path, _, query = self.path.partition("?")
-            directory = self.state.directory
-            script = path[len(directory):] if path.startswith(directory) else None
             if self.command != "GET":
                 self.leave_and_send(405, "text/html", html_page("Not allowed", "Only GET is served."))
             elif script in SCRIPTS:
-                self.session_script(script, query, email, password)
+                self.session_script(script, query, accepted, fault)
             elif script == "restore.php":
                 self.leave_and_send(200, "text/html",
                                     html_page("Password recovery", "Enter your e-mail address to reset it."))
@@ -195,7 +213,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         """Ends this request's overlap count, then answers; so a client that waits for the
         answer before its next request never shows as two requests at once."""
         self.stop_counting()
-        data = body.encode("utf-8") if isinstance(body, str) else body
+        # The client decodes every body in its system code page; characters outside it go as
+        # references, which XML and HTML both read back.
+        data = body.encode(self.state.codepage, "xmlcharrefreplace") if isinstance(body, str) else body
         self.send_response(status)
         for name, value in extra_headers:
             self.send_header(name, value)
@@ -214,8 +234,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.stop_counting()
         self.close_connection = True
 
-    def session_script(self, script, query, email, password):
-        fault = self.state.fault_for(script)
+    def session_script(self, script, query, accepted, fault):
         mode = fault["mode"]
         if script == "tray.php":
             token, action = parse_refresh_query(query)
@@ -228,10 +247,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             release = self.state.release
             release.wait()
             return self.drop()
-        if mode == "slow":
-            self.state.release.wait(float(fault.get("seconds", "1")))
-        with self.state.lock:
-            accepted = email is not None and self.state.accounts.get(email) == password
+        # A reset drops an answer still held back, so a test never waits for it.
+        if mode == "slow" and self.state.release.wait(float(fault.get("seconds", "1"))):
+            return self.drop()
         if not accepted or mode == "reject":
             return self.challenge()
         if script == "tray.php":
@@ -287,7 +305,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 status, text = 400, "unknown script or mode\n"
             else:
                 with self.state.lock:
-                    self.state.faults[script] = dict(fields, mode=mode)
+                    self.state.faults[script] = dict(fields, mode=mode, after=int(fields.get("after", "0")))
+        elif command == "release":
+            self.state.release_held()
         elif command == "lifetime":
             with self.state.lock:
                 self.state.lifetime = int(fields.get("seconds", "3600"))
@@ -352,9 +372,10 @@ def main():
     parser.add_argument("--account", type=account, action="append", default=[], metavar="EMAIL:PASSWORD")
     parser.add_argument("--lifetime", type=int, default=3600, help="token lifetime in seconds")
     parser.add_argument("--port-file", help="file that gets the port once the server listens")
+    parser.add_argument("--codepage", default="cp1252", help="the client's system code page, cp1252 by default")
     options = parser.parse_args()
 
-    state = State(options.account or [DEFAULT_ACCOUNT], options.lifetime, options.directory)
+    state = State(options.account or [DEFAULT_ACCOUNT], options.lifetime, options.directory, options.codepage)
     server = make_server(options.host, options.port, state)
     port = server.server_address[1]
     if options.port_file:

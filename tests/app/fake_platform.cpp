@@ -28,7 +28,6 @@ INT_PTR WINAPI FakeDialogBoxParam(HINSTANCE, LPCSTR name, HWND, DLGPROC, LPARAM)
 int WINAPI FakeMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT flags) {
     EXPECT_STREQ("Pagewren", caption);
     RecordBox(text, flags);
-    if (g_fake.whileBoxOpen) g_fake.whileBoxOpen();
     return IDOK;
 }
 

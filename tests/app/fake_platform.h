@@ -34,7 +34,6 @@ struct FakePlatform {
     INT_PTR dialogEnd = IDOK;
     std::function<void()> whileDialogOpen;
     std::vector<BoxShown> boxes;
-    std::function<void()> whileBoxOpen;
     std::vector<NOTIFYICONDATAA> tray;
     std::vector<DWORD> trayOperations;
     BOOL addSucceeds = TRUE;

@@ -1,10 +1,12 @@
 // The sign-in state machine, the failure notices and the tray look, driven through the fake
-// platform table without windows or threads.
+// platform table; worker results that land while a real message box runs.
 #include "fake_platform.h"
 
 #include <string>
 
+#include "app/kept_results.h"
 #include "app/main_window.h"
+#include "app/message_loop.h"
 #include "app/report_result.h"
 #include "app/request_thread.h"
 #include "app/sign_in_flow.h"
@@ -109,19 +111,14 @@ struct Notice {
     UINT flags;
 };
 
+// The running program shows each category's text (fault matrix); here the codes it cannot
+// produce, the icons, and the order of box and tray.
 const Notice kNotices[] = {
-    {0, SignedIn, nullptr, 0},
-    {1, SignedIn, nullptr, 0},
-    {2, Error, kUnknown, kWarn},
-    {3, Error, kUnknown, kWarn},
-    {18, Error, nullptr, 0},
-    {34, NotSignedIn, nullptr, 0},
+    {0, SignedIn, nullptr, 0},         {1, SignedIn, nullptr, 0},           {2, Error, kUnknown, kWarn},
+    {3, Error, kUnknown, kWarn},       {18, Error, nullptr, 0},             {34, NotSignedIn, nullptr, 0},
+    {98, Error, kUnknown, kWarn},      {130, Error, kSignInFailed, kWarn},  {258, Error, kUnknown, kStop},
+    {514, Error, "An error occured on the server. Mailbox quota exceeded", kWarn}, {1026, Error, kTimestamp, kStop},
     {66, Error, "Invalid server response.", kWarn},
-    {98, Error, kUnknown, kWarn},
-    {130, Error, kSignInFailed, kWarn},
-    {258, Error, kUnknown, kStop},
-    {514, Error, "An error occured on the server. Mailbox quota exceeded", kWarn},
-    {1026, Error, kTimestamp, kStop},
 };
 
 TEST_F(ControllerTest, ReportResultSetsTheStateShowsTheBoxThenUpdatesTheTray) {
@@ -193,14 +190,41 @@ TEST_F(ControllerTest, TrayLookOfEachStateAndItsRemoval) {
     EXPECT_TRUE(!g_app.signedInIcon && !g_app.signedOutIcon && !g_app.errorIcon);
     ICONINFO info;
     EXPECT_FALSE(GetIconInfo(icon, &info)) << "icon still alive after RemoveTrayIcon";
+
+    NOTIFYICONDATAA data = {};
+    SetTrayTip(&data, (std::string(126, 'x') + "a" + std::string(73, 'x')).c_str());
+    EXPECT_EQ(std::string(126, 'x') + "a", data.szTip);
 }
 
-TEST(TrayTip, LongTextIsCutTo127Characters) {
-    NOTIFYICONDATAA data = {};
-    std::string text(200, 'x');
-    text[126] = 'a';
-    SetTrayTip(&data, text.c_str());
-    EXPECT_EQ(std::string(126, 'x') + "a", data.szTip);
+// Closes this thread's open message box; set as a thread timer while it is open.
+void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = FindWindowA("#32770", "Pagewren");
+    if (!box) return;
+    (void)KillTimer(NULL, timer);
+    (void)PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+int WINAPI RealMessageBoxClosedSoon(HWND owner, LPCSTR text, LPCSTR caption, UINT flags) {
+    RecordBox(text, flags);
+    // Posted before the box opens, so the box's own loop is the one that takes them.
+    EXPECT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_APP_WORKER_RESULT, CheckServer, 1));
+    EXPECT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_APP_WORKER_RESULT, SignIn, 1));
+    EXPECT_NE(0u, SetTimer(NULL, 0, 100, CloseMessageBox));
+    return MessageBoxA(owner, text, caption, flags);
+}
+
+TEST_F(ControllerTest, ResultsDuringAMessageBoxAreHandledAfterItClosesInOrder) {
+    ASSERT_TRUE(InstallResultKeeper());
+    g_platform.messageBox = RealMessageBoxClosedSoon;
+    g_fake.dialogEnd = IDCANCEL;
+    SetSessionInterval(60000);
+    ReportResult(InvalidResponse | Failure);
+    EXPECT_TRUE(g_fake.dialogs.empty()) << "no sign-in dialog inside another modal loop";
+    HandleKeptResults();
+    RemoveResultKeeper();
+    EXPECT_EQ(std::vector<UINT>{IDD_SIGNIN}, g_fake.dialogs);
+    EXPECT_EQ(SignedIn, g_app.state) << "the sign-in came after the cancelled dialog";
+    EXPECT_EQ(std::vector<UINT>{60000}, g_fake.timersSet);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "e2e/e2e_fixture.h"
 
+#include "storage/credential_cipher.h"
+
 const char kDemoEmail[] = "demo@pagewren.test";
 const char kDemoPassword[] = "pagewren-demo";
 
@@ -35,3 +37,9 @@ bool ProgramTest::WaitForTrayTip(const char* tip) {
 }
 
 HWND ProgramTest::FindMessageBox() { return FindProgramDialog(program, "Pagewren", 0xFFFF); }
+
+std::string EncryptedPassword(const char* password) {
+    char stored[CredentialTextSize] = {};
+    EXPECT_TRUE(EncryptCredential(password, stored));
+    return stored;
+}

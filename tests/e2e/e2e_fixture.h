@@ -14,6 +14,9 @@
 extern const char kDemoEmail[];
 extern const char kDemoPassword[];
 
+// The Base64 text config.xml stores for a password.
+std::string EncryptedPassword(const char* password);
+
 // Waits this long for anything the program does in answer to a step.
 const DWORD kStepTimeoutMs = 20000;
 

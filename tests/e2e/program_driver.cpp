@@ -1,5 +1,7 @@
 #include "e2e/program_driver.h"
 
+#include "support/files.h"
+
 #include "res/resource.h"
 
 #include <shlobj.h>
@@ -116,26 +118,9 @@ std::string UserConfigPath() {
 
 bool WriteUserConfig(const std::string& content) {
     std::string path = UserConfigPath();
-    if (path.empty()) return false;
     std::string folder = path.substr(0, path.rfind('\\'));
-    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    (void)CloseHandle(file);
-    return ok && written == content.size();
+    return !path.empty() && (CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) &&
+           WriteFileBytes(path, content);
 }
 
 void RemoveUserConfig() { (void)DeleteFileA(UserConfigPath().c_str()); }
-
-bool ReadWholeFile(const std::string& path, std::string* content) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    content->clear();
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) content->append(buffer, read);
-    (void)CloseHandle(file);
-    return true;
-}

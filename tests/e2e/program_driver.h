@@ -42,5 +42,3 @@ std::string UserConfigPath();
 bool WriteUserConfig(const std::string& content);
 // Deletes the per-user configuration file if it exists.
 void RemoveUserConfig();
-// Reads a whole file; false when it cannot.
-bool ReadWholeFile(const std::string& path, std::string* content);

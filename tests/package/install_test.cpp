@@ -5,6 +5,7 @@
 #include "e2e/e2e_fixture.h"
 
 #include "res/resource.h"
+#include "support/files.h"
 
 #include <windows.h>
 #include <msi.h>
@@ -80,6 +81,7 @@ struct PackageTest : ProgramTest {
     void SetUp() override {
         ProgramTest::SetUp();
         ASSERT_FALSE(Package("PAGEWREN_TEST_MSI").empty());
+        ASSERT_FALSE(ThisBuildsProgram().empty());
         RemoveEveryInstall();
     }
     void TearDown() override {
@@ -89,16 +91,8 @@ struct PackageTest : ProgramTest {
     static void RemoveEveryInstall() {
         for (const std::string& product : InstalledProducts()) (void)Msiexec("/x " + product + " /qn");
     }
-    static std::string ThisBuildsProgram() {
-        std::string content;
-        EXPECT_TRUE(ReadWholeFile(getenv("PAGEWREN_EXE"), &content));
-        return content;
-    }
-    static std::string InstalledProgram() {
-        std::string content;
-        (void)ReadWholeFile(InstalledExe(), &content);
-        return content;
-    }
+    static std::string ThisBuildsProgram() { return ReadFileBytes(getenv("PAGEWREN_EXE")); }
+    static std::string InstalledProgram() { return ReadFileBytes(InstalledExe()); }
 };
 
 TEST_F(PackageTest, InstallsUpgradesAndUninstallsForTheUserKeepingTheConfiguration) {
@@ -128,9 +122,7 @@ TEST_F(PackageTest, InstallsUpgradesAndUninstallsForTheUserKeepingTheConfigurati
     EXPECT_FALSE(Exists(Folder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Pagewren"));
     EXPECT_FALSE(Exists(StartMenuShortcut()));
     EXPECT_EQ("", RunValue());
-    std::string kept;
-    ASSERT_TRUE(ReadWholeFile(UserConfigPath(), &kept));
-    EXPECT_EQ(config, kept);
+    EXPECT_EQ(config, ReadFileBytes(UserConfigPath()));
 }
 
 TEST_F(PackageTest, AutostartZeroLeavesOutOnlyTheStartAtSignIn) {

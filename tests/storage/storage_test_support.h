@@ -4,14 +4,13 @@
 
 #include "storage/settings.h"
 #include "storage/storage_paths.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 // Puts the process-wide record back to the state of a fresh start.
@@ -23,15 +22,6 @@ inline void FreshSettings() {
 }
 
 inline bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-inline std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-inline bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    return static_cast<bool>(std::ofstream(path, std::ios::binary) << bytes);
-}
 
 // A new empty folder under the temporary folder, removed with everything in it.
 struct ScratchFolder {

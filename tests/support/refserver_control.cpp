@@ -1,6 +1,5 @@
 #include "support/refserver_control.h"
 
-#include <winsock2.h>
 #include <windows.h>
 #include <wininet.h>
 
@@ -52,8 +51,8 @@ std::vector<LoggedRequest> ServerLog() {
         std::istringstream parts(line);
         std::string field;
         while (std::getline(parts, field, '\t')) fields.push_back(field);
-        if (fields.size() < 6) continue;
-        requests.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], atoi(fields[5].c_str())});
+        if (fields.size() < 7) continue;
+        requests.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], atoi(fields[5].c_str()), fields[6]});
     }
     return requests;
 }
@@ -61,24 +60,4 @@ std::vector<LoggedRequest> ServerLog() {
 int ServerConcurrency() {
     std::string text;
     return ControlServer("concurrency", &text) ? atoi(text.c_str()) : -1;
-}
-
-int UnusedLoopbackPort() {
-    WSADATA data;
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;
-    int port = 0;
-    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (probe != INVALID_SOCKET) {
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof address;
-        if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-            port = ntohs(address.sin_port);
-        }
-        closesocket(probe);
-    }
-    WSACleanup();
-    return port;
 }

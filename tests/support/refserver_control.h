@@ -13,6 +13,7 @@ struct LoggedRequest {
     std::string auth;       // "-" without credentials, else the e-mail address ("?" for a non-Basic scheme)
     std::string bodyLength; // Content-Length as sent ("0" when absent), or "chunked"
     int port;               // the port the request arrived on
+    std::string fault;      // the fault mode the request met ("none" without one)
 };
 
 // The server's port from PAGEWREN_TEST_PORT; 0 when the program runs without a server.
@@ -30,5 +31,3 @@ std::vector<LoggedRequest> ServerLog();
 // The most service requests that were in progress at once since the last reset.
 int ServerConcurrency();
 
-// A loopback port with no listener: bound once by this process and released again.
-int UnusedLoopbackPort();

@@ -1,0 +1,157 @@
+// Drives Pagewren.exe for a soak (scripts/soak.sh): signs in with a short token lifetime so
+// the program refreshes every few seconds, lets every tenth refresh meet a random recoverable
+// fault, then signs in again from the tray menu. Every few seconds it writes the refresh
+// count and the program's handle, thread and GDI counts to a file the soak script samples.
+// Usage: soak_driver SECONDS STATUS_FILE [FAULT_EVERY]: a fault every FAULT_EVERY refreshes
+// (10; 0 for none). Exit code 0 when every sign-in succeeded.
+#include "e2e/fake_tray.h"
+#include "e2e/program_driver.h"
+#include "res/resource.h"
+#include "storage/credential_cipher.h"
+#include "support/refserver_control.h"
+
+#include <winternl.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kEmail[] = "demo@pagewren.test";
+const char kPassword[] = "pagewren-demo";
+const DWORD kStepMs = 60000;
+const char* const kFaults[] = {"reject", "error", "empty", "malformed", "huge", "status500",
+                               "expired", "soon", "close", "slow&seconds=1", "longtoken", "bomb"};
+
+size_t SignedInCalls() {
+    size_t count = 0;
+    for (const TrayCall& call : TrayCalls()) count += call.tip == "Pagewren - Signed In";
+    return count;
+}
+
+bool WaitForSignedIn(size_t before) {
+    return WaitUntil([&] { return SignedInCalls() > before && CurrentTrayTip() == "Pagewren - Signed In"; }, kStepMs);
+}
+
+// Signs in from the tray menu, closing first any box the fault brought.
+bool SignInFromTray(const ProgramRun& run, HWND main) {
+    size_t before = SignedInCalls();
+    (void)PostMessageA(main, WM_COMMAND, ID_SIGN_IN, 0);
+    HWND dialog = nullptr;
+    if (!WaitUntil([&] {
+            HWND box = FindProgramDialog(run, "Pagewren", 0xFFFF);
+            if (box) (void)PostMessageA(box, WM_COMMAND, IDOK, 0);
+            return (dialog = FindProgramDialog(run, "Pagewren", IDC_EMAIL)) != nullptr;
+        }, kStepMs))
+        return false;
+    PressEnter(dialog, IDC_PASSWORD);
+    return WaitForSignedIn(before);
+}
+
+bool FaultMet(size_t logBefore) {
+    return WaitUntil([&] {
+        std::vector<LoggedRequest> log = ServerLog();
+        for (size_t i = logBefore; i < log.size(); ++i)
+            if (log[i].fault != "none") return true;
+        return false;
+    }, kStepMs);
+}
+
+// The handle and thread counts of a process from the system's process list; GetProcessHandleCount
+// answers 0 for another process under Wine.
+bool ProcessCounts(DWORD processId, ULONG* handles, ULONG* threads) {
+    // Looked up rather than imported: the import check allows only the documented system DLLs.
+    typedef LONG(NTAPI * Query)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+    Query query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    std::vector<BYTE> buffer(1 << 20);
+    ULONG needed = 0;
+    if (!query || query(SystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0)
+        return false;
+    for (size_t at = 0;;) {
+        const SYSTEM_PROCESS_INFORMATION* entry = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(&buffer[at]);
+        if (reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId) == processId) {
+            *handles = entry->HandleCount;
+            *threads = entry->NumberOfThreads;
+            return true;
+        }
+        if (entry->NextEntryOffset == 0) return false;
+        at += entry->NextEntryOffset;
+    }
+}
+
+bool WriteStatus(const char* path, const ProgramRun& run, unsigned refreshes, unsigned faults) {
+    ULONG handles = 0, threads = 0;
+    if (!ProcessCounts(run.process.dwProcessId, &handles, &threads)) return false;
+    // Wine keeps no GDI count and answers 0; on Windows this is the figure to watch.
+    DWORD gdi = GetGuiResources(run.process.hProcess, GR_GDIOBJECTS);
+    FILE* out = fopen(path, "wb");
+    if (!out) return false;
+    fprintf(out, "%u %u %lu %lu %lu\n", refreshes, faults, handles, threads, gdi);
+    return fclose(out) == 0;
+}
+
+}  // namespace
+
+int Fail(const char* step) {
+    fprintf(stderr, "soak: %s failed\n", step);
+    return 1;
+}
+
+int main(int argc, char** argv) {
+    if (argc != 3 && argc != 4) {
+        fprintf(stderr, "usage: %s SECONDS STATUS_FILE [FAULT_EVERY]\n", argv[0]);
+        return 2;
+    }
+    const unsigned faultEvery = argc == 4 ? static_cast<unsigned>(atoi(argv[3])) : 10;
+    const DWORD durationMs = static_cast<DWORD>(atoi(argv[1])) * 1000;
+    char encrypted[CredentialTextSize] = {};
+    if (!StartFakeTray() || !ControlServer("reset") || !ControlServer("lifetime?seconds=303") ||
+        !EncryptCredential(kPassword, encrypted))
+        return Fail("set-up");
+    if (!WriteUserConfig("<config><server host=\"127.0.0.1\" directory=\"/\" port=\"" + TestServerPortText() +
+                         "\"><user>" + kEmail + "</user><password>" + encrypted + "</password></server></config>"))
+        return Fail("writing config.xml");
+    ProgramRun run;
+    if (!LaunchProgram(&run)) return Fail("starting the program");
+    HWND dialog = nullptr;
+    if (!WaitUntil([&] { return (dialog = FindProgramDialog(run, "Pagewren", IDC_EMAIL)) != nullptr; }, kStepMs)) return Fail("waiting for the dialog");
+    PressEnter(dialog, IDC_PASSWORD);
+    if (!WaitForSignedIn(0)) return Fail("signing in");
+    HWND main = FindMainWindow();
+
+    unsigned refreshes = 0, faults = 0, seed = GetTickCount();
+    size_t seen = SignedInCalls();
+    int failures = 0;
+    DWORD start = GetTickCount(), lastStatus = 0;
+    while (GetTickCount() - start < durationMs && failures == 0) {
+        // Each successful refresh brings the tray up to date once.
+        if (!WaitUntil([&] { return SignedInCalls() > seen; }, kStepMs)) ++failures;
+        refreshes += static_cast<unsigned>(SignedInCalls() - seen);
+        seen = SignedInCalls();
+        if (faultEvery && refreshes / faultEvery > faults) {
+            ++faults;
+            seed = seed * 1103515245u + 12345u;
+            const char* fault = kFaults[(seed >> 16) % (sizeof kFaults / sizeof kFaults[0])];
+            size_t logBefore = ServerLog().size();
+            if (!ControlServer(std::string("fault?script=tray.php&mode=") + fault)) ++failures;
+            // Only the next refresh meets it.
+            if (!FaultMet(logBefore) || !ControlServer("fault?script=tray.php&mode=none")) ++failures;
+            if (!SignInFromTray(run, main)) ++failures;
+            seen = SignedInCalls();
+            printf("refresh %u met %s\n", refreshes, fault);
+            fflush(stdout);
+        }
+        if (GetTickCount() - lastStatus >= 5000) {
+            lastStatus = GetTickCount();
+            if (!WriteStatus(argv[2], run, refreshes, faults)) ++failures;
+        }
+    }
+    if (WaitForProgramExit(run, 0) != STILL_ACTIVE) ++failures;
+    StopProgram(run);
+    StopFakeTray();
+    printf("%u refreshes, %u faults, %d failures\n", refreshes, faults, failures);
+    return failures == 0 ? 0 : 1;
+}

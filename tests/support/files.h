@@ -1,0 +1,16 @@
+// Whole-file access for the tests and the soak driver.
+#pragma once
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+// The file's bytes; empty when it cannot be read.
+inline std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+    return static_cast<bool>(std::ofstream(path, std::ios::binary) << bytes);
+}
