@@ -16,8 +16,7 @@ cmake --build --preset "release-$target"
 build="$root/build/release-$target"
 
 export PAGEWREN_WINE_STATE="$root/build/bench-$target"
-mkdir -p "$PAGEWREN_WINE_STATE"
-if [ "$target" = x86_64 ]; then echo win64 >"$PAGEWREN_WINE_STATE/arch"; else echo win32 >"$PAGEWREN_WINE_STATE/arch"; fi
+pagewren_wine_state "$PAGEWREN_WINE_STATE" "$target"
 trap 'bash scripts/wine-session.sh stop' EXIT
 bash scripts/wine-session.sh start
 . scripts/wine-env.sh

@@ -15,7 +15,8 @@ cmake --build --preset "mingw-$target" --target fuzz_tests >/dev/null
 build="build/$target"
 # A prefix of its own, so that the test suite can run meanwhile.
 export PAGEWREN_WINE_STATE="$PWD/$build/fuzz-wine"
-mkdir -p "$PAGEWREN_WINE_STATE" && cp "$build/wine/arch" "$PAGEWREN_WINE_STATE/arch"
+. scripts/target.sh
+pagewren_wine_state "$PAGEWREN_WINE_STATE" "$target"
 scripts/wine-session.sh start >/dev/null
 trap 'scripts/wine-session.sh stop' EXIT
 echo "seed $seed: $answers server answers, $configs configuration files"

@@ -18,8 +18,7 @@ cmake --preset "release-$target" >/dev/null
 cmake --build --preset "release-$target" --target Pagewren
 exe="$root/build/release-$target/app/Pagewren.exe"
 
-mkdir -p "$state"
-if [ "$target" = x86_64 ]; then echo win64 >"$state/arch"; else echo win32 >"$state/arch"; fi
+pagewren_wine_state "$state" "$target"
 server_pid=""
 xvfb_pid=""
 program_pid=""

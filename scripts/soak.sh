@@ -17,7 +17,8 @@ cmake --preset "mingw-$target" >/dev/null
 cmake --build --preset "mingw-$target" --target Pagewren soak_driver >/dev/null
 # A prefix of its own, so that the test suite can run meanwhile.
 export PAGEWREN_WINE_STATE="$PWD/$build/soak-wine"
-mkdir -p "$PAGEWREN_WINE_STATE" && cp "$build/wine/arch" "$PAGEWREN_WINE_STATE/arch"
+. scripts/target.sh
+pagewren_wine_state "$PAGEWREN_WINE_STATE" "$target"
 scripts/wine-session.sh start >/dev/null
 trap 'scripts/wine-session.sh stop' EXIT
 . scripts/wine-env.sh

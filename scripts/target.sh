@@ -44,3 +44,10 @@ pagewren_run_target() {
     echo "x86_64"
   fi
 }
+
+# Makes folder a Wine state folder for target's programs: the folder and its arch file, which
+# scripts/wine-env.sh reads to pick the prefix kind and loader.
+pagewren_wine_state() {
+  mkdir -p "$1"
+  if [ "$2" = x86_64 ]; then echo win64; else echo win32; fi >"$1/arch"
+}
