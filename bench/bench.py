@@ -4,7 +4,8 @@
 Per program and round: warm start (launch until the first request reaches the reference
 server), then, signed in (Pagewren) or with the dialog open (baselines), the CPU time and
 context switches of an idle period and the private memory at its end. Prints a table of the
-medians with ratios and writes them as JSON."""
+medians with ratios and writes them as JSON.
+"""
 import argparse
 import base64
 import hashlib

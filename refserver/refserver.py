@@ -70,7 +70,8 @@ class State:
 
     def fault_for(self, script, accepted):
         """The fault this request meets. A fault with "after" N lets N accepted requests
-        through first, so a test can fault the sign-in that follows a credential check."""
+        through first, so a test can fault the sign-in that follows a credential check.
+        """
         with self.lock:
             fault = self.faults.get(script) or self.faults.get("any") or {"mode": "none"}
             if fault.get("after", 0) > 0:
@@ -211,7 +212,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def leave_and_send(self, status, content_type, body, extra_headers=()):
         """Ends this request's overlap count, then answers; so a client that waits for the
-        answer before its next request never shows as two requests at once."""
+        answer before its next request never shows as two requests at once.
+        """
         self.stop_counting()
         # The client decodes every body in its system code page; characters outside it go as
         # references, which XML and HTML both read back.

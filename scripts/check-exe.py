@@ -2,7 +2,8 @@
 """Checks a built Pagewren.exe without running it: the version resource carries the project
 version and the product texts, the embedded manifest names the exe's own processor, the
 stripped image stays within a size budget, and the linker map shows no piece of the C++
-runtime, the threads library or the unwinder linked in."""
+runtime, the threads library or the unwinder linked in.
+"""
 import argparse
 import os
 import re

@@ -45,24 +45,18 @@ struct Transition {
     const char* tip;  // nullptr: the tray is not touched
 };
 
+// The rows the running program cannot reach (a worker that does not start, intervals at the
+// timer's limits, results of no known kind); the end-to-end tests drive the everyday ones.
 const Transition kTransitions[] = {
-    {NotSignedIn, StartUp, 0, 0, true, 0, SigningIn, {CheckServer}, nullptr, 0, false, "Pagewren - Signing In..."},
     {Error, StartUp, 0, 0, false, 0, Error, {CheckServer}, kUnknown, 0, false, kError},
-    {SigningIn, CheckServer, 1, IDOK, true, 0, SigningIn, {SignIn}, nullptr, 0, false, nullptr},
-    {SigningIn, CheckServer, 1, IDCANCEL, true, 0, NotSignedIn, {}, nullptr, 0, false, kNotSignedIn},
     {SigningIn, CheckServer, 1, IDOK, false, 0, Error, {SignIn}, kUnknown, 0, false, kError},
-    {SigningIn, CheckServer, 18, 0, true, 0, Error, {}, nullptr, 0, false, kError},
     {SigningIn, CheckServer, 0, 0, true, 0, SigningIn, {}, nullptr, 0, false, nullptr},
-    {SigningIn, SignIn, 1, 0, true, 3300000, SignedIn, {}, nullptr, 3300000, false, kSignedIn},
-    {SigningIn, SignIn, 0, 0, true, 60000, SigningIn, {}, nullptr, 0, false, nullptr},
     {Error, Refresh, 1, 0, true, 1, SignedIn, {}, nullptr, 1, false, kSignedIn},
-    {SigningIn, SignIn, 1, 0, true, 0, Error, {}, kTimestamp, 0, true, kError},
     {SignedIn, Refresh, 1, 0, true, -1, Error, {}, kTimestamp, 0, true, kError},
     {SigningIn, SignIn, 1, 0, true, 0x7FFFFFFF, SignedIn, {}, nullptr, 0x7FFFFFFF, false, kSignedIn},
     {SignedIn, Refresh, 1, 0, true, 0x80000000LL, SignedIn, {}, nullptr, 0x7FFFFFFF, false, kSignedIn},
     // A failure leaves the refresh timer running.
     {SignedIn, Refresh, 130, 0, true, 60000, Error, {}, kSignInFailed, 0, false, kError},
-    {SignedIn, RefreshTick, 0, 0, true, 0, SignedIn, {Refresh}, nullptr, 0, false, nullptr},
     {SignedIn, RefreshTick, 0, 0, false, 0, Error, {Refresh}, kUnknown, 0, false, kError},
     {SignedIn, 0, 1, 0, true, 60000, SignedIn, {}, nullptr, 0, false, nullptr},
     {SigningIn, 4, 1, 0, true, 60000, SigningIn, {}, nullptr, 0, false, nullptr},
@@ -98,49 +92,6 @@ TEST_F(ControllerTest, EveryTransitionLeadsToItsStateAndEffects) {
         EXPECT_EQ(row.timerKilled ? std::vector<UINT_PTR>{IDT_REFRESH} : std::vector<UINT_PTR>{},
                   g_fake.timersKilled);
         EXPECT_EQ(row.tip ? row.tip : "", LastTrayTip());
-    }
-}
-
-const UINT kWarn = MB_TOPMOST | MB_ICONWARNING;
-const UINT kStop = MB_TOPMOST | MB_ICONERROR;
-
-struct Notice {
-    ResultCode code;
-    TrayState after;
-    const char* text;  // nullptr: no box
-    UINT flags;
-};
-
-// The running program shows each category's text (fault matrix); here the codes it cannot
-// produce, the icons, and the order of box and tray.
-const Notice kNotices[] = {
-    {0, SignedIn, nullptr, 0},         {1, SignedIn, nullptr, 0},           {2, Error, kUnknown, kWarn},
-    {3, Error, kUnknown, kWarn},       {18, Error, nullptr, 0},             {34, NotSignedIn, nullptr, 0},
-    {98, Error, kUnknown, kWarn},      {130, Error, kSignInFailed, kWarn},  {258, Error, kUnknown, kStop},
-    {514, Error, "An error occured on the server. Mailbox quota exceeded", kWarn}, {1026, Error, kTimestamp, kStop},
-    {66, Error, "Invalid server response.", kWarn},
-};
-
-TEST_F(ControllerTest, ReportResultSetsTheStateShowsTheBoxThenUpdatesTheTray) {
-    {
-        ScopedLock hold(g_session.lock);
-        StoreErrorDescription(g_session, "Mailbox quota exceeded");
-    }
-    for (const Notice& row : kNotices) {
-        SCOPED_TRACE(row.code);
-        g_fake = FakePlatform();
-        g_app.state = SignedIn;
-        ReportResult(row.code);
-        EXPECT_EQ(row.after, g_app.state);
-        ASSERT_EQ(row.text ? 1u : 0u, g_fake.boxes.size());
-        if (row.text) {
-            EXPECT_EQ(row.text, g_fake.boxes[0].text);
-            EXPECT_EQ(row.flags, g_fake.boxes[0].flags);
-            EXPECT_EQ(0u, g_fake.boxes[0].trayCallsBefore) << "the tray changes only once the box is closed";
-        }
-        bool failure = row.after != SignedIn;
-        EXPECT_EQ(failure ? std::vector<DWORD>{NIM_MODIFY} : std::vector<DWORD>{}, g_fake.trayOperations);
-        EXPECT_EQ(failure ? (row.after == Error ? kError : kNotSignedIn) : "", LastTrayTip());
     }
 }
 

@@ -21,9 +21,9 @@ void SetServer(const char* port, const char* directory) {
     lstrcpynA(g_settings.directory, directory, sizeof g_settings.directory);
 }
 
-TEST_F(ControllerTest, RightClickAndDoubleClickActByState) {
+TEST_F(ControllerTest, RightClickDoubleClickAndPageCommandsActByState) {
     SetServer("", "/");
-    SetSessionToken("tok");
+    SetSessionToken("a1+b/c%");  // sent as stored, unescaped
     const struct {
         TrayState state;
         UINT defaultItem;
@@ -36,7 +36,7 @@ TEST_F(ControllerTest, RightClickAndDoubleClickActByState) {
         {NotSignedIn, ID_SIGN_IN, true, false, {CheckServer}, SigningIn, {}},
         {SigningIn, ID_SIGN_IN, true, true, {}, SigningIn, {}},
         {SignedIn, ID_OPEN_CURRENT_PAGE, false, false, {}, SignedIn,
-         {"http://pages.example/tray.php?token=tok&action=3"}},
+         {"http://pages.example/tray.php?token=a1+b/c%&action=3"}},
         {Error, ID_SIGN_IN, true, false, {CheckServer}, SigningIn, {}},
     };
     for (const auto& row : rows) {
@@ -55,18 +55,10 @@ TEST_F(ControllerTest, RightClickAndDoubleClickActByState) {
         EXPECT_EQ(row.afterDoubleClick, g_app.state);
         EXPECT_EQ(row.doubleClickOpens, g_fake.opened);
     }
-}
-
-TEST_F(ControllerTest, PageCommandsOpenTheAddressWithTheToken) {
-    SetSessionToken("a1+b/c%");
-    g_app.state = SignedIn;
-    SetServer("", "/");
-    EXPECT_EQ(0, Command(ID_VIEW_ALL_PAGES));
+    g_fake = FakePlatform();
     SetServer("8080", "/service/");
-    EXPECT_EQ(0, Command(ID_OPEN_CURRENT_PAGE));
-    EXPECT_EQ((std::vector<std::string>{"http://pages.example/tray.php?token=a1+b/c%&action=2",
-                                        "http://pages.example:8080/service/tray.php?token=a1+b/c%&action=3"}),
-              g_fake.opened);
+    EXPECT_EQ(0, Command(ID_VIEW_ALL_PAGES));
+    EXPECT_EQ(std::vector<std::string>{"http://pages.example:8080/service/tray.php?token=a1+b/c%&action=2"}, g_fake.opened);
 }
 
 TEST_F(ControllerTest, AboutBoxIsNeverOpenedTwice) {

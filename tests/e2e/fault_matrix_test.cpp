@@ -154,6 +154,7 @@ TEST_F(FaultMatrixTest, EveryFaultOnEveryExchangeLeavesTheProgramWhole) {
                 HWND box = nullptr;
                 ASSERT_TRUE(WaitUntil([&] { return (box = FindMessageBox()) != nullptr; }, kStepTimeoutMs)) << Seen();
                 EXPECT_EQ(expected.box, ControlText(box, 0xFFFF));
+                EXPECT_NE(expected.tip, CurrentTrayTip()) << "the tray changes only once the box is closed";
                 EXPECT_TRUE(Responsive(main)) << "while the box is open";
                 (void)PostMessageA(box, WM_COMMAND, IDOK, 0);
             }

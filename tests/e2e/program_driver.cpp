@@ -7,32 +7,6 @@
 #include <shlobj.h>
 #include <stdlib.h>
 
-namespace {
-
-struct DialogSearch {
-    DWORD processId;
-    const char* title;
-    int controlId;
-    HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND window, LPARAM lParam) {
-    DialogSearch* search = reinterpret_cast<DialogSearch*>(lParam);
-    DWORD owner = 0;
-    (void)GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
-    char className[64] = {};
-    char title[256] = {};
-    (void)GetClassNameA(window, className, sizeof className);
-    (void)GetWindowTextA(window, title, sizeof title);
-    if (lstrcmpA(className, "#32770") != 0 || lstrcmpA(title, search->title) != 0) return TRUE;
-    if (search->controlId != 0 && !GetDlgItem(window, search->controlId)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-}  // namespace
-
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     for (;;) {
@@ -47,15 +21,16 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     }
 }
 
-bool LaunchProgram(ProgramRun* run) {
-    const char* path = getenv("PAGEWREN_EXE");
-    if (!path || !*path) return false;
-    char commandLine[MAX_PATH + 2] = {};
-    wsprintfA(commandLine, "\"%s\"", path);
+bool StartProcess(std::string commandLine, ProgramRun* run) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    return CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    return CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &run->process) != FALSE;
+}
+
+bool LaunchProgram(ProgramRun* run) {
+    const char* path = getenv("PAGEWREN_EXE");
+    return path && *path && StartProcess(std::string("\"") + path + "\"", run);
 }
 
 DWORD WaitForProgramExit(ProgramRun& run, DWORD timeoutMs) {
@@ -74,17 +49,25 @@ void StopProgram(ProgramRun& run) {
         (void)TerminateProcess(run.process.hProcess, 1);
         (void)WaitForSingleObject(run.process.hProcess, 5000);
     }
-    (void)CloseHandle(run.process.hThread);
-    (void)CloseHandle(run.process.hProcess);
+    CloseProcessHandles(run);
+}
+
+void CloseProcessHandles(ProgramRun& run) {
+    if (run.process.hThread) (void)CloseHandle(run.process.hThread);
+    if (run.process.hProcess) (void)CloseHandle(run.process.hProcess);
     run.process = PROCESS_INFORMATION();
 }
 
 HWND FindMainWindow() { return FindWindowA("Pagewren", "Pagewren"); }
 
 HWND FindProgramDialog(const ProgramRun& run, const char* title, int controlId) {
-    DialogSearch search = {run.process.dwProcessId, title, controlId, nullptr};
-    (void)EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "#32770", title)) != nullptr;) {
+        DWORD owner = 0;
+        (void)GetWindowThreadProcessId(window, &owner);
+        if (owner == run.process.dwProcessId && IsWindowVisible(window) && (!controlId || GetDlgItem(window, controlId)))
+            return window;
+    }
+    return nullptr;
 }
 
 std::string ControlText(HWND dialog, int controlId) {
@@ -110,11 +93,12 @@ void PressEnter(HWND dialog, int controlId) {
     (void)PostMessageA(control, WM_KEYUP, VK_RETURN, 0xC01C0001);
 }
 
-std::string UserConfigPath() {
+std::string KnownFolder(int csidl) {
     char folder[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) return std::string();
-    return std::string(folder) + "\\Pagewren\\config.xml";
+    return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder)) ? folder : std::string();
 }
+
+std::string UserConfigPath() { return KnownFolder(CSIDL_LOCAL_APPDATA) + "\\Pagewren\\config.xml"; }
 
 bool WriteUserConfig(const std::string& content) {
     std::string path = UserConfigPath();

@@ -15,12 +15,16 @@ struct ProgramRun {
 // Polls condition, pumping messages, until it holds or timeoutMs pass.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
+// Starts a process with the command line; false when it cannot be started.
+bool StartProcess(std::string commandLine, ProgramRun* run);
 // Starts Pagewren.exe (path from PAGEWREN_EXE); false when it cannot be started.
 bool LaunchProgram(ProgramRun* run);
 // Waits for the process to end; its exit code, or STILL_ACTIVE on time-out.
 DWORD WaitForProgramExit(ProgramRun& run, DWORD timeoutMs);
 // Asks the program to exit through its Exit command, then ends it by force if it lingers.
 void StopProgram(ProgramRun& run);
+// Closes the handles of a process that has ended.
+void CloseProcessHandles(ProgramRun& run);
 
 // The hidden main window of the running program, or null.
 HWND FindMainWindow();
@@ -36,6 +40,8 @@ void SetControlText(HWND dialog, int controlId, const char* text);
 // Presses Enter in a control, as the user would.
 void PressEnter(HWND dialog, int controlId);
 
+// A folder of the shell (CSIDL_*), or "" when it has none.
+std::string KnownFolder(int csidl);
 // The per-user configuration file the program reads and writes.
 std::string UserConfigPath();
 // Writes the per-user configuration file, creating its folder.

@@ -100,8 +100,7 @@ TEST_F(ProgramTest, SecondCopyAndExitDuringAHeldAnswerEndWithCodeZero) {
     ProgramRun second;
     ASSERT_TRUE(LaunchProgram(&second));
     EXPECT_EQ(0u, WaitForProgramExit(second, kStepTimeoutMs));
-    (void)CloseHandle(second.process.hThread);
-    (void)CloseHandle(second.process.hProcess);
+    CloseProcessHandles(second);
     EXPECT_EQ(1u, ServerLog().size()) << "the second copy must not contact the server";
 
     (void)PostMessageA(FindMainWindow(), WM_COMMAND, IDM_EXIT, 0);

@@ -18,15 +18,8 @@ namespace {
 const char kUpgradeCode[] = "{C8821574-035F-4F3E-9100-6D01218655BE}";
 const DWORD kInstallTimeoutMs = 120000;
 
-std::string Folder(int csidl) {
-    char path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return std::string();
-    return path;
-}
-
-std::string InstalledExe() { return Folder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Pagewren\\Pagewren.exe"; }
-std::string StartMenuShortcut() { return Folder(CSIDL_PROGRAMS) + "\\Pagewren.lnk"; }
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+std::string InstalledExe() { return KnownFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Pagewren\\Pagewren.exe"; }
+std::string StartMenuShortcut() { return KnownFolder(CSIDL_PROGRAMS) + "\\Pagewren.lnk"; }
 
 // The command of the start at sign-in, or "" when there is none.
 std::string RunValue() {
@@ -58,17 +51,10 @@ std::string ProductInfo(const std::string& product, const char* property) {
 // Runs msiexec with arguments and returns its exit code, pumping messages meanwhile, since a
 // running Pagewren.exe talks to this thread's stand-in notification area while it closes.
 DWORD Msiexec(const std::string& arguments) {
-    std::string commandLine = "msiexec.exe " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return GetLastError();
-    DWORD code = STILL_ACTIVE;
-    (void)WaitUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, kInstallTimeoutMs);
-    if (!GetExitCodeProcess(process.hProcess, &code)) code = STILL_ACTIVE;
-    (void)CloseHandle(process.hThread);
-    (void)CloseHandle(process.hProcess);
+    ProgramRun run;
+    if (!StartProcess("msiexec.exe " + arguments, &run)) return GetLastError();
+    const DWORD code = WaitForProgramExit(run, kInstallTimeoutMs);
+    CloseProcessHandles(run);
     return code;
 }
 
@@ -100,8 +86,8 @@ TEST_F(PackageTest, InstallsUpgradesAndUninstallsForTheUserKeepingTheConfigurati
     ASSERT_TRUE(WriteUserConfig(config));
 
     ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_OLDER_MSI") + " /qn"));
-    EXPECT_TRUE(Exists(InstalledExe()));
-    EXPECT_TRUE(Exists(StartMenuShortcut()));
+    EXPECT_TRUE(PathExists(InstalledExe()));
+    EXPECT_TRUE(PathExists(StartMenuShortcut()));
     EXPECT_EQ("\"" + InstalledExe() + "\"", RunValue());
     std::vector<std::string> products = InstalledProducts();
     ASSERT_EQ(1u, products.size());
@@ -113,22 +99,22 @@ TEST_F(PackageTest, InstallsUpgradesAndUninstallsForTheUserKeepingTheConfigurati
     EXPECT_EQ(PAGEWREN_VERSION, ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING));
     EXPECT_EQ("Pagewren", ProductInfo(products[0], INSTALLPROPERTY_PRODUCTNAME));
     EXPECT_EQ("Pagewren", ProductInfo(products[0], INSTALLPROPERTY_PUBLISHER));
-    EXPECT_TRUE(Exists(ProductInfo(products[0], INSTALLPROPERTY_PRODUCTICON)));
+    EXPECT_TRUE(PathExists(ProductInfo(products[0], INSTALLPROPERTY_PRODUCTICON)));
     EXPECT_EQ(ThisBuildsProgram(), InstalledProgram());
 
     ASSERT_EQ(0u, Msiexec("/x " + Package("PAGEWREN_TEST_MSI") + " /qn"));
     EXPECT_TRUE(InstalledProducts().empty());
-    EXPECT_FALSE(Exists(InstalledExe()));
-    EXPECT_FALSE(Exists(Folder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Pagewren"));
-    EXPECT_FALSE(Exists(StartMenuShortcut()));
+    EXPECT_FALSE(PathExists(InstalledExe()));
+    EXPECT_FALSE(PathExists(KnownFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Pagewren"));
+    EXPECT_FALSE(PathExists(StartMenuShortcut()));
     EXPECT_EQ("", RunValue());
     EXPECT_EQ(config, ReadFileBytes(UserConfigPath()));
 }
 
 TEST_F(PackageTest, AutostartZeroLeavesOutOnlyTheStartAtSignIn) {
     ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_MSI") + " /qn AUTOSTART=0"));
-    EXPECT_TRUE(Exists(InstalledExe()));
-    EXPECT_TRUE(Exists(StartMenuShortcut()));
+    EXPECT_TRUE(PathExists(InstalledExe()));
+    EXPECT_TRUE(PathExists(StartMenuShortcut()));
     EXPECT_EQ("", RunValue());
 }
 

@@ -21,8 +21,6 @@ inline void FreshSettings() {
     g_settings.state = SettingsState::Initial;
 }
 
-inline bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 // A new empty folder under the temporary folder, removed with everything in it.
 struct ScratchFolder {
     std::string path = (std::filesystem::temp_directory_path() /

@@ -1,5 +1,7 @@
-// Whole-file access for the tests and the soak driver.
+// Whole-file access and a path check for the tests and the soak driver.
 #pragma once
+
+#include <windows.h>
 
 #include <fstream>
 #include <iterator>
@@ -14,3 +16,5 @@ inline std::string ReadFileBytes(const std::string& path) {
 inline bool WriteFileBytes(const std::string& path, const std::string& bytes) {
     return static_cast<bool>(std::ofstream(path, std::ios::binary) << bytes);
 }
+
+inline bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -1,32 +1,12 @@
-// The arithmetic behind the dialogs' placement and the addresses the links open.
+// The arithmetic behind the sign-in background and the addresses the links open.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "app/page_address.h"
 #include "ui/signin_background.h"
-#include "ui/center_on_desktop.h"
 
 namespace {
-
-TEST(CenteredPosition, CentresOnA1024x768Desktop) {
-    const RECT desktop = {0, 0, 1024, 768};
-    struct Case {
-        RECT window;
-        LONG x, y;
-    };
-    const Case cases[] = {
-        {{0, 0, 200, 120}, 412, 324},
-        // Half of an odd difference is truncated toward zero, so the side it came from matters.
-        {{0, 0, 201, 120}, 411, 324},
-        {{500, 0, 701, 120}, 412, 324},
-    };
-    for (const Case& c : cases) {
-        const POINT p = CenteredPosition(desktop, c.window);
-        EXPECT_EQ(c.x, p.x) << "window at " << c.window.left;
-        EXPECT_EQ(c.y, p.y) << "window at " << c.window.left;
-    }
-}
 
 // The anchors come in screen coordinates; the rule and the panel follow the client area
 // wherever the dialog lies on the screen.
