@@ -8,7 +8,7 @@
 
 FakePlatform g_fake;
 
-void RecordBox(LPCSTR text, UINT flags) { g_fake.boxes.push_back({text, flags, g_fake.tray.size()}); }
+void RecordBox(LPCSTR text, UINT flags) { g_fake.boxes.push_back({text, flags}); }
 
 namespace {
 

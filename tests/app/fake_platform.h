@@ -17,7 +17,6 @@
 struct BoxShown {
     std::string text;
     UINT flags;
-    size_t trayCallsBefore;
 };
 
 struct MenuShown {

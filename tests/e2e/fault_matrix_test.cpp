@@ -6,6 +6,7 @@
 
 #include "res/resource.h"
 #include "support/files.h"
+#include "support/texts.h"
 
 #include <string>
 #include <vector>
@@ -17,16 +18,6 @@ enum Exchange { CheckExchange, SignInExchange, RefreshExchange };
 // A non-ASCII description, sent by the server in the client's code page (1252 here).
 const char kDescriptionQuery[] = "Konto%20gesperrt%20%E2%80%93%20Gr%C3%BC%C3%9Fe";
 const char kServerError[] = "An error occured on the server. Konto gesperrt \x96 Gr\xFC\xDF" "e";
-const char kInvalid[] = "Invalid server response.";
-const char kTimestamp[] = "A timestamp error occured. Please make sure your system time is correct and then retry.";
-const char kRejected[] =
-    "Pagewren could not sign in.\r\nPlease double click the Pagewren tray icon or select \"Sign In\"\r\n"
-    "from the tray menu to retry.";
-const char kSignedIn[] = "Pagewren - Signed In";
-const char kSigningIn[] = "Pagewren - Signing In...";
-const char kError[] = "Pagewren - Error";
-const char kNotSignedIn[] = "Pagewren - Not Signed In";
-
 // What the user sees once the exchange is over: a box (or none), then the tray tip.
 // No tip: the result was 0, which changes nothing.
 struct Outcome {

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "support/controls.h"
+
 struct ProgramRun {
     PROCESS_INFORMATION process = {};
 };
@@ -31,15 +33,6 @@ HWND FindMainWindow();
 // A visible dialog of the program whose title is title and that holds a control with id
 // controlId (0: any), or null.
 HWND FindProgramDialog(const ProgramRun& run, const char* title, int controlId);
-// The text of a control of a window in another process.
-std::string ControlText(HWND dialog, int controlId);
-// Whether a control of a dialog is visible.
-bool ControlVisible(HWND dialog, int controlId);
-// Replaces the text of a control of a window in another process.
-void SetControlText(HWND dialog, int controlId, const char* text);
-// Presses Enter in a control, as the user would.
-void PressEnter(HWND dialog, int controlId);
-
 // A folder of the shell (CSIDL_*), or "" when it has none.
 std::string KnownFolder(int csidl);
 // The per-user configuration file the program reads and writes.

@@ -4,6 +4,7 @@
 
 #include "res/resource.h"
 #include "support/files.h"
+#include "support/texts.h"
 
 #include <string>
 #include <vector>
@@ -25,11 +26,11 @@ TEST_F(ProgramTest, SignsInThroughThePrefilledDialogAndRefreshesWithTheToken) {
     EXPECT_EQ(std::string(kDemoEmail) + kDemoPassword, ControlText(dialog, IDC_EMAIL) + ControlText(dialog, IDC_PASSWORD));
     EXPECT_EQ(BST_CHECKED, SendMessageA(GetDlgItem(dialog, IDC_REMEMBER), BM_GETCHECK, 0, 0));
     ASSERT_GE(TrayCalls().size(), 2u);
-    EXPECT_EQ("Pagewren - Not Signed In", TrayCalls()[0].tip);
-    EXPECT_EQ("Pagewren - Signing In...", CurrentTrayTip());
+    EXPECT_EQ(kNotSignedIn, TrayCalls()[0].tip);
+    EXPECT_EQ(kSigningIn, CurrentTrayTip());
 
     PressEnter(dialog, IDC_PASSWORD);
-    ASSERT_TRUE(WaitForTrayTip("Pagewren - Signed In"));
+    ASSERT_TRUE(WaitForTrayTip(kSignedIn));
     // A lifetime of five minutes and three seconds arms the refresh three seconds after the sign-in.
     ASSERT_TRUE(WaitUntil([] {
         std::vector<LoggedRequest> log = ServerLog();
@@ -46,7 +47,7 @@ TEST_F(ProgramTest, SignsInThroughThePrefilledDialogAndRefreshesWithTheToken) {
     EXPECT_EQ(57u, log.back().path.size()) << log.back().path;
     EXPECT_EQ(48u, log.back().path.find("&action=1")) << log.back().path;
     // The server answers an unknown token with an error, which would show a box.
-    EXPECT_TRUE(WaitForTrayTip("Pagewren - Signed In"));
+    EXPECT_TRUE(WaitForTrayTip(kSignedIn));
     EXPECT_EQ(nullptr, FindMessageBox());
 
     // Asked to show itself the hidden window stays hidden; a restarted shell gets the icon back.
@@ -58,7 +59,7 @@ TEST_F(ProgramTest, SignsInThroughThePrefilledDialogAndRefreshesWithTheToken) {
     (void)SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, 5000,
                               &ignored);
     ASSERT_TRUE(WaitUntil([&] { return TrayAdds() > adds; }, kStepTimeoutMs));
-    EXPECT_EQ("Pagewren - Signed In", CurrentTrayTip());
+    EXPECT_EQ(kSignedIn, CurrentTrayTip());
     EXPECT_EQ(UINT(WM_USER + 100), TrayCalls().back().callbackMessage);
 }
 
@@ -79,13 +80,13 @@ TEST_F(ProgramTest, DialogRefusesRejectedCredentialsAndAnEmptyEmailThenRemembers
     ASSERT_TRUE(WaitUntil([&] { return ControlText(dialog, IDC_ERROR_LABEL) == "An e-mail address is required"; },
                           kStepTimeoutMs));
     EXPECT_EQ(requestsBefore, ServerLog().size()) << "an empty e-mail address must not reach the server";
-    EXPECT_EQ("Pagewren - Signing In...", CurrentTrayTip());
+    EXPECT_EQ(kSigningIn, CurrentTrayTip());
 
     SetControlText(dialog, IDC_EMAIL, kDemoEmail);
     SetControlText(dialog, IDC_PASSWORD, kDemoPassword);
     (void)SendMessageA(GetDlgItem(dialog, IDC_REMEMBER), BM_SETCHECK, BST_CHECKED, 0);
     PressEnter(dialog, IDC_PASSWORD);
-    ASSERT_TRUE(WaitForTrayTip("Pagewren - Signed In"));
+    ASSERT_TRUE(WaitForTrayTip(kSignedIn));
     std::string config = ReadFileBytes(UserConfigPath());
     EXPECT_NE(std::string::npos, config.find(std::string("<user>") + kDemoEmail + "</user>")) << config;
     EXPECT_NE(std::string::npos, config.find("<password>" + EncryptedPassword(kDemoPassword) + "</password>")) << config;

@@ -109,12 +109,9 @@ TEST_F(ServerTest, PortAndDirectoryAsTheServerSawThem) {
     UseServer(TestServerPortText(), "/app");
     EXPECT_EQ(Success, checkServer(g_session));
     EXPECT_EQ("/appauth-tray.php", ServerLog().back().path);
-}
-
-TEST(PortTextTest, ReadsLikeAtoiCutToSixteenBitsWithoutOverflow) {
-    for (auto [text, port] : {std::pair{" +81", 81}, {"x8080", 0}, {"-1", 65535}, {"99999999999", 59391}}) {
+    // The rest of the port rule: like atoi, cut to sixteen bits without overflow.
+    for (auto [text, port] : {std::pair{" +81", 81}, {"x8080", 0}, {"-1", 65535}, {"99999999999", 59391}})
         EXPECT_EQ(port, PortFromText(text)) << text;
-    }
 }
 
 DWORD WINAPI SignInOnItsOwnThread(void* result) {

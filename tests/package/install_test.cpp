@@ -6,6 +6,7 @@
 
 #include "res/resource.h"
 #include "support/files.h"
+#include "support/texts.h"
 
 #include <windows.h>
 #include <msi.h>
@@ -132,7 +133,7 @@ TEST_F(PackageTest, InstalledProgramSignsInAndAnUpgradeClosesTheRunningCopy) {
     SetControlText(dialog, IDC_EMAIL, kDemoEmail);
     SetControlText(dialog, IDC_PASSWORD, kDemoPassword);
     PressEnter(dialog, IDC_PASSWORD);
-    ASSERT_TRUE(WaitForTrayTip("Pagewren - Signed In"));
+    ASSERT_TRUE(WaitForTrayTip(kSignedIn));
 
     ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_MSI") + " /qn")) << "3010 would mean: replaced at restart";
     EXPECT_EQ(0u, WaitForProgramExit(program, kStepTimeoutMs));

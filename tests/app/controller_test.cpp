@@ -1,5 +1,6 @@
-// The sign-in state machine, the failure notices and the tray look, driven through the fake
-// platform table; worker results that land while a real message box runs.
+// The controller through the fake platform table: the sign-in state machine, the failure
+// notice, the tray look, the tray's menus and commands, and worker results that land while a
+// real message box runs.
 #include "fake_platform.h"
 
 #include <string>
@@ -14,18 +15,10 @@
 #include "net/session.h"
 #include "res/resource.h"
 #include "storage/scoped_lock.h"
+#include "storage/settings.h"
+#include "support/texts.h"
 
 namespace {
-
-const char* const kNotSignedIn = "Pagewren - Not Signed In";
-const char* const kSignedIn = "Pagewren - Signed In";
-const char* const kError = "Pagewren - Error";
-const char* const kUnknown = "An unknown error occured.";
-const char* const kTimestamp =
-    "A timestamp error occured. Please make sure your system time is correct and then retry.";
-const char* const kSignInFailed =
-    "Pagewren could not sign in.\r\nPlease double click the Pagewren tray icon or select \"Sign In\"\r\n"
-    "from the tray menu to retry.";
 
 // Events that do not come from a worker, numbered clear of every worker kind in the table.
 enum : WPARAM { StartUp = 100, RefreshTick };
@@ -56,7 +49,7 @@ const Transition kTransitions[] = {
     {SigningIn, SignIn, 1, 0, true, 0x7FFFFFFF, SignedIn, {}, nullptr, 0x7FFFFFFF, false, kSignedIn},
     {SignedIn, Refresh, 1, 0, true, 0x80000000LL, SignedIn, {}, nullptr, 0x7FFFFFFF, false, kSignedIn},
     // A failure leaves the refresh timer running.
-    {SignedIn, Refresh, 130, 0, true, 60000, Error, {}, kSignInFailed, 0, false, kError},
+    {SignedIn, Refresh, 130, 0, true, 60000, Error, {}, kRejected, 0, false, kError},
     {SignedIn, RefreshTick, 0, 0, false, 0, Error, {Refresh}, kUnknown, 0, false, kError},
     {SignedIn, 0, 1, 0, true, 60000, SignedIn, {}, nullptr, 0, false, nullptr},
     {SigningIn, 4, 1, 0, true, 60000, SigningIn, {}, nullptr, 0, false, nullptr},
@@ -106,24 +99,15 @@ TEST_F(ControllerTest, ServerErrorDescriptionTooLongForTheBoxIsCut) {
     EXPECT_EQ(prefix + std::string(4095 - prefix.size(), 'd'), g_fake.boxes[0].text);
 }
 
+// The end-to-end tests read each state's tooltip; here the icons.
 TEST_F(ControllerTest, TrayLookOfEachStateAndItsRemoval) {
-    const struct {
-        TrayState state;
-        HICON icon;
-        const char* tip;
-    } looks[] = {
-        {NotSignedIn, g_app.signedOutIcon, kNotSignedIn},
-        {SigningIn, g_app.signedOutIcon, "Pagewren - Signing In..."},
-        {SignedIn, g_app.signedInIcon, kSignedIn},
-        {Error, g_app.errorIcon, kError},
-        {static_cast<TrayState>(4), g_app.signedOutIcon, kNotSignedIn},
-    };
-    for (const auto& look : looks) {
-        g_app.state = look.state;
+    const std::pair<TrayState, HICON> looks[] = {{NotSignedIn, g_app.signedOutIcon}, {SigningIn, g_app.signedOutIcon},
+                                                 {SignedIn, g_app.signedInIcon}, {Error, g_app.errorIcon}};
+    for (const auto& [state, icon] : looks) {
+        g_app.state = state;
         UpdateTrayIcon();
         EXPECT_EQ(DWORD(NIM_MODIFY), g_fake.trayOperations.back());
-        EXPECT_EQ(look.icon, g_fake.tray.back().hIcon) << look.state;
-        EXPECT_EQ(look.tip, LastTrayTip());
+        EXPECT_EQ(icon, g_fake.tray.back().hIcon) << state;
     }
 
     // An add that fails because the icon still exists brings it up to date instead.
@@ -176,6 +160,73 @@ TEST_F(ControllerTest, ResultsDuringAMessageBoxAreHandledAfterItClosesInOrder) {
     EXPECT_EQ(std::vector<UINT>{IDD_SIGNIN}, g_fake.dialogs);
     EXPECT_EQ(SignedIn, g_app.state) << "the sign-in came after the cancelled dialog";
     EXPECT_EQ(std::vector<UINT>{60000}, g_fake.timersSet);
+}
+
+
+LRESULT TrayMouse(LPARAM mouseMessage) { return MainWindowProc(NULL, WM_APP_TRAY, TRAY_ICON_ID, mouseMessage); }
+
+LRESULT Command(WORD command) { return MainWindowProc(NULL, WM_COMMAND, command, 0); }
+
+void SetServer(const char* port, const char* directory) {
+    lstrcpynA(g_settings.host, "pages.example", sizeof g_settings.host);
+    lstrcpynA(g_settings.port, port, sizeof g_settings.port);
+    lstrcpynA(g_settings.directory, directory, sizeof g_settings.directory);
+}
+
+TEST_F(ControllerTest, RightClickDoubleClickAndPageCommandsActByState) {
+    SetServer("", "/");
+    SetSessionToken("a1+b/c%");  // sent as stored, unescaped
+    const struct {
+        TrayState state;
+        UINT defaultItem;
+        bool hasSignIn;
+        bool signInGreyed;
+        std::vector<RequestKind> doubleClickStarts;
+        TrayState afterDoubleClick;
+        std::vector<std::string> doubleClickOpens;
+    } rows[] = {
+        {NotSignedIn, ID_SIGN_IN, true, false, {CheckServer}, SigningIn, {}},
+        {SigningIn, ID_SIGN_IN, true, true, {}, SigningIn, {}},
+        {SignedIn, ID_OPEN_CURRENT_PAGE, false, false, {}, SignedIn,
+         {"http://pages.example/tray.php?token=a1+b/c%&action=3"}},
+        {Error, ID_SIGN_IN, true, false, {CheckServer}, SigningIn, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.state);
+        g_fake = FakePlatform();
+        g_app.state = row.state;
+        EXPECT_EQ(0, TrayMouse(WM_RBUTTONUP));
+        ASSERT_EQ(1u, g_fake.menus.size());
+        EXPECT_EQ(row.defaultItem, g_fake.menus[0].defaultCommand);
+        EXPECT_EQ(row.hasSignIn, g_fake.menus[0].hasSignIn);
+        EXPECT_EQ(row.signInGreyed, g_fake.menus[0].signInGreyed);
+        EXPECT_TRUE(g_fake.started.empty()) << "the menu alone starts nothing";
+
+        EXPECT_EQ(0, TrayMouse(WM_LBUTTONDBLCLK));
+        EXPECT_EQ(row.doubleClickStarts, g_fake.started);
+        EXPECT_EQ(row.afterDoubleClick, g_app.state);
+        EXPECT_EQ(row.doubleClickOpens, g_fake.opened);
+    }
+    g_fake = FakePlatform();
+    SetServer("8080", "/service/");
+    EXPECT_EQ(0, Command(ID_VIEW_ALL_PAGES));
+    EXPECT_EQ(std::vector<std::string>{"http://pages.example:8080/service/tray.php?token=a1+b/c%&action=2"}, g_fake.opened);
+}
+
+TEST_F(ControllerTest, AboutBoxIsNeverOpenedTwice) {
+    bool again = true;
+    g_fake.whileDialogOpen = [&] {
+        // Once only, so that a missing guard shows as a second box rather than endless recursion.
+        if (!again) return;
+        again = false;
+        EXPECT_EQ(0, Command(IDM_ABOUT));
+    };
+    EXPECT_EQ(0, Command(IDM_ABOUT));
+    EXPECT_EQ(std::vector<UINT>{IDD_ABOUTBOX}, g_fake.dialogs);
+
+    g_fake.whileDialogOpen = nullptr;
+    EXPECT_EQ(0, Command(IDM_ABOUT));
+    EXPECT_EQ(2u, g_fake.dialogs.size()) << "a closed About box can be opened again";
 }
 
 }  // namespace
