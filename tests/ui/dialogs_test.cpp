@@ -188,7 +188,9 @@ TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
                   press(d, IDC_FORGOT_LINK);
                   // Plain text around the link opens nothing.
                   press(d, IDC_SIGNUP_PROMPT);
+                  SetControlText(d, IDC_EMAIL, "dave@example.org");
               }}));
+    EXPECT_STREQ("", User()) << "a dialog closed without OK stores nothing";
     EXPECT_EQ(LoadCursor(nullptr, IDC_HAND), cursor);
     // The directory is used as stored: no slash is added before the page.
     const std::vector<std::string> expected = {
