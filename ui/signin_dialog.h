@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/result_code.h"
+#include "net/result_code.h"
 #include "net/session.h"
 
 // What the dialog's red error line says; None while no error is to be shown.
