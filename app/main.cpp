@@ -7,12 +7,12 @@
 #include "app/kept_results.h"
 #include "app/main_window.h"
 #include "app/message_loop.h"
-#include "app/resource_text.h"
 #include "app/sign_in_flow.h"
 #include "app/tray_icon.h"
 #include "net/session.h"
 #include "res/resource.h"
 #include "storage/config_file.h"
+#include "storage/resource_text.h"
 #include "storage/settings.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {

@@ -1,7 +1,7 @@
 #include "app/page_address.h"
 
 #include "app/platform_calls.h"
-#include "app/resource_text.h"
+#include "storage/resource_text.h"
 
 bool ComposeServerPageAddress(const char* host, const char* port, const char* directory, const char* page, char* out,
                               size_t capacity) {

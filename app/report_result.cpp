@@ -2,10 +2,10 @@
 
 #include "app/app_state.h"
 #include "app/platform_calls.h"
-#include "app/resource_text.h"
 #include "app/tray_icon.h"
 #include "net/session.h"
 #include "res/resource.h"
+#include "storage/resource_text.h"
 
 enum : int {
     CaptionSize = 1024,
