@@ -223,6 +223,7 @@ TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
     (void)lstrcpynA(g_settings.host, "pages.example.org", sizeof g_settings.host);
     (void)lstrcpynA(g_settings.port, "8080", sizeof g_settings.port);
     (void)lstrcpynA(g_settings.directory, "/app/", sizeof g_settings.directory);
+    const std::string longHost(sizeof g_settings.host - 1, 'h');
     HCURSOR cursor = nullptr;
     auto press = [](HWND d, int id) {
         (void)SendMessageA(GetDlgItem(d, id), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
@@ -238,12 +239,16 @@ TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
                   press(d, IDC_FORGOT_LINK);
                   // Plain text around the link opens nothing.
                   press(d, IDC_SIGNUP_PROMPT);
+                  // The longest host the settings hold still fits the address.
+                  (void)lstrcpynA(g_settings.host, longHost.c_str(), sizeof g_settings.host);
+                  press(d, IDC_SIGNUP_LINK);
               }}));
     EXPECT_EQ(LoadCursor(nullptr, IDC_HAND), cursor);
     // The directory is used as stored: no slash is added before the page.
     const std::vector<std::string> expected = {
         "open http://pages.example.org:8080/app/signup.php?skip-install",
         "open http://pages.example.org/apprestore.php",
+        "open http://" + longHost + "/appsignup.php?skip-install",
     };
     EXPECT_EQ(expected, g_opened);
 }

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "app/page_address.h"
-#include "ui/signin_background.h"
+#include "net/page_address.h"
 #include "ui/center_on_desktop.h"
+#include "ui/signin_background.h"
 
 namespace {
 
