@@ -1,11 +1,11 @@
 #include "app/report_result.h"
 
 #include "app/app_state.h"
-#include "app/platform_calls.h"
 #include "app/tray_icon.h"
 #include "net/session.h"
 #include "res/resource.h"
 #include "storage/resource_text.h"
+#include "ui/ui_platform_calls.h"
 
 enum : int {
     CaptionSize = 1024,
@@ -57,7 +57,7 @@ void ReportResult(ResultCode code) {
             // A description too long for the box is cut, never overflowed.
             (void)AppendText(text, sizeof text, description);
         }
-        (void)g_platform.messageBox(g_app.mainWindow, text, caption, flags);
+        (void)g_uiPlatform.messageBox(g_app.mainWindow, text, caption, flags);
     }
     // The tray keeps the previous look until the box is dismissed.
     UpdateTrayIcon();

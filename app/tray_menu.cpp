@@ -7,13 +7,14 @@
 #include "net/page_address.h"
 #include "res/resource.h"
 #include "ui/about_box.h"
+#include "ui/ui_platform_calls.h"
 
 // Asks the shell to open the page; true when the browser could be asked.
 static bool OpenTrayPage(PageAction action) {
     char address[PageAddressSize];
     // A cut address would open the wrong page.
     if (!BuildTrayPageAddress(action, address, sizeof address)) return false;
-    HINSTANCE result = g_platform.shellExecute(NULL, "open", address, NULL, NULL, SW_SHOW);
+    HINSTANCE result = g_uiPlatform.shellExecute(NULL, "open", address, NULL, NULL, SW_SHOW);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 

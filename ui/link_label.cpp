@@ -1,9 +1,9 @@
 #include "ui/link_label.h"
 
-#include "app/platform_calls.h"
 #include "net/page_address.h"
 #include "res/resource.h"
 #include "storage/settings.h"
+#include "ui/ui_platform_calls.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ void OpenLinkPage(HWND label) {
     char address[PageAddressSize];
     if (!ComposeServerPageAddress(Host(), Port(), Directory(), page, address, sizeof address)) return;
     // A link that cannot be opened simply opens nothing.
-    (void)g_platform.shellExecute(nullptr, "open", address, nullptr, nullptr, SW_SHOW);
+    (void)g_uiPlatform.shellExecute(nullptr, "open", address, nullptr, nullptr, SW_SHOW);
 }
 
 }  // namespace

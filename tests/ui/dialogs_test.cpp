@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/platform_calls.h"
 #include "app/report_result.h"
 #include "net/server_operations.h"
 #include "res/resource.h"
@@ -15,6 +14,7 @@
 #include "ui/dialog_runner.h"
 #include "ui/signin_dialog.h"
 #include "ui/signin_look.h"
+#include "ui/ui_platform_calls.h"
 
 namespace {
 
@@ -132,12 +132,12 @@ protected:
         g_reports.clear();
         g_opened.clear();
         g_signInDialogCalls = {FakeVerify, FakeReport};
-        g_platform.shellExecute = FakeOpen;
+        g_uiPlatform.shellExecute = FakeOpen;
     }
 
     void TearDown() override {
         g_signInDialogCalls = {verifyCredentials, ReportResult};
-        g_platform = RealPlatformCalls();
+        g_uiPlatform = RealUiPlatformCalls();
     }
 
     INT_PTR Run(const std::vector<DialogStep>& steps) { return RunDialog(IDD_SIGNIN, SignInDialogProc, steps); }
