@@ -1,11 +1,11 @@
 #include "ui/signin_dialog.h"
 
-#include "app/report_result.h"
 #include "net/server_operations.h"
 #include "res/resource.h"
 #include "storage/settings.h"
 #include "ui/center_on_desktop.h"
 #include "ui/display_scale.h"
+#include "ui/failure_notice.h"
 #include "ui/link_label.h"
 #include "ui/signin_look.h"
 

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "app/report_result.h"
 #include "net/server_operations.h"
 #include "res/resource.h"
 #include "storage/settings.h"
 #include "storage/storage_test_support.h"
 #include "ui/about_box.h"
 #include "ui/dialog_runner.h"
+#include "ui/failure_notice.h"
 #include "ui/signin_dialog.h"
 #include "ui/signin_look.h"
 #include "ui/ui_platform_calls.h"

@@ -1,4 +1,4 @@
-#include "app/report_result.h"
+#include "ui/failure_notice.h"
 
 #include "app/app_state.h"
 #include "app/tray_icon.h"
