@@ -2,11 +2,11 @@
 
 #include "app/app_state.h"
 #include "app/platform_calls.h"
+#include "app/report_result.h"
 #include "app/request_thread.h"
 #include "app/tray_icon.h"
 #include "net/session.h"
 #include "res/resource.h"
-#include "ui/failure_notice.h"
 #include "ui/signin_dialog.h"
 
 static const ResultCode WorkerNotStarted = InternalError | Failure;

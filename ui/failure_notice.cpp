@@ -1,7 +1,5 @@
 #include "ui/failure_notice.h"
 
-#include "app/app_state.h"
-#include "app/tray_icon.h"
 #include "net/session.h"
 #include "res/resource.h"
 #include "storage/resource_text.h"
@@ -12,20 +10,14 @@ enum : int {
     MessageTextSize = 4096,
 };
 
-void ReportResult(ResultCode code) {
+void ShowFailureNotice(HWND owner, ResultCode code) {
     if (!IsFailure(code)) return;
-    char caption[CaptionSize];
-    LoadResourceText(IDS_APP_TITLE, caption, sizeof caption);
-    g_app.state = Error;
-
     UINT textId = 0;
     UINT flags = MB_OK | MB_TOPMOST | MB_ICONWARNING;
     switch (FailureCategory(code)) {
     case ServerUnreachable:
-        break;
     case SignInRefused:
-        g_app.state = NotSignedIn;
-        break;
+        return;
     case InvalidResponse:
         textId = IDS_INVALID_RESPONSE;
         break;
@@ -48,17 +40,15 @@ void ReportResult(ResultCode code) {
         break;
     }
 
-    if (textId != 0) {
-        char text[MessageTextSize];
-        LoadResourceText(textId, text, sizeof text);
-        if (textId == IDS_SERVER_ERROR) {
-            char description[SessionDescriptionSize];
-            (void)CopyErrorDescription(g_session, description, sizeof description);
-            // A description too long for the box is cut, never overflowed.
-            (void)AppendText(text, sizeof text, description);
-        }
-        (void)g_uiPlatform.messageBox(g_app.mainWindow, text, caption, flags);
+    char caption[CaptionSize];
+    LoadResourceText(IDS_APP_TITLE, caption, sizeof caption);
+    char text[MessageTextSize];
+    LoadResourceText(textId, text, sizeof text);
+    if (textId == IDS_SERVER_ERROR) {
+        char description[SessionDescriptionSize];
+        (void)CopyErrorDescription(g_session, description, sizeof description);
+        // A description too long for the box is cut, never overflowed.
+        (void)AppendText(text, sizeof text, description);
     }
-    // The tray keeps the previous look until the box is dismissed.
-    UpdateTrayIcon();
+    (void)g_uiPlatform.messageBox(owner, text, caption, flags);
 }

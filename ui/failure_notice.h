@@ -1,7 +1,10 @@
-// Turns a failure code into the tray state and, for most categories, a message box.
+// The message box that tells the user of a failure, its text and icon chosen by category.
 #pragma once
+
+#include <windows.h>
 
 #include "net/result_code.h"
 
-// Does nothing for a code without the Failure bit.
-void ReportResult(ResultCode code);
+// Shows the box of code's category, owned by owner; nothing for a code without the Failure
+// bit, for an unreachable server or for a refused sign-in.
+void ShowFailureNotice(HWND owner, ResultCode code);

@@ -5,12 +5,11 @@
 #include "storage/settings.h"
 #include "ui/center_on_desktop.h"
 #include "ui/display_scale.h"
-#include "ui/failure_notice.h"
 #include "ui/link_label.h"
 #include "ui/signin_look.h"
 
 SignInErrorKind g_signInErrorKind = SignInErrorKind::None;
-SignInDialogCalls g_signInDialogCalls = {verifyCredentials, ReportResult};
+SignInDialogCalls g_signInDialogCalls = {verifyCredentials, nullptr};
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include "app/kept_results.h"
 #include "app/main_window.h"
 #include "app/message_loop.h"
+#include "app/report_result.h"
 #include "app/request_thread.h"
 #include "app/sign_in_flow.h"
 #include "app/tray_icon.h"
 #include "net/session.h"
 #include "res/resource.h"
 #include "storage/scoped_lock.h"
-#include "ui/failure_notice.h"
 
 namespace {
 

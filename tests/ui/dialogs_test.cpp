@@ -5,13 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "net/server_operations.h"
 #include "res/resource.h"
 #include "storage/settings.h"
 #include "storage/storage_test_support.h"
 #include "ui/about_box.h"
 #include "ui/dialog_runner.h"
-#include "ui/failure_notice.h"
 #include "ui/signin_dialog.h"
 #include "ui/signin_look.h"
 #include "ui/ui_platform_calls.h"
@@ -131,16 +129,19 @@ protected:
         g_answers.clear();
         g_reports.clear();
         g_opened.clear();
+        savedCalls = g_signInDialogCalls;
         g_signInDialogCalls = {FakeVerify, FakeReport};
         g_uiPlatform.shellExecute = FakeOpen;
     }
 
     void TearDown() override {
-        g_signInDialogCalls = {verifyCredentials, ReportResult};
+        g_signInDialogCalls = savedCalls;
         g_uiPlatform = RealUiPlatformCalls();
     }
 
     INT_PTR Run(const std::vector<DialogStep>& steps) { return RunDialog(IDD_SIGNIN, SignInDialogProc, steps); }
+
+    SignInDialogCalls savedCalls = {};
 };
 
 TEST_F(SignInDialog, EscapeCancelsAndEnterStoresTheFieldsAsTyped) {
