@@ -7,13 +7,15 @@
 #include "app/kept_results.h"
 #include "app/main_window.h"
 #include "app/message_loop.h"
-#include "app/resource_text.h"
+#include "app/report_result.h"
 #include "app/sign_in_flow.h"
 #include "app/tray_icon.h"
 #include "net/session.h"
 #include "res/resource.h"
 #include "storage/config_file.h"
+#include "storage/resource_text.h"
 #include "storage/settings.h"
+#include "ui/signin_dialog.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Marks the running copy for as long as the process lives; never closed.
@@ -31,6 +33,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     g_app.aboutOpen = false;
     g_app.closing = false;
     g_app.state = NotSignedIn;
+    // A failed check in the sign-in dialog is reported like any other failure.
+    g_signInDialogCalls.reportResult = ReportResult;
     LoadResourceText(IDS_APP_TITLE, g_app.windowTitle, sizeof g_app.windowTitle);
     LoadResourceText(IDS_WINDOW_CLASS, g_app.className, sizeof g_app.className);
     LoadTrayIcons(instance);

@@ -7,12 +7,10 @@ PlatformCalls RealPlatformCalls() {
     calls.startRequest = StartRequest;
     calls.saveSettings = Save;
     calls.dialogBoxParam = DialogBoxParamA;
-    calls.messageBox = MessageBoxA;
     calls.shellNotifyIcon = Shell_NotifyIconA;
     calls.setTimer = SetTimer;
     calls.killTimer = KillTimer;
     calls.trackPopupMenuEx = TrackPopupMenuEx;
-    calls.shellExecute = ShellExecuteA;
     return calls;
 }
 

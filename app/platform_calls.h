@@ -1,5 +1,5 @@
 // The platform calls through which the controller acts on the world. Tests swap the table
-// to drive the state machine, the notifications and the tray without windows or threads.
+// to drive the state machine and the tray without windows or threads.
 #pragma once
 
 #include <windows.h>
@@ -11,12 +11,10 @@ struct PlatformCalls {
     bool (*startRequest)(RequestKind kind);
     bool (*saveSettings)();
     INT_PTR (WINAPI* dialogBoxParam)(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM);
-    int (WINAPI* messageBox)(HWND, LPCSTR, LPCSTR, UINT);
     BOOL (WINAPI* shellNotifyIcon)(DWORD, PNOTIFYICONDATAA);
     UINT_PTR (WINAPI* setTimer)(HWND, UINT_PTR, UINT, TIMERPROC);
     BOOL (WINAPI* killTimer)(HWND, UINT_PTR);
     BOOL (WINAPI* trackPopupMenuEx)(HMENU, UINT, int, int, HWND, LPTPMPARAMS);
-    HINSTANCE (WINAPI* shellExecute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
 };
 
 // The table in use; the real calls unless a test replaced them.

@@ -1,64 +1,13 @@
 #include "app/report_result.h"
 
 #include "app/app_state.h"
-#include "app/platform_calls.h"
-#include "app/resource_text.h"
 #include "app/tray_icon.h"
-#include "net/session.h"
-#include "res/resource.h"
-
-enum : int {
-    CaptionSize = 1024,
-    MessageTextSize = 4096,
-};
+#include "ui/failure_notice.h"
 
 void ReportResult(ResultCode code) {
     if (!IsFailure(code)) return;
-    char caption[CaptionSize];
-    LoadResourceText(IDS_APP_TITLE, caption, sizeof caption);
-    g_app.state = Error;
-
-    UINT textId = 0;
-    UINT flags = MB_OK | MB_TOPMOST | MB_ICONWARNING;
-    switch (FailureCategory(code)) {
-    case ServerUnreachable:
-        break;
-    case SignInRefused:
-        g_app.state = NotSignedIn;
-        break;
-    case InvalidResponse:
-        textId = IDS_INVALID_RESPONSE;
-        break;
-    case CredentialsRejected:
-        textId = IDS_SIGN_IN_FAILED;
-        break;
-    case InternalError:
-        textId = IDS_UNKNOWN_ERROR;
-        flags = MB_OK | MB_TOPMOST | MB_ICONERROR;
-        break;
-    case ServerError:
-        textId = IDS_SERVER_ERROR;
-        break;
-    case TimestampError:
-        textId = IDS_TIMESTAMP_ERROR;
-        flags = MB_OK | MB_TOPMOST | MB_ICONERROR;
-        break;
-    default:
-        textId = IDS_UNKNOWN_ERROR;
-        break;
-    }
-
-    if (textId != 0) {
-        char text[MessageTextSize];
-        LoadResourceText(textId, text, sizeof text);
-        if (textId == IDS_SERVER_ERROR) {
-            char description[SessionDescriptionSize];
-            (void)CopyErrorDescription(g_session, description, sizeof description);
-            // A description too long for the box is cut, never overflowed.
-            (void)AppendText(text, sizeof text, description);
-        }
-        (void)g_platform.messageBox(g_app.mainWindow, text, caption, flags);
-    }
+    g_app.state = FailureCategory(code) == SignInRefused ? NotSignedIn : Error;
+    ShowFailureNotice(g_app.mainWindow, code);
     // The tray keeps the previous look until the box is dismissed.
     UpdateTrayIcon();
 }

@@ -1,7 +1,7 @@
 // Turns a failure code into the tray state and, for most categories, a message box.
 #pragma once
 
-#include "app/result_code.h"
+#include "net/result_code.h"
 
 // Does nothing for a code without the Failure bit.
 void ReportResult(ResultCode code);

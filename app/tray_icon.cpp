@@ -1,8 +1,8 @@
 #include "app/tray_icon.h"
 
 #include "app/platform_calls.h"
-#include "app/resource_text.h"
 #include "res/resource.h"
+#include "storage/resource_text.h"
 #include "ui/display_scale.h"
 
 static_assert(sizeof(void*) != 4 || TrayRecordSize == 488, "the 32-bit tray record is 488 bytes");

@@ -1,12 +1,22 @@
 #include "app/tray_menu.h"
 
 #include "app/app_state.h"
-#include "app/page_address.h"
 #include "app/platform_calls.h"
 #include "app/sign_in_flow.h"
 #include "app/tray_icon.h"
+#include "net/page_address.h"
 #include "res/resource.h"
 #include "ui/about_box.h"
+#include "ui/ui_platform_calls.h"
+
+// Asks the shell to open the page; true when the browser could be asked.
+static bool OpenTrayPage(PageAction action) {
+    char address[PageAddressSize];
+    // A cut address would open the wrong page.
+    if (!BuildTrayPageAddress(action, address, sizeof address)) return false;
+    HINSTANCE result = g_uiPlatform.shellExecute(NULL, "open", address, NULL, NULL, SW_SHOW);
+    return reinterpret_cast<INT_PTR>(result) > 32;
+}
 
 LRESULT OnTrayMessage(HWND window, WPARAM iconId, LPARAM mouseMessage) {
     if (iconId != TRAY_ICON_ID) return DefWindowProcA(window, WM_APP_TRAY, iconId, mouseMessage);

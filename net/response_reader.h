@@ -2,7 +2,7 @@
 // Callers hold the session lock and have initialised COM on their thread.
 #pragma once
 
-#include "app/result_code.h"
+#include "net/result_code.h"
 #include "net/session.h"
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 // and returns a ResultCode.
 #pragma once
 
-#include "app/result_code.h"
+#include "net/result_code.h"
 #include "net/session.h"
 
 // Can the server be reached? Unauthenticated GET of auth-tray.php: 1, or 18 when not sent.

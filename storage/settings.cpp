@@ -1,6 +1,6 @@
 #include "storage/settings.h"
 
-#include "storage/default_server.h"
+#include "res/default_server.h"
 #include "storage/scoped_lock.h"
 
 #include <string.h>

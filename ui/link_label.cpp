@@ -1,16 +1,14 @@
 #include "ui/link_label.h"
 
-#include "app/page_address.h"
-#include "app/platform_calls.h"
+#include "net/page_address.h"
 #include "res/resource.h"
 #include "storage/settings.h"
+#include "ui/ui_platform_calls.h"
 
 namespace {
 
 // The STATIC class procedure taken from IDC_FORGOT_LINK; both labels are of that class.
 WNDPROC g_staticProc = nullptr;
-
-enum : size_t { AddressSize = 4096 };
 
 const char* PageOfLink(int controlId) {
     switch (controlId) {
@@ -26,10 +24,10 @@ const char* PageOfLink(int controlId) {
 void OpenLinkPage(HWND label) {
     const char* page = PageOfLink(GetDlgCtrlID(label));
     if (!page) return;
-    char address[AddressSize];
+    char address[PageAddressSize];
     if (!ComposeServerPageAddress(Host(), Port(), Directory(), page, address, sizeof address)) return;
     // A link that cannot be opened simply opens nothing.
-    (void)g_platform.shellExecute(nullptr, "open", address, nullptr, nullptr, SW_SHOW);
+    (void)g_uiPlatform.shellExecute(nullptr, "open", address, nullptr, nullptr, SW_SHOW);
 }
 
 }  // namespace

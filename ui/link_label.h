@@ -8,5 +8,5 @@
 void SubclassLinkLabels(HWND dialog);
 
 // Hand cursor over the label; a press opens the label's page on the settings' server through
-// g_platform.shellExecute (app/platform_calls.h), which tests replace to capture the address.
+// g_uiPlatform.shellExecute, which tests replace to capture the address.
 LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,6 +1,5 @@
 #include "ui/signin_dialog.h"
 
-#include "app/report_result.h"
 #include "net/server_operations.h"
 #include "res/resource.h"
 #include "storage/settings.h"
@@ -10,7 +9,7 @@
 #include "ui/signin_look.h"
 
 SignInErrorKind g_signInErrorKind = SignInErrorKind::None;
-SignInDialogCalls g_signInDialogCalls = {verifyCredentials, ReportResult};
+SignInDialogCalls g_signInDialogCalls = {verifyCredentials, nullptr};
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/result_code.h"
+#include "net/result_code.h"
 #include "net/session.h"
 
 // What the dialog's red error line says; None while no error is to be shown.
@@ -14,6 +14,7 @@ extern SignInErrorKind g_signInErrorKind;
 // dialog without a server and without message boxes.
 struct SignInDialogCalls {
     ResultCode (*verifyCredentials)(Session& session);
+    // The controller's report of a failed check, put in at start-up.
     void (*reportResult)(ResultCode code);
 };
 extern SignInDialogCalls g_signInDialogCalls;

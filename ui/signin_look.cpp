@@ -1,7 +1,7 @@
 #include "ui/signin_look.h"
 
-#include "app/resource_text.h"
 #include "res/resource.h"
+#include "storage/resource_text.h"
 #include "ui/display_scale.h"
 #include "ui/signin_background.h"
 #include "ui/signin_dialog.h"

@@ -150,7 +150,7 @@ int WINAPI RealMessageBoxClosedSoon(HWND owner, LPCSTR text, LPCSTR caption, UIN
 
 TEST_F(ControllerTest, ResultsDuringAMessageBoxAreHandledAfterItClosesInOrder) {
     ASSERT_TRUE(InstallResultKeeper());
-    g_platform.messageBox = RealMessageBoxClosedSoon;
+    g_uiPlatform.messageBox = RealMessageBoxClosedSoon;
     g_fake.dialogEnd = IDCANCEL;
     SetSessionInterval(60000);
     ReportResult(InvalidResponse | Failure);

@@ -78,8 +78,9 @@ std::string LastTrayTip() { return g_fake.tray.empty() ? std::string() : g_fake.
 
 void ControllerTest::SetUp() {
     g_fake = FakePlatform();
-    g_platform = {FakeStartRequest, FakeSave,      FakeDialogBoxParam,   FakeMessageBox,  FakeShellNotifyIcon,
-                  FakeSetTimer,     FakeKillTimer, FakeTrackPopupMenuEx, FakeShellExecute};
+    g_platform = {FakeStartRequest, FakeSave,      FakeDialogBoxParam,  FakeShellNotifyIcon,
+                  FakeSetTimer,     FakeKillTimer, FakeTrackPopupMenuEx};
+    g_uiPlatform = {FakeMessageBox, FakeShellExecute};
     g_app = AppState();
     g_app.instance = GetModuleHandleA(NULL);
     LoadTrayIcons(g_app.instance);
@@ -92,4 +93,5 @@ void ControllerTest::SetUp() {
 void ControllerTest::TearDown() {
     RemoveTrayIcon();
     g_platform = RealPlatformCalls();
+    g_uiPlatform = RealUiPlatformCalls();
 }

@@ -1,5 +1,6 @@
-// A recording stand-in for the controller's platform calls, and a fixture that installs it
-// with a clean controller record, the program's real tray icons and an empty session.
+// A recording stand-in for the platform calls of the controller and its windows, and a fixture
+// that installs it with a clean controller record, the program's real tray icons and an empty
+// session.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +14,7 @@
 
 #include "app/app_state.h"
 #include "app/platform_calls.h"
+#include "ui/ui_platform_calls.h"
 
 struct BoxShown {
     std::string text;

@@ -3,8 +3,8 @@
 // PAGEWREN_FUZZ_ANSWERS, PAGEWREN_FUZZ_CONFIGS and PAGEWREN_FUZZ_SEED set the pass
 // (scripts/fuzz.sh runs long ones); without them the suite runs a short fixed pass.
 #include "net/response_reader.h"
+#include "res/default_server.h"
 #include "storage/config_file.h"
-#include "storage/default_server.h"
 #include "storage/scoped_lock.h"
 #include "storage/storage_test_support.h"
 

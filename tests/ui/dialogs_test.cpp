@@ -5,9 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/platform_calls.h"
-#include "app/report_result.h"
-#include "net/server_operations.h"
 #include "res/resource.h"
 #include "storage/settings.h"
 #include "storage/storage_test_support.h"
@@ -16,6 +13,7 @@
 #include "ui/dialog_runner.h"
 #include "ui/signin_dialog.h"
 #include "ui/signin_look.h"
+#include "ui/ui_platform_calls.h"
 
 namespace {
 
@@ -109,16 +107,19 @@ protected:
         g_answers.clear();
         g_reports.clear();
         g_opened.clear();
+        savedCalls = g_signInDialogCalls;
         g_signInDialogCalls = {FakeVerify, FakeReport};
-        g_platform.shellExecute = FakeOpen;
+        g_uiPlatform.shellExecute = FakeOpen;
     }
 
     void TearDown() override {
-        g_signInDialogCalls = {verifyCredentials, ReportResult};
-        g_platform = RealPlatformCalls();
+        g_signInDialogCalls = savedCalls;
+        g_uiPlatform = RealUiPlatformCalls();
     }
 
     INT_PTR Run(const std::vector<DialogStep>& steps) { return RunDialog(IDD_SIGNIN, SignInDialogProc, steps); }
+
+    SignInDialogCalls savedCalls = {};
 };
 
 TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
@@ -138,8 +139,16 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
         SetControlText(d, IDC_PASSWORD, "wrong");
         PressEnter(d, IDC_PASSWORD);
     };
+    LONG clientHeight = 0, backgroundHeight = -1;
     auto empty = [&](HWND d) {
         afterFirst = TakeLayout(d);
+        // The background is rendered anew at the taller client size.
+        RECT client = {};
+        BITMAP background = {};
+        (void)GetClientRect(d, &client);
+        (void)GetObjectA(g_signInDrawing.background, sizeof background, &background);
+        clientHeight = client.bottom;
+        backgroundHeight = background.bmHeight;
         afterReject = ControlText(d, IDC_EMAIL) + "|" + ControlText(d, IDC_PASSWORD);
         SetControlText(d, IDC_EMAIL, "");
         SetControlText(d, IDC_PASSWORD, "typed");
@@ -163,16 +172,18 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
     EXPECT_EQ("  fay@example.org |" + std::string(4095, 'x') + "|remember", g_checks[1]);
     EXPECT_EQ(std::vector<ResultCode>{Failure | ServerError}, g_reports);
     // Twelve dialog units of height: well over a handful of pixels at any font size. The display
-    // scale tests see that a second error moves nothing and that the background follows.
+    // scale tests see that a second error moves nothing.
     const int distance = error.bottom - heading.bottom;
     EXPECT_GT(distance, 10);
     ExpectMovedBy(start, afterFirst, distance);
+    EXPECT_EQ(clientHeight, backgroundHeight);
 }
 
 TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
     (void)lstrcpynA(g_settings.host, "pages.example.org", sizeof g_settings.host);
     (void)lstrcpynA(g_settings.port, "8080", sizeof g_settings.port);
     (void)lstrcpynA(g_settings.directory, "/app/", sizeof g_settings.directory);
+    const std::string longHost(sizeof g_settings.host - 1, 'h');
     HCURSOR cursor = nullptr;
     auto press = [](HWND d, int id) {
         (void)SendMessageA(GetDlgItem(d, id), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
@@ -188,6 +199,9 @@ TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
                   press(d, IDC_FORGOT_LINK);
                   // Plain text around the link opens nothing.
                   press(d, IDC_SIGNUP_PROMPT);
+                  // The longest host the settings hold still fits the address.
+                  (void)lstrcpynA(g_settings.host, longHost.c_str(), sizeof g_settings.host);
+                  press(d, IDC_SIGNUP_LINK);
                   SetControlText(d, IDC_EMAIL, "dave@example.org");
               }}));
     EXPECT_STREQ("", User()) << "a dialog closed without OK stores nothing";
@@ -196,6 +210,7 @@ TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
     const std::vector<std::string> expected = {
         "open http://pages.example.org:8080/app/signup.php?skip-install",
         "open http://pages.example.org/apprestore.php",
+        "open http://" + longHost + "/appsignup.php?skip-install",
     };
     EXPECT_EQ(expected, g_opened);
 }

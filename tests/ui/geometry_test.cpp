@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/page_address.h"
+#include "net/page_address.h"
 #include "ui/signin_background.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/resource_text.h"
+#include "storage/resource_text.h"
 
 void LoadResourceText(UINT id, char* out, int capacity) {
     if (capacity <= 0) return;

@@ -1,7 +1,6 @@
-#include "app/page_address.h"
+#include "net/page_address.h"
 
-#include "app/platform_calls.h"
-#include "app/resource_text.h"
+#include "storage/resource_text.h"
 
 bool ComposeServerPageAddress(const char* host, const char* port, const char* directory, const char* page, char* out,
                               size_t capacity) {
@@ -21,12 +20,4 @@ bool BuildTrayPageAddress(PageAction action, char* out, size_t capacity) {
     bool fits = AppendText(page, sizeof page, token) &&
                 AppendText(page, sizeof page, action == PageActionAllPages ? "&action=2" : "&action=3");
     return fits && ComposeServerPageAddress(Host(), Port(), Directory(), page, out, capacity);
-}
-
-bool OpenTrayPage(PageAction action) {
-    char address[PageAddressSize];
-    // A cut address would open the wrong page.
-    if (!BuildTrayPageAddress(action, address, sizeof address)) return false;
-    HINSTANCE result = g_platform.shellExecute(NULL, "open", address, NULL, NULL, SW_SHOW);
-    return reinterpret_cast<INT_PTR>(result) > 32;
 }

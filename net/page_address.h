@@ -1,4 +1,5 @@
-// The service's pages, opened in the default browser with the session token in the address.
+// The addresses of the service's pages on the settings' server: the tray's pages, which carry
+// the session token, and the sign-in dialog's links.
 #pragma once
 
 #include <stddef.h>
@@ -12,7 +13,8 @@ enum PageAction : int {
     PageActionCurrentPage = 3,
 };
 
-// Room for the longest host, port, directory and token with the fixed parts.
+// Room for the address of any page: the longest host, port and directory with the tray page,
+// whose token makes it the longest page.
 enum : size_t { PageAddressSize = 2 * SettingsTextSize + SettingsPortSize + SessionTokenSize + 64 };
 
 // Writes "http://" host [":" port] directory page into out, with no separator added and
@@ -22,5 +24,3 @@ bool ComposeServerPageAddress(const char* host, const char* port, const char* di
 // Builds the settings' server address of "tray.php?token=" token "&action=" action;
 // false when it does not fit in capacity bytes.
 bool BuildTrayPageAddress(PageAction action, char* out, size_t capacity);
-// Asks the shell to open the page; true when the browser could be asked.
-bool OpenTrayPage(PageAction action);

@@ -1,0 +1,10 @@
+#include "ui/ui_platform_calls.h"
+
+UiPlatformCalls RealUiPlatformCalls() {
+    UiPlatformCalls calls;
+    calls.messageBox = MessageBoxA;
+    calls.shellExecute = ShellExecuteA;
+    return calls;
+}
+
+UiPlatformCalls g_uiPlatform = RealUiPlatformCalls();
