@@ -18,8 +18,9 @@ int g_exitCallCount;
 
 extern "C" {
 
-// The linker script's list of static constructors: a -1 word, the constructors, a null word.
+// The static constructors, as app/pagewren.ld lists them.
 extern StaticCall __CTOR_LIST__[];
+extern StaticCall __CTOR_END__[];
 
 // Records a call for the end of the program, as compiled static objects register their
 // destructors; -1 when the table is full.
@@ -32,9 +33,7 @@ int atexit(StaticCall call) {
 // Runs the static constructors last to first (the order of the runtime's own start-up), WinMain,
 // then the registered calls last to first, and ends the process with WinMain's result.
 [[noreturn]] void WinMainCRTStartup() {
-    int count = 0;
-    while (__CTOR_LIST__[count + 1]) ++count;
-    for (int at = count; at >= 1; --at) __CTOR_LIST__[at]();
+    for (StaticCall* at = __CTOR_END__; at != __CTOR_LIST__;) (*--at)();
     // The program takes no arguments and shows no window at start.
     char noArguments[] = "";
     const int exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, noArguments, SW_SHOWDEFAULT);
