@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Draws the logo of the sign-in dialog, a blue page and a wren on white, next to this script:
 
-banner.bmp     68 x 43, uncompressed 24 bits, for 96 DPI
-banner2x.bmp   136 x 86, the same drawing at twice the size for higher display scales, as 8 bits
-               with the exact palette of its colours, run-length encoded (RLE8) to keep it small
+banner.bmp     68 x 43, for 96 DPI
+banner2x.bmp   136 x 86, the same drawing at twice the size for higher display scales
+
+Both are 8 bits with the exact palette of their colours, run-length encoded (RLE8) to keep the
+exe small; the pixels are those of the drawing, without loss.
 
 Standard library only; both are bottom-up BMPs. Run it again after changing the drawing and
 commit the files.
@@ -111,19 +113,6 @@ def bmp_file(width, height, bits, compression, palette, body):
     return struct.pack('<2sIHHI', b'BM', offset + len(body), 0, 0, offset) + info + colours + body
 
 
-def bmp24(rows):
-    width = len(rows[0])
-    stride = (width * 3 + 3) & ~3
-    body = bytearray()
-    for row in reversed(rows):  # bottom-up
-        line = bytearray()
-        for r, g, b in row:
-            line += bytes((b, g, r))
-        line += b'\0' * (stride - len(line))
-        body += line
-    return bmp_file(width, len(rows), 24, 0, [], bytes(body))
-
-
 def rle8_line(indices):
     """One row in RLE8: runs of one index as (count, index), other stretches as absolute blocks."""
     out = bytearray()
@@ -164,7 +153,7 @@ def draw(scale):
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     with open(os.path.join(here, 'banner.bmp'), 'wb') as out:
-        out.write(bmp24(draw(1)))
+        out.write(bmp_rle8(draw(1)))
     with open(os.path.join(here, 'banner2x.bmp'), 'wb') as out:
         out.write(bmp_rle8(draw(2)))
 

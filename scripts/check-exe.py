@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Checks a built Pagewren.exe without running it: the version resource carries the project
-version and the product texts, the embedded manifest names the exe's own processor, the
-stripped image stays within a size budget, and the linker map shows no piece of the C++
-runtime, the threads library or the unwinder linked in.
+version and the product texts, the embedded manifest names the exe's own processor, no
+section is both writable and executable, the import tables read through (the program links
+with its own section layout), the stripped image stays within a size budget, and the linker
+map shows no piece of the C++ runtime, the threads library or the unwinder linked in.
 """
 import argparse
 import os
@@ -50,6 +51,62 @@ def string_value(image, name):
     return image[at:end].decode("utf-16-le")
 
 
+def sections(image):
+    """(name, RVA, virtual size, raw size, file offset, flags) of each section header."""
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    count, optional = struct.unpack_from("<H12xH", image, pe + 6)
+    table = pe + 24 + optional
+    found = []
+    for at in range(table, table + 40 * count, 40):
+        virtual, rva, raw, offset, flags = struct.unpack_from("<IIII12xI", image, at + 8)
+        found.append((image[at:at + 8].rstrip(b"\0").decode(), rva, virtual, raw, offset, flags))
+    return found
+
+
+def import_problems(image):
+    """What is wrong with the import tables: each descriptor's name table and address table
+    must hold the same entries, named imports only, every address slot inside the address
+    table directory.
+    """
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    word = 8 if struct.unpack_from("<H", image, pe + 24)[0] == 0x20B else 4
+    directories = pe + 24 + (112 if word == 8 else 96)
+    imports, _ = struct.unpack_from("<II", image, directories + 8)
+    iat, iat_size = struct.unpack_from("<II", image, directories + 12 * 8)
+    table = sections(image)
+
+    def offset(rva):
+        for _, start, virtual, raw, at, _ in table:
+            if start <= rva < start + min(virtual, raw):
+                return at + rva - start
+        raise ValueError("RVA %#x lies in no section's file data" % rva)
+
+    found, names = [], 0
+    try:
+        at = offset(imports) if imports else None
+        while at is not None:
+            lookup, _, _, _, slots = struct.unpack_from("<5I", image, at)
+            if not (lookup or slots):
+                break
+            for n in range(1 << 16):
+                entry = image[offset(lookup) + n * word:][:word]
+                if entry != image[offset(slots) + n * word:][:word]:
+                    found.append("import name and address tables differ at %#x" % (slots + n * word))
+                if not iat <= slots + n * word < iat + iat_size:
+                    found.append("import address slot %#x outside its directory" % (slots + n * word))
+                if found or entry == bytes(word):
+                    break
+                if entry[-1] & 0x80:
+                    found.append("import by ordinal at %#x" % (slots + n * word))
+                names += 1
+            at += 20
+    except ValueError as error:
+        found.append(str(error))
+    if not names:
+        found.append("no imports found through the import directory")
+    return found
+
+
 def stripped_size(exe, strip):
     with tempfile.TemporaryDirectory() as work:
         copy = os.path.join(work, "stripped.exe")
@@ -78,6 +135,10 @@ def problems(exe, version, max_kib, strip, map_file):
     manifest_archs = set(re.findall(rb'processorArchitecture="([^"]*)"', image))
     if manifest_archs != {arch.encode()}:
         found.append("manifest asks for %s in a %s image" % (sorted(manifest_archs), arch))
+    for name, _, _, _, _, flags in sections(image):
+        if flags & 0x80000000 and flags & 0x20000000:
+            found.append("section %s is writable and executable" % name)
+    found += import_problems(image)
     size = stripped_size(exe, strip)
     print("%s: %s, stripped %d bytes (%.1f KiB, budget %d KiB)" % (exe, arch, size, size / 1024, max_kib))
     if size > max_kib * 1024:
