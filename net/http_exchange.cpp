@@ -4,7 +4,7 @@
 
 #include <string.h>
 
-DWORD g_exchangeTimeoutMs = 30000;
+DWORD g_exchangeTimeoutMs;
 
 namespace {
 
@@ -29,9 +29,9 @@ void CloseHandles(ExchangeHandles* handles) {
 // accepts and never answers. Set per request: a session handle's time-outs are not inherited
 // everywhere.
 bool SetTimeouts(HINTERNET request) {
-    DWORD timeout = g_exchangeTimeoutMs;
-    const DWORD options[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                             INTERNET_OPTION_RECEIVE_TIMEOUT};
+    DWORD timeout = g_exchangeTimeoutMs ? g_exchangeTimeoutMs : ExchangeTimeoutMs;
+    static const DWORD options[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                                    INTERNET_OPTION_RECEIVE_TIMEOUT};
     for (DWORD option : options) {
         if (!InternetSetOptionA(request, option, &timeout, sizeof timeout)) return false;
     }

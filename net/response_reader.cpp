@@ -5,7 +5,7 @@
 
 #include <string.h>
 
-void (WINAPI* g_currentUtcTime)(LPFILETIME now) = GetSystemTimeAsFileTime;
+void (WINAPI* g_currentUtcTime)(LPFILETIME now);
 
 namespace {
 
@@ -53,7 +53,7 @@ int64_t expiryToInterval(const char* expiry) {
     // refresh come after the token has run out.
     if (!SystemTimeToFileTime(&utc, &expiryTime)) expiryTime = FILETIME();
     FILETIME now = {};
-    g_currentUtcTime(&now);
+    (g_currentUtcTime ? g_currentUtcTime : GetSystemTimeAsFileTime)(&now);
     int64_t difference = FileTimeCount(expiryTime) - FileTimeCount(now);
     return difference / 10000 - kRefreshMarginMs;
 }

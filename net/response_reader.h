@@ -9,7 +9,7 @@
 #include <msxml2.h>
 #include <stdint.h>
 
-// The current time in UTC; tests replace it with a fixed clock.
+// The current time in UTC; tests put in a fixed clock. Null, as at start: GetSystemTimeAsFileTime.
 extern void (WINAPI* g_currentUtcTime)(LPFILETIME now);
 
 // 1 with token and interval stored, 514 with the error description stored, else 0.

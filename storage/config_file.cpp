@@ -9,7 +9,7 @@
 
 #include <string.h>
 
-BOOL(WINAPI* g_replaceConfigFile)(LPCSTR from, LPCSTR to, DWORD flags) = MoveFileExA;
+BOOL(WINAPI* g_replaceConfigFile)(LPCSTR from, LPCSTR to, DWORD flags);
 
 namespace {
 
@@ -180,7 +180,8 @@ bool WriteConfigFile(const char* path) {
     lstrcpynA(temporary, path, sizeof temporary);
     lstrcatA(temporary, kTemporarySuffix);
     if (!WriteWholeFile(temporary, text) ||
-        !g_replaceConfigFile(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        !(g_replaceConfigFile ? g_replaceConfigFile : MoveFileExA)(temporary, path,
+                                                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         (void)DeleteFileA(temporary);
         return false;
     }

@@ -12,5 +12,6 @@ bool ReadConfigFile(const char* path);
 // Writes the settings record to one configuration file, replacing it only when complete.
 bool WriteConfigFile(const char* path);
 
-// Puts the finished temporary file in place of the old one (MoveFileExA); tests make it fail.
+// Puts the finished temporary file in place of the old one; tests make it fail. Null, as at
+// start: MoveFileExA.
 extern BOOL(WINAPI* g_replaceConfigFile)(LPCSTR from, LPCSTR to, DWORD flags);

@@ -6,7 +6,7 @@
 #include <shlwapi.h>
 #include <string.h>
 
-StoragePlatform g_storagePlatform = {GetVersion, SHGetFolderPathA};
+StoragePlatform g_storagePlatform;
 
 namespace {
 
@@ -29,10 +29,12 @@ bool AppendString(char* out, UINT id) {
 bool GetDataFolder(int folder, DWORD type, char* out) {
     if (!out) return false;
     // The Windows 9x family has no per-user data folders: the program's own folder stands in.
-    if (g_storagePlatform.getVersion() >= 0x80000000u) return GetModuleFolder(out);
+    const auto getVersion = g_storagePlatform.getVersion ? g_storagePlatform.getVersion : GetVersion;
+    if (getVersion() >= 0x80000000u) return GetModuleFolder(out);
     char path[MAX_PATH];
     memset(path, 0, sizeof path);
-    if (FAILED(g_storagePlatform.getFolderPath(nullptr, folder, nullptr, type, path))) return false;
+    const auto getFolderPath = g_storagePlatform.getFolderPath ? g_storagePlatform.getFolderPath : SHGetFolderPathA;
+    if (FAILED(getFolderPath(nullptr, folder, nullptr, type, path))) return false;
     lstrcpynA(out, path, MAX_PATH);
     return true;
 }

@@ -7,6 +7,7 @@
 enum class StorageScope : int { AllUsers = 1, CurrentUser = 2 };
 
 // The platform calls behind the data-folder lookups; tests point them at their own folders.
+// A null entry, as at start, is the system's own call (GetVersion, SHGetFolderPathA).
 struct StoragePlatform {
     DWORD(WINAPI* getVersion)();
     HRESULT(WINAPI* getFolderPath)(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path);

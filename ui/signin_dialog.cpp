@@ -9,7 +9,7 @@
 #include "ui/signin_look.h"
 
 SignInErrorKind g_signInErrorKind = SignInErrorKind::None;
-SignInDialogCalls g_signInDialogCalls = {verifyCredentials, nullptr};
+SignInDialogCalls g_signInDialogCalls;
 
 namespace {
 
@@ -51,14 +51,15 @@ void SignIn(HWND dialog) {
     SetPassword(password);
     SetRemember(SendDlgItemMessageA(dialog, IDC_REMEMBER, BM_GETCHECK, 0, 0) == BST_CHECKED);
 
-    const ResultCode result = g_signInDialogCalls.verifyCredentials(g_session);
+    const auto verify = g_signInDialogCalls.verifyCredentials ? g_signInDialogCalls.verifyCredentials : verifyCredentials;
+    const ResultCode result = verify(g_session);
     if (IsFailure(result) && (result & CredentialsRejected) != 0) {
         // The fields stay as typed so that the user can correct them.
         ShowError(dialog, SignInErrorKind::InvalidCredentials);
         return;
     }
     // Any other failure has been shown to the user; the background sign-in reports its own.
-    if (IsFailure(result)) g_signInDialogCalls.reportResult(result);
+    if (IsFailure(result) && g_signInDialogCalls.reportResult) g_signInDialogCalls.reportResult(result);
     EndSignInDialog(dialog, IDOK);
 }
 
