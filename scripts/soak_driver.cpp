@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "storage/credential_cipher.h"
 #include "support/refserver_control.h"
+#include "support/texts.h"
 
 #include <winternl.h>
 #include <stdio.h>
@@ -27,12 +28,12 @@ const char* const kFaults[] = {"reject", "error", "empty", "malformed", "huge", 
 
 size_t SignedInCalls() {
     size_t count = 0;
-    for (const TrayCall& call : TrayCalls()) count += call.tip == "Pagewren - Signed In";
+    for (const TrayCall& call : TrayCalls()) count += call.tip == kSignedIn;
     return count;
 }
 
 bool WaitForSignedIn(size_t before) {
-    return WaitUntil([&] { return SignedInCalls() > before && CurrentTrayTip() == "Pagewren - Signed In"; }, kStepMs);
+    return WaitUntil([&] { return SignedInCalls() > before && CurrentTrayTip() == kSignedIn; }, kStepMs);
 }
 
 // Signs in from the tray menu, closing first any box the fault brought.
@@ -48,15 +49,6 @@ bool SignInFromTray(const ProgramRun& run, HWND main) {
         return false;
     PressEnter(dialog, IDC_PASSWORD);
     return WaitForSignedIn(before);
-}
-
-bool FaultMet(size_t logBefore) {
-    return WaitUntil([&] {
-        std::vector<LoggedRequest> log = ServerLog();
-        for (size_t i = logBefore; i < log.size(); ++i)
-            if (log[i].fault != "none") return true;
-        return false;
-    }, kStepMs);
 }
 
 // The handle and thread counts of a process from the system's process list; GetProcessHandleCount
@@ -138,7 +130,9 @@ int main(int argc, char** argv) {
             size_t logBefore = ServerLog().size();
             if (!ControlServer(std::string("fault?script=tray.php&mode=") + fault)) ++failures;
             // Only the next refresh meets it.
-            if (!FaultMet(logBefore) || !ControlServer("fault?script=tray.php&mode=none")) ++failures;
+            if (!WaitUntil([&] { return FaultMetSince(logBefore); }, kStepMs) ||
+                !ControlServer("fault?script=tray.php&mode=none"))
+                ++failures;
             if (!SignInFromTray(run, main)) ++failures;
             seen = SignedInCalls();
             printf("refresh %u met %s\n", refreshes, fault);

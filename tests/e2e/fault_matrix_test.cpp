@@ -82,15 +82,6 @@ struct FaultMatrixTest : ProgramTest {
         PressEnter(dialog, IDC_PASSWORD);
         ASSERT_TRUE(WaitForTrayTip(kSignedIn));
     }
-    // Waits until the server has seen a request after the first logBefore meet the fault.
-    static bool FaultMet(const std::string& mode, size_t logBefore) {
-        return WaitUntil([&] {
-            std::vector<LoggedRequest> log = ServerLog();
-            for (size_t i = logBefore; i < log.size(); ++i)
-                if (log[i].fault != "none" && mode.compare(0, log[i].fault.size(), log[i].fault) == 0) return true;
-            return false;
-        }, kStepTimeoutMs);
-    }
 };
 
 TEST_F(FaultMatrixTest, EveryFaultOnEveryExchangeLeavesTheProgramWhole) {
@@ -126,7 +117,7 @@ TEST_F(FaultMatrixTest, EveryFaultOnEveryExchangeLeavesTheProgramWhole) {
                 ASSERT_TRUE(ControlServer(fault + "&script=auth-tray.php&after=1"));
                 PressEnter(form, IDC_PASSWORD);
             }
-            ASSERT_TRUE(FaultMet(row.mode, logBefore));
+            ASSERT_TRUE(WaitUntil([&] { return FaultMetSince(logBefore, row.mode); }, kStepTimeoutMs));
             EXPECT_TRUE(Responsive(main)) << "while the exchange runs";
             if (row.heldBack && exchange == CheckExchange && !waitedOutTheTimeOut) {
                 // Once, the real 30-second time-out, which WinINet may wait for sending and again

@@ -57,6 +57,14 @@ std::vector<LoggedRequest> ServerLog() {
     return requests;
 }
 
+bool FaultMetSince(size_t logBefore, const std::string& mode) {
+    std::vector<LoggedRequest> log = ServerLog();
+    for (size_t i = logBefore; i < log.size(); ++i)
+        if (log[i].fault != "none" && (mode.empty() || mode.compare(0, log[i].fault.size(), log[i].fault) == 0))
+            return true;
+    return false;
+}
+
 int ServerConcurrency() {
     std::string text;
     return ControlServer("concurrency", &text) ? atoi(text.c_str()) : -1;

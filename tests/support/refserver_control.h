@@ -28,6 +28,10 @@ bool ControlServer(const std::string& commandAndQuery, std::string* answer = nul
 // The service requests since the last reset, in order of arrival.
 std::vector<LoggedRequest> ServerLog();
 
+// Whether a request after the first logBefore of the log met a fault: any fault, or one
+// whose name begins mode (as "slow" begins "slow&seconds=1").
+bool FaultMetSince(size_t logBefore, const std::string& mode = "");
+
 // The most service requests that were in progress at once since the last reset.
 int ServerConcurrency();
 
