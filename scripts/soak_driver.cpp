@@ -25,6 +25,7 @@ const char kPassword[] = "pagewren-demo";
 const DWORD kStepMs = 60000;
 const char* const kFaults[] = {"reject", "error", "empty", "malformed", "huge", "status500",
                                "expired", "soon", "close", "slow&seconds=1", "longtoken", "bomb"};
+const size_t kFaultCount = sizeof kFaults / sizeof kFaults[0];
 
 size_t SignedInCalls() {
     size_t count = 0;
@@ -49,6 +50,17 @@ bool SignInFromTray(const ProgramRun& run, HWND main) {
         return false;
     PressEnter(dialog, IDC_PASSWORD);
     return WaitForSignedIn(before);
+}
+
+// Lets the next refresh meet fault, then signs in again from the tray menu.
+bool MeetFault(const ProgramRun& run, HWND main, const char* fault) {
+    size_t logBefore = ServerLog().size();
+    if (!ControlServer(std::string("fault?script=tray.php&mode=") + fault)) return false;
+    // Only the next refresh meets it.
+    if (!WaitUntil([&] { return FaultMetSince(logBefore); }, kStepMs) ||
+        !ControlServer("fault?script=tray.php&mode=none"))
+        return false;
+    return SignInFromTray(run, main);
 }
 
 // The handle and thread counts of a process from the system's process list; GetProcessHandleCount
@@ -79,10 +91,12 @@ bool WriteStatus(const char* path, const ProgramRun& run, unsigned refreshes, un
     if (!ProcessCounts(run.process.dwProcessId, &handles, &threads)) return false;
     // Wine keeps no GDI count and answers 0; on Windows this is the figure to watch.
     DWORD gdi = GetGuiResources(run.process.hProcess, GR_GDIOBJECTS);
-    FILE* out = fopen(path, "wb");
+    // Written aside and moved into place, so that the soak script never reads half a line.
+    const std::string aside = std::string(path) + ".new";
+    FILE* out = fopen(aside.c_str(), "wb");
     if (!out) return false;
     fprintf(out, "%u %u %lu %lu %lu\n", refreshes, faults, handles, threads, gdi);
-    return fclose(out) == 0;
+    return fclose(out) == 0 && MoveFileExA(aside.c_str(), path, MOVEFILE_REPLACE_EXISTING);
 }
 
 }  // namespace
@@ -114,26 +128,30 @@ int main(int argc, char** argv) {
     if (!WaitForSignedIn(0)) return Fail("signing in");
     HWND main = FindMainWindow();
 
+    // Warm-up: every fault once, so that what the first of each costs (first use of a code
+    // path, caches that fill once) is paid before the first sample.
+    int failures = 0;
+    if (faultEvery) {
+        for (const char* fault : kFaults) failures += !MeetFault(run, main, fault);
+        printf("warm-up: met each of the %u faults once\n", static_cast<unsigned>(kFaultCount));
+        fflush(stdout);
+    }
+
     unsigned refreshes = 0, faults = 0, seed = GetTickCount();
     size_t seen = SignedInCalls();
-    int failures = 0;
     DWORD start = GetTickCount(), lastStatus = 0;
     while (GetTickCount() - start < durationMs && failures == 0) {
         // Each successful refresh brings the tray up to date once.
         if (!WaitUntil([&] { return SignedInCalls() > seen; }, kStepMs)) ++failures;
-        refreshes += static_cast<unsigned>(SignedInCalls() - seen);
-        seen = SignedInCalls();
+        const size_t now = SignedInCalls();
+        refreshes += static_cast<unsigned>(now - seen);
+        seen = now;
         if (faultEvery && refreshes / faultEvery > faults) {
             ++faults;
             seed = seed * 1103515245u + 12345u;
-            const char* fault = kFaults[(seed >> 16) % (sizeof kFaults / sizeof kFaults[0])];
-            size_t logBefore = ServerLog().size();
-            if (!ControlServer(std::string("fault?script=tray.php&mode=") + fault)) ++failures;
-            // Only the next refresh meets it.
-            if (!WaitUntil([&] { return FaultMetSince(logBefore); }, kStepMs) ||
-                !ControlServer("fault?script=tray.php&mode=none"))
-                ++failures;
-            if (!SignInFromTray(run, main)) ++failures;
+            const char* fault = kFaults[(seed >> 16) % kFaultCount];
+            failures += !MeetFault(run, main, fault);
+            // The sign-in after it is not a refresh.
             seen = SignedInCalls();
             printf("refresh %u met %s\n", refreshes, fault);
             fflush(stdout);
