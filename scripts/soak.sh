@@ -76,11 +76,11 @@ window = min(300, int(sys.argv[2]) * 60 // 3)
 first = [r for r in rows if r[0] - rows[0][0] < window]
 last = [r for r in rows if rows[-1][0] - r[0] < window]
 # Workers come and go, so handles and threads are compared by their least value. Private
-# memory is compared by its upper quartile. Wine keeps it at one of two levels about 1.3 MiB
-# apart for minutes at a time, so the least and the median of a window follow the level; and
-# the few samples taken while a sign-in dialog is open after a fault stand above both levels,
-# so the most follows them. The upper quartile is the upper level whenever a window spent a
-# quarter of its time there, and a leak raises it as it raises both levels.
+# memory is compared by its upper quartile. Wine holds it for minutes at a time at its usual
+# level or at one 1.3 or 4 MiB lower, so the least and the median of a window follow the
+# level; and the few samples taken while a sign-in dialog is open after a fault stand above
+# every level, so the most follows them. The upper quartile is the usual level whenever a
+# window spent a quarter of its time there, and a leak raises it as it raises every level.
 def quantile(values, q):
     values = sorted(values)
     return values[min(len(values) - 1, int(q * len(values)))]
