@@ -1,7 +1,8 @@
 // Drives Pagewren.exe for a soak (scripts/soak.sh): signs in with a short token lifetime so
-// the program refreshes every few seconds, lets every tenth refresh meet a random recoverable
-// fault, then signs in again from the tray menu. Every few seconds it writes the refresh
-// count and the program's handle, thread and GDI counts to a file the soak script samples.
+// the program refreshes every few seconds, meets each recoverable fault once, then lets every
+// tenth refresh meet a random one, each time signing in again from the tray menu. Every few
+// seconds it writes the refresh count and the program's handle, thread and GDI counts to a
+// file the soak script samples.
 // Usage: soak_driver SECONDS STATUS_FILE [FAULT_EVERY]: a fault every FAULT_EVERY refreshes
 // (10; 0 for none). Exit code 0 when every sign-in succeeded.
 #include "e2e/fake_tray.h"
