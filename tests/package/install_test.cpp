@@ -1,5 +1,5 @@
 // The Windows Installer package as a user or an administrator meets it: silent install,
-// AUTOSTART=0, an upgrade over an older package and over a running copy, and uninstall.
+// AUTOSTART=0, an upgrade over an older package and a running copy, and uninstall.
 // Packages come from scripts/make-msi.sh with this build's Pagewren.exe (PAGEWREN_TEST_MSI)
 // and an older one holding a different file (PAGEWREN_TEST_OLDER_MSI); msiexec is the system's.
 #include "e2e/e2e_fixture.h"
@@ -82,26 +82,42 @@ struct PackageTest : ProgramTest {
     static std::string InstalledProgram() { return ReadFileBytes(InstalledExe()); }
 };
 
-TEST_F(PackageTest, InstallsUpgradesAndUninstallsForTheUserKeepingTheConfiguration) {
-    const std::string config = ConfigText(TestServerPort(), kDemoEmail);
-    ASSERT_TRUE(WriteUserConfig(config));
-
-    ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_OLDER_MSI") + " /qn"));
-    EXPECT_TRUE(PathExists(InstalledExe()));
+// The older package without the start at sign-in; the installed program signs in; the newer
+// package then closes it the way Exit does, replaces its file at once instead of at the next
+// restart, and brings the start at sign-in; uninstalling keeps the configuration.
+TEST_F(PackageTest, InstallsUpgradesOverARunningCopyAndUninstallsKeepingTheConfiguration) {
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail)));
+    ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_OLDER_MSI") + " /qn AUTOSTART=0"));
     EXPECT_TRUE(PathExists(StartMenuShortcut()));
-    EXPECT_EQ("\"" + InstalledExe() + "\"", RunValue());
+    EXPECT_EQ("", RunValue());
     std::vector<std::string> products = InstalledProducts();
     ASSERT_EQ(1u, products.size());
     EXPECT_EQ("0.9.0.0", ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING));
 
-    ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_MSI") + " /qn"));
+    std::string installed = "PAGEWREN_EXE=" + InstalledExe();
+    std::string built = std::string("PAGEWREN_EXE=") + getenv("PAGEWREN_EXE");
+    ASSERT_EQ(0, _putenv(installed.c_str()));
+    HWND dialog = LaunchAndWaitForSignIn();
+    ASSERT_EQ(0, _putenv(built.c_str()));
+    ASSERT_NE(nullptr, dialog);
+    SetControlText(dialog, IDC_PASSWORD, kDemoPassword);
+    PressEnter(dialog, IDC_PASSWORD);
+    ASSERT_TRUE(WaitForTrayTip(kSignedIn));
+    // As the sign-in left it, remembering the password.
+    const std::string config = ReadFileBytes(UserConfigPath());
+    EXPECT_NE(std::string::npos, config.find("<password>")) << config;
+
+    ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_MSI") + " /qn")) << "3010 would mean: replaced at restart";
+    EXPECT_EQ(0u, WaitForProgramExit(program, kStepTimeoutMs));
+    EXPECT_TRUE(TrayIconRemoved());
+    EXPECT_EQ(ThisBuildsProgram(), InstalledProgram());
+    EXPECT_EQ("\"" + InstalledExe() + "\"", RunValue());
     products = InstalledProducts();
     ASSERT_EQ(1u, products.size()) << "the newer package replaces the older one";
     EXPECT_EQ(PAGEWREN_VERSION, ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING));
     EXPECT_EQ("Pagewren", ProductInfo(products[0], INSTALLPROPERTY_PRODUCTNAME));
     EXPECT_EQ("Pagewren", ProductInfo(products[0], INSTALLPROPERTY_PUBLISHER));
     EXPECT_TRUE(PathExists(ProductInfo(products[0], INSTALLPROPERTY_PRODUCTICON)));
-    EXPECT_EQ(ThisBuildsProgram(), InstalledProgram());
 
     ASSERT_EQ(0u, Msiexec("/x " + Package("PAGEWREN_TEST_MSI") + " /qn"));
     EXPECT_TRUE(InstalledProducts().empty());
@@ -110,35 +126,6 @@ TEST_F(PackageTest, InstallsUpgradesAndUninstallsForTheUserKeepingTheConfigurati
     EXPECT_FALSE(PathExists(StartMenuShortcut()));
     EXPECT_EQ("", RunValue());
     EXPECT_EQ(config, ReadFileBytes(UserConfigPath()));
-}
-
-TEST_F(PackageTest, AutostartZeroLeavesOutOnlyTheStartAtSignIn) {
-    ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_MSI") + " /qn AUTOSTART=0"));
-    EXPECT_TRUE(PathExists(InstalledExe()));
-    EXPECT_TRUE(PathExists(StartMenuShortcut()));
-    EXPECT_EQ("", RunValue());
-}
-
-// The installed program signs in; a newer package then closes it the way Exit does and
-// replaces its file at once instead of at the next restart.
-TEST_F(PackageTest, InstalledProgramSignsInAndAnUpgradeClosesTheRunningCopy) {
-    ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_OLDER_MSI") + " /qn"));
-    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort())));
-    std::string installed = "PAGEWREN_EXE=" + InstalledExe();
-    std::string built = std::string("PAGEWREN_EXE=") + getenv("PAGEWREN_EXE");
-    ASSERT_EQ(0, _putenv(installed.c_str()));
-    HWND dialog = LaunchAndWaitForSignIn();
-    ASSERT_EQ(0, _putenv(built.c_str()));
-    ASSERT_NE(nullptr, dialog);
-    SetControlText(dialog, IDC_EMAIL, kDemoEmail);
-    SetControlText(dialog, IDC_PASSWORD, kDemoPassword);
-    PressEnter(dialog, IDC_PASSWORD);
-    ASSERT_TRUE(WaitForTrayTip(kSignedIn));
-
-    ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_MSI") + " /qn")) << "3010 would mean: replaced at restart";
-    EXPECT_EQ(0u, WaitForProgramExit(program, kStepTimeoutMs));
-    EXPECT_TRUE(TrayIconRemoved());
-    EXPECT_EQ(ThisBuildsProgram(), InstalledProgram());
 }
 
 }  // namespace
