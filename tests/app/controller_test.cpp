@@ -16,6 +16,7 @@
 #include "res/resource.h"
 #include "storage/scoped_lock.h"
 #include "storage/settings.h"
+#include "storage/storage_test_support.h"
 #include "support/texts.h"
 
 namespace {
@@ -167,14 +168,8 @@ LRESULT TrayMouse(LPARAM mouseMessage) { return MainWindowProc(NULL, WM_APP_TRAY
 
 LRESULT Command(WORD command) { return MainWindowProc(NULL, WM_COMMAND, command, 0); }
 
-void SetServer(const char* port, const char* directory) {
-    lstrcpynA(g_settings.host, "pages.example", sizeof g_settings.host);
-    lstrcpynA(g_settings.port, port, sizeof g_settings.port);
-    lstrcpynA(g_settings.directory, directory, sizeof g_settings.directory);
-}
-
 TEST_F(ControllerTest, RightClickDoubleClickAndPageCommandsActByState) {
-    SetServer("", "/");
+    SetRecord("pages.example", "/", "");
     SetSessionToken("a1+b/c%");  // sent as stored, unescaped
     const struct {
         TrayState state;
@@ -208,7 +203,7 @@ TEST_F(ControllerTest, RightClickDoubleClickAndPageCommandsActByState) {
         EXPECT_EQ(row.doubleClickOpens, g_fake.opened);
     }
     g_fake = FakePlatform();
-    SetServer("8080", "/service/");
+    SetRecord("pages.example", "/service/", "8080");
     EXPECT_EQ(0, Command(ID_VIEW_ALL_PAGES));
     EXPECT_EQ(std::vector<std::string>{"http://pages.example:8080/service/tray.php?token=a1+b/c%&action=2"}, g_fake.opened);
 }

@@ -220,11 +220,6 @@ bool Terminated() {
     return memchr(g_settings.port, 0, SettingsPortSize) != nullptr;
 }
 
-std::string Record() {
-    return std::string(g_settings.host) + "|" + g_settings.directory + "|" + g_settings.port + "|" + g_settings.user +
-           "|" + g_settings.password + (g_settings.remember ? "|remember" : "");
-}
-
 TEST_F(FuzzTest, ConfigurationFilesAreReadWholeOrNotAtAll) {
     const uint64_t count = Setting("PAGEWREN_FUZZ_CONFIGS", 300);
     const std::string file = g_localFolder + "\\Pagewren\\config.xml";
@@ -243,20 +238,20 @@ TEST_F(FuzzTest, ConfigurationFilesAreReadWholeOrNotAtAll) {
         // As at start-up: the file, else the defaults.
         if (!Load()) {
             ResetToDefaults();
-            ASSERT_EQ(defaults, Record());
+            ASSERT_EQ(defaults, RecordText());
             ++g_casesDone;
             continue;
         }
         ++read;
         ASSERT_TRUE(Terminated());
-        const std::string first = Record();
+        const std::string first = RecordText();
         ASSERT_NE('\0', g_settings.host[0]);
         ASSERT_NE('\0', g_settings.directory[0]);
         g_settings.state = SettingsState::Modified;
         ASSERT_TRUE(Save());
         FreshSettings();
         ASSERT_TRUE(Load()) << ReadFileBytes(file);
-        ASSERT_EQ(first, Record()) << ReadFileBytes(file);
+        ASSERT_EQ(first, RecordText()) << ReadFileBytes(file);
         ++g_casesDone;
     }
     Report("configuration files", count, start);

@@ -3,6 +3,7 @@
 #include "net/session.h"
 #include "storage/scoped_lock.h"
 #include "storage/settings.h"
+#include "storage/storage_test_support.h"
 #include "support/refserver_control.h"
 
 #include <gtest/gtest.h>
@@ -16,11 +17,7 @@ namespace {
 
 void UseServer(const std::string& port, const char* directory = "/", SettingsState state = SettingsState::Loaded) {
     ScopedLock hold(g_settings.lock);
-    lstrcpynA(g_settings.host, "127.0.0.1", sizeof g_settings.host);
-    lstrcpynA(g_settings.directory, directory, sizeof g_settings.directory);
-    lstrcpynA(g_settings.port, port.c_str(), sizeof g_settings.port);
-    lstrcpynA(g_settings.user, "demo@pagewren.test", sizeof g_settings.user);
-    lstrcpynA(g_settings.password, "pagewren-demo", sizeof g_settings.password);
+    SetRecord("127.0.0.1", directory, port.c_str(), "demo@pagewren.test", "pagewren-demo");
     g_settings.state = state;
 }
 

@@ -17,16 +17,6 @@ BOOL WINAPI FailingReplace(LPCSTR, LPCSTR, DWORD) {
     return FALSE;
 }
 
-void SetRecord(const char* host, const char* directory, const char* port, const char* user, const char* password,
-               bool remember) {
-    lstrcpynA(g_settings.host, host, sizeof g_settings.host);
-    lstrcpynA(g_settings.directory, directory, sizeof g_settings.directory);
-    lstrcpynA(g_settings.port, port, sizeof g_settings.port);
-    lstrcpynA(g_settings.user, user, sizeof g_settings.user);
-    lstrcpynA(g_settings.password, password, sizeof g_settings.password);
-    g_settings.remember = remember;
-}
-
 std::string Server(const std::string& attributes, const std::string& content = "") {
     return "<config><server " + attributes + ">" + content + "</server></config>";
 }

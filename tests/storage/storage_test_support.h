@@ -1,5 +1,5 @@
-// Shared by the storage tests: a fresh settings record, a scratch folder, whole-file access,
-// and folder lookups that point into the scratch folder.
+// Shared by the tests of the settings and their users: a fresh or filled settings record, a
+// scratch folder, whole-file access, and folder lookups that point into the scratch folder.
 #pragma once
 
 #include "storage/settings.h"
@@ -19,6 +19,23 @@ inline void FreshSettings() {
         *text = '\0';
     g_settings.remember = false;
     g_settings.state = SettingsState::Initial;
+}
+
+// Fills the process-wide record.
+inline void SetRecord(const char* host, const char* directory, const char* port, const char* user = "",
+                      const char* password = "", bool remember = false) {
+    (void)lstrcpynA(g_settings.host, host, sizeof g_settings.host);
+    (void)lstrcpynA(g_settings.directory, directory, sizeof g_settings.directory);
+    (void)lstrcpynA(g_settings.port, port, sizeof g_settings.port);
+    (void)lstrcpynA(g_settings.user, user, sizeof g_settings.user);
+    (void)lstrcpynA(g_settings.password, password, sizeof g_settings.password);
+    g_settings.remember = remember;
+}
+
+// The whole record as one line, to compare records.
+inline std::string RecordText() {
+    return std::string(g_settings.host) + "|" + g_settings.directory + "|" + g_settings.port + "|" + g_settings.user +
+           "|" + g_settings.password + (g_settings.remember ? "|remember" : "");
 }
 
 // A new empty folder under the temporary folder, removed with everything in it.

@@ -180,9 +180,7 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
 }
 
 TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
-    (void)lstrcpynA(g_settings.host, "pages.example.org", sizeof g_settings.host);
-    (void)lstrcpynA(g_settings.port, "8080", sizeof g_settings.port);
-    (void)lstrcpynA(g_settings.directory, "/app/", sizeof g_settings.directory);
+    SetRecord("pages.example.org", "/app/", "8080");
     const std::string longHost(sizeof g_settings.host - 1, 'h');
     HCURSOR cursor = nullptr;
     auto press = [](HWND d, int id) {
@@ -194,13 +192,12 @@ TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
                                      MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
                   cursor = GetCursor();
                   press(d, IDC_SIGNUP_LINK);
-                  (void)lstrcpynA(g_settings.port, "", sizeof g_settings.port);
-                  (void)lstrcpynA(g_settings.directory, "/app", sizeof g_settings.directory);
+                  SetRecord("pages.example.org", "/app", "");
                   press(d, IDC_FORGOT_LINK);
                   // Plain text around the link opens nothing.
                   press(d, IDC_SIGNUP_PROMPT);
                   // The longest host the settings hold still fits the address.
-                  (void)lstrcpynA(g_settings.host, longHost.c_str(), sizeof g_settings.host);
+                  SetRecord(longHost.c_str(), "/app", "");
                   press(d, IDC_SIGNUP_LINK);
                   SetControlText(d, IDC_EMAIL, "dave@example.org");
               }}));
