@@ -26,18 +26,12 @@ bool DecodeCall(const COPYDATASTRUCT& data, TrayCall* call) {
     if (data.cbData >= 8 + 32 + 256 && *reinterpret_cast<const DWORD*>(bytes) == kWindowsSignature) {
         call->operation = *reinterpret_cast<const DWORD*>(bytes + 4);
         bytes += 8;
-        call->window = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(*reinterpret_cast<const DWORD*>(bytes + 4)));
-        call->id = *reinterpret_cast<const UINT*>(bytes + 8);
-        call->flags = *reinterpret_cast<const UINT*>(bytes + 12);
         call->callbackMessage = *reinterpret_cast<const UINT*>(bytes + 16);
         call->tip = Narrow(reinterpret_cast<const wchar_t*>(bytes + 24), 128);
         return true;
     }
     if (data.cbData < 16 + 256) return false;
     call->operation = static_cast<DWORD>(data.dwData);
-    call->window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(*reinterpret_cast<const LONG*>(bytes)));
-    call->id = *reinterpret_cast<const UINT*>(bytes + 4);
-    call->flags = *reinterpret_cast<const UINT*>(bytes + 8);
     call->callbackMessage = *reinterpret_cast<const UINT*>(bytes + 12);
     call->tip = Narrow(reinterpret_cast<const wchar_t*>(bytes + 16), 128);
     return true;

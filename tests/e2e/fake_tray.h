@@ -1,6 +1,6 @@
 // A stand-in for the shell's notification area inside the test process: a top-level
 // "Shell_TrayWnd" window that receives what Shell_NotifyIcon sends, so a test can see the
-// program's tray icon calls (add, modify, delete, and the tooltip of each).
+// program's tray icon calls (add, modify, delete; the callback message and tooltip of each).
 #pragma once
 
 #include <windows.h>
@@ -10,9 +10,6 @@
 
 struct TrayCall {
     DWORD operation;       // NIM_ADD, NIM_MODIFY or NIM_DELETE
-    HWND window;           // the program's window that owns the icon
-    UINT id;
-    UINT flags;
     UINT callbackMessage;
     std::string tip;
 };

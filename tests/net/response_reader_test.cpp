@@ -23,18 +23,6 @@ FILETIME Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD secon
 const int64_t kHourMs = 3600000;
 const int64_t kMarginMs = 300000;
 
-std::string Token(Session& session) {
-    char token[SessionTokenSize];
-    CopyToken(session, token, sizeof token);
-    return token;
-}
-
-std::string Description(Session& session) {
-    char text[SessionDescriptionSize];
-    CopyErrorDescription(session, text, sizeof text);
-    return text;
-}
-
 struct ReaderTest : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
@@ -75,7 +63,7 @@ TEST_F(ReaderTest, AnswersGiveTheirResultAndStoreWhatTheyCarry) {
         ResetSession();
         EXPECT_EQ(c.code, readServerAnswer(c.answer.c_str(), g_session)) << c.answer;
         EXPECT_EQ(std::string(c.token) + "|" + std::to_string(c.interval) + "|" + c.description,
-                  Token(g_session) + "|" + std::to_string(RefreshIntervalMs(g_session)) + "|" + Description(g_session))
+                  g_session.token + ("|" + std::to_string(RefreshIntervalMs(g_session)) + "|") + g_session.errorDescription)
             << c.answer;
     }
 }
@@ -125,11 +113,11 @@ TEST_F(ReaderTest, DaylightSavingChangeDoesNotShiftTheRefresh) {
 TEST(SessionFieldsTest, LongDescriptionIsCutBeforeASplitDoubleByteCharacter) {
     Session session;
     StoreErrorDescription(session, std::string(5000, 'd').c_str());
-    EXPECT_EQ(std::string(SessionDescriptionSize - 1, 'd'), Description(session));
+    EXPECT_EQ(std::string(SessionDescriptionSize - 1, 'd'), session.errorDescription);
     if (!IsDBCSLeadByte(0x82)) GTEST_SKIP() << "the system code page has no double-byte characters";
     // One byte too long for the buffer, the last character being two bytes.
     StoreErrorDescription(session, (std::string(SessionDescriptionSize - 2, 'a') + "\x82\xa0").c_str());
-    EXPECT_EQ(std::string(SessionDescriptionSize - 2, 'a'), Description(session));
+    EXPECT_EQ(std::string(SessionDescriptionSize - 2, 'a'), session.errorDescription);
 }
 
 }  // namespace
