@@ -63,7 +63,8 @@ TEST_F(ReaderTest, AnswersGiveTheirResultAndStoreWhatTheyCarry) {
         ResetSession();
         EXPECT_EQ(c.code, readServerAnswer(c.answer.c_str(), g_session)) << c.answer;
         EXPECT_EQ(std::string(c.token) + "|" + std::to_string(c.interval) + "|" + c.description,
-                  g_session.token + ("|" + std::to_string(RefreshIntervalMs(g_session)) + "|") + g_session.errorDescription)
+                  std::string(g_session.token) + "|" + std::to_string(RefreshIntervalMs(g_session)) + "|" +
+                      g_session.errorDescription)
             << c.answer;
     }
 }
