@@ -5,6 +5,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "app/request_thread.h"
+
 enum TrayState : uint32_t {
     NotSignedIn = 0,
     SigningIn = 1,
@@ -30,6 +32,12 @@ struct AppState {
     HACCEL accelerators;
     // The shell broadcasts it when the notification area is recreated.
     UINT taskbarCreatedMessage;
+    // The request that the retry timer repeats after an outage (0: none) and how many retries
+    // came before the next one. A Refresh retry is what the tray calls reconnecting.
+    RequestKind retryKind;
+    unsigned retryCount;
+    // One bit per RequestKind whose worker runs, so that no request starts beside its twin.
+    unsigned requestsRunning;
 };
 
 extern AppState g_app;

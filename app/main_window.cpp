@@ -48,6 +48,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY:
         g_app.closing = true;
         (void)g_platform.killTimer(window, IDT_REFRESH);
+        (void)g_platform.killTimer(window, IDT_RETRY);
         RemoveTrayIcon();
         PostQuitMessage(0);
         return 0;
@@ -71,7 +72,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_TIMER:
         if (wParam == IDT_REFRESH) OnRefreshTick();
+        if (wParam == IDT_RETRY) OnRetryTick();
         return 0;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) OnWakeUp();
+        return TRUE;
     case WM_APP_TRAY:
         return OnTrayMessage(window, wParam, lParam);
     case WM_DPICHANGED:

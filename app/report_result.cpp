@@ -11,3 +11,9 @@ void ReportResult(ResultCode code) {
     // The tray keeps the previous look until the box is dismissed.
     UpdateTrayIcon();
 }
+
+void ReportFailureText(UINT textId) {
+    g_app.state = Error;
+    ShowTextNotice(g_app.mainWindow, textId);
+    UpdateTrayIcon();
+}

@@ -3,30 +3,142 @@
 #include "app/app_state.h"
 #include "app/platform_calls.h"
 #include "app/report_result.h"
-#include "app/request_thread.h"
 #include "app/tray_icon.h"
 #include "net/session.h"
+#include "net/utc_clock.h"
 #include "res/resource.h"
 #include "ui/signin_dialog.h"
 
-static const ResultCode WorkerNotStarted = InternalError | Failure;
+namespace {
 
-bool BeginSignIn() {
-    g_app.state = SigningIn;
-    UpdateTrayIcon();
-    if (!g_platform.startRequest(CheckServer)) {
+const ResultCode WorkerNotStarted = InternalError | Failure;
+const UINT kRetryDelaysMs[] = {5000, 10000, 20000, 40000, 60000};
+const unsigned kRetryDelayCount = sizeof kRetryDelaysMs / sizeof kRetryDelaysMs[0];
+const int64_t kFileTimeUnitsPerMs = 10000;
+
+unsigned RunningBit(RequestKind kind) { return 1u << kind; }
+
+// Starts a worker for kind unless one already runs, whose result then serves for both; false,
+// with 258 reported, when it cannot start.
+bool StartWorker(RequestKind kind) {
+    if (g_app.requestsRunning & RunningBit(kind)) return true;
+    if (!g_platform.startRequest(kind)) {
         ReportResult(WorkerNotStarted);
         return false;
     }
+    g_app.requestsRunning |= RunningBit(kind);
     return true;
+}
+
+// Sets the refresh timer to interval ms (positive), cut to the longest period the timer takes.
+bool SetRefreshTimer(int64_t interval) {
+    UINT period = interval > MaxTimerPeriodMs ? UINT(MaxTimerPeriodMs) : static_cast<UINT>(interval);
+    return g_platform.setTimer(g_app.mainWindow, IDT_REFRESH, period, NULL) != 0;
+}
+
+bool SessionLapsed() { return UtcNowCount() >= ExpiryUtc(g_session); }
+
+void StopRetry() {
+    if (g_app.retryKind == 0) return;
+    (void)g_platform.killTimer(g_app.mainWindow, IDT_RETRY);
+    g_app.retryKind = RequestKind(0);
+    g_app.retryCount = 0;
+}
+
+// Arms the one-shot retry of kind after the next wait of the back-off. A refresh is retried no
+// later than the session's end, so that its loss is told when it happens.
+void ScheduleRetry(RequestKind kind) {
+    if (g_app.retryKind != kind) g_app.retryCount = 0;
+    g_app.retryKind = kind;
+    int64_t delay = RetryDelayMs(g_app.retryCount);
+    if (g_app.retryCount < kRetryDelayCount) ++g_app.retryCount;
+    if (kind == Refresh) {
+        const int64_t untilExpiry = (ExpiryUtc(g_session) - UtcNowCount()) / kFileTimeUnitsPerMs + 1;
+        if (untilExpiry < delay) delay = untilExpiry < 1 ? 1 : untilExpiry;
+    }
+    // Without the timer nothing would ever try again.
+    if (g_platform.setTimer(g_app.mainWindow, IDT_RETRY, static_cast<UINT>(delay), NULL) == 0) {
+        g_app.retryKind = RequestKind(0);
+        ReportResult(WorkerNotStarted);
+    }
+}
+
+// The token ran out without a successful refresh: one box, Error, and no timer left to bring
+// another one; the user signs in again from the tray.
+void LoseSession() {
+    StopRetry();
+    (void)g_platform.killTimer(g_app.mainWindow, IDT_REFRESH);
+    ReportFailureText(IDS_CONNECTION_LOST);
+}
+
+// A refresh got no usable answer. While the token holds, the program retries quietly, and the
+// tray says that it is reconnecting; the retries take the refresh timer's place.
+void RideOutOutage() {
+    if (g_app.state != SignedIn) return;
+    if (SessionLapsed()) {
+        LoseSession();
+        return;
+    }
+    const bool first = g_app.retryKind != Refresh;
+    if (first) (void)g_platform.killTimer(g_app.mainWindow, IDT_REFRESH);
+    ScheduleRetry(Refresh);
+    if (first) UpdateTrayIcon();
+}
+
+void EnterSignedIn() {
+    StopRetry();
+    g_app.state = SignedIn;
+    UpdateTrayIcon();
+    (void)ArmRefreshTimer();
+}
+
+// The server answered: ask for credentials, then sign in with them.
+void RunSignInDialog() {
+    // A retried check may answer after the session came back by itself: nothing to ask then.
+    if (g_app.state == SignedIn) return;
+    StopRetry();
+    if (g_app.state != SigningIn) {
+        // Greys "Sign In" in the tray menu, so that no second sign-in starts beside this one.
+        g_app.state = SigningIn;
+        UpdateTrayIcon();
+    }
+    INT_PTR end = g_platform.dialogBoxParam(g_app.instance, MAKEINTRESOURCEA(IDD_SIGNIN), g_app.mainWindow,
+                                            SignInDialogProc, 0);
+    if (end != IDOK) {
+        g_app.state = NotSignedIn;
+        UpdateTrayIcon();
+        return;
+    }
+    // Writes only what changed; a failed write must not stop the sign-in.
+    (void)g_platform.saveSettings();
+    (void)StartWorker(SignIn);
+}
+
+void HandleRefreshFailure(ResultCode result) {
+    const bool reconnecting = g_app.retryKind == Refresh;
+    StopRetry();
+    ReportResult(result);
+    // A failure leaves the refresh timer running; the retries had stopped it.
+    const int64_t interval = RefreshIntervalMs(g_session);
+    if (reconnecting && interval > 0) (void)SetRefreshTimer(interval);
+}
+
+}  // namespace
+
+UINT RetryDelayMs(unsigned count) { return kRetryDelaysMs[count < kRetryDelayCount ? count : kRetryDelayCount - 1]; }
+
+bool BeginSignIn() {
+    StopRetry();
+    g_app.state = SigningIn;
+    UpdateTrayIcon();
+    return StartWorker(CheckServer);
 }
 
 bool ArmRefreshTimer() {
     int64_t interval = RefreshIntervalMs(g_session);
     if (interval > 0) {
-        UINT period = interval > MaxTimerPeriodMs ? UINT(MaxTimerPeriodMs) : static_cast<UINT>(interval);
         // Without the timer the session would lapse unnoticed.
-        if (g_platform.setTimer(g_app.mainWindow, IDT_REFRESH, period, NULL) == 0) {
+        if (!SetRefreshTimer(interval)) {
             ReportResult(WorkerNotStarted);
             return false;
         }
@@ -37,40 +149,43 @@ bool ArmRefreshTimer() {
     return false;
 }
 
-// The server answered: ask for credentials, then sign in with them.
-static void RunSignInDialog() {
-    INT_PTR end = g_platform.dialogBoxParam(g_app.instance, MAKEINTRESOURCEA(IDD_SIGNIN), g_app.mainWindow,
-                                            SignInDialogProc, 0);
-    if (end != IDOK) {
-        g_app.state = NotSignedIn;
-        UpdateTrayIcon();
-        return;
-    }
-    // Writes only what changed; a failed write must not stop the sign-in.
-    (void)g_platform.saveSettings();
-    if (!g_platform.startRequest(SignIn)) ReportResult(WorkerNotStarted);
-}
-
 void HandleWorkerResult(WPARAM kind, LPARAM code) {
     // After Exit nothing about a worker may show up, though its result can still be queued.
     if (g_app.closing) return;
-    ResultCode result = static_cast<ResultCode>(code);
+    if (kind >= CheckServer && kind <= Refresh) g_app.requestsRunning &= ~RunningBit(RequestKind(kind));
+    const ResultCode result = static_cast<ResultCode>(code);
+    // No answer at all: the network or the server is away, which is no fault of the answer.
+    const bool noAnswer = IsFailure(result) && FailureCategory(result) == ServerUnreachable;
     switch (kind) {
     case CheckServer:
         if (result == Success) {
             RunSignInDialog();
         } else {
             ReportResult(result);
+            // Quiet, as the program may start before the network: the dialog opens once it answers.
+            if (noAnswer) ScheduleRetry(CheckServer);
         }
         break;
     case SignIn:
-    case Refresh:
+        // The user waits for this one, so a box tells what happened, in the words that fit.
         if (result == Success) {
-            g_app.state = SignedIn;
-            UpdateTrayIcon();
-            (void)ArmRefreshTimer();
+            EnterSignedIn();
+        } else if (noAnswer) {
+            ReportFailureText(IDS_CONNECT_FAILED);
+        } else if (result == 0) {
+            ReportResult(Failure | InvalidResponse);
         } else {
             ReportResult(result);
+        }
+        break;
+    case Refresh:
+        // A page that is no answer document (a captive portal, a proxy's error) is no answer either.
+        if (result == Success) {
+            EnterSignedIn();
+        } else if (noAnswer || result == 0) {
+            RideOutOutage();
+        } else {
+            HandleRefreshFailure(result);
         }
         break;
     default:
@@ -78,6 +193,41 @@ void HandleWorkerResult(WPARAM kind, LPARAM code) {
     }
 }
 
-void OnRefreshTick() {
-    if (!g_platform.startRequest(Refresh)) ReportResult(WorkerNotStarted);
+void OnRefreshTick() { (void)StartWorker(Refresh); }
+
+void OnRetryTick() {
+    // One-shot: the next failure sets the next wait.
+    (void)g_platform.killTimer(g_app.mainWindow, IDT_RETRY);
+    switch (g_app.retryKind) {
+    case CheckServer:
+        if (!StartWorker(CheckServer)) StopRetry();
+        break;
+    case Refresh:
+        if (g_app.state != SignedIn) {
+            StopRetry();
+        } else if (SessionLapsed()) {
+            LoseSession();
+        } else if (!StartWorker(Refresh)) {
+            StopRetry();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void OnWakeUp() {
+    if (g_app.state == SignedIn) {
+        // A refresh that fell due during sleep may have let the session run out.
+        if (SessionLapsed()) {
+            LoseSession();
+            return;
+        }
+        // The refresh's own failure sets the next retry.
+        if (g_app.retryKind == Refresh) (void)g_platform.killTimer(g_app.mainWindow, IDT_RETRY);
+        if (!StartWorker(Refresh)) StopRetry();
+    } else if (g_app.retryKind == CheckServer) {
+        (void)g_platform.killTimer(g_app.mainWindow, IDT_RETRY);
+        if (!StartWorker(CheckServer)) StopRetry();
+    }
 }

@@ -1,7 +1,10 @@
-// The sign-in state machine: what each worker result and each refresh tick leads to.
+// The sign-in state machine: what each worker result, each timer tick and each wake-up of the
+// computer leads to.
 #pragma once
 
 #include <windows.h>
+
+#include "app/request_thread.h"
 
 // The longest period the platform timer accepts, 2^31 - 1 ms (about 24.8 days).
 enum : UINT { MaxTimerPeriodMs = 0x7FFFFFFF };
@@ -15,3 +18,9 @@ bool ArmRefreshTimer();
 void HandleWorkerResult(WPARAM kind, LPARAM code);
 // A tick of the refresh timer: starts a Refresh worker.
 void OnRefreshTick();
+// A tick of the one-shot retry timer: repeats the request that met an outage.
+void OnRetryTick();
+// The computer woke up: refreshes or checks at once, or reports the session lost in its sleep.
+void OnWakeUp();
+// The wait before retry number count (0 first) after an outage: 5 s, 10 s, 20 s, 40 s, then 60 s.
+UINT RetryDelayMs(unsigned count);

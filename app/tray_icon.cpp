@@ -40,7 +40,8 @@ void FillTrayLook(NOTIFYICONDATAA* data, TrayState state) {
         break;
     case SignedIn:
         icon = g_app.signedInIcon;
-        tip = IDS_TIP_SIGNED_IN;
+        // Riding out an outage: still signed in, but the user may wonder why a page fails.
+        tip = g_app.retryKind == Refresh ? IDS_TIP_RECONNECTING : IDS_TIP_SIGNED_IN;
         break;
     case Error:
         icon = g_app.errorIcon;

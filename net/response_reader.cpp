@@ -1,21 +1,16 @@
 #include "net/response_reader.h"
 
+#include "net/utc_clock.h"
 #include "storage/scoped_lock.h"
 #include "storage/xml_document.h"
 
 #include <string.h>
-
-void (WINAPI* g_currentUtcTime)(LPFILETIME now);
 
 namespace {
 
 const size_t kResultValueSize = 256;
 const size_t kExpirySize = 4096;
 const int64_t kRefreshMarginMs = 5 * 60 * 1000;
-
-int64_t FileTimeCount(const FILETIME& time) {
-    return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
-}
 
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -37,7 +32,7 @@ void ReadExpiryFields(const char* text, int fields[6]) {
 
 }  // namespace
 
-int64_t expiryToInterval(const char* expiry) {
+int64_t expiryToUtc(const char* expiry) {
     // Fields not read stay 0, which makes the date invalid or early, and so the interval negative.
     int fields[6] = {};
     ReadExpiryFields(expiry ? expiry : "", fields);
@@ -49,13 +44,16 @@ int64_t expiryToInterval(const char* expiry) {
     utc.wMinute = static_cast<WORD>(fields[4]);
     utc.wSecond = static_cast<WORD>(fields[5]);
     FILETIME expiryTime = {};
+    if (!SystemTimeToFileTime(&utc, &expiryTime)) return 0;
+    return FileTimeCount(expiryTime);
+}
+
+int64_t intervalUntil(int64_t expiryUtc, int64_t nowUtc) { return (expiryUtc - nowUtc) / 10000 - kRefreshMarginMs; }
+
+int64_t expiryToInterval(const char* expiry) {
     // Both ends are UTC, so a daylight-saving change before the expiry cannot make the
     // refresh come after the token has run out.
-    if (!SystemTimeToFileTime(&utc, &expiryTime)) expiryTime = FILETIME();
-    FILETIME now = {};
-    (g_currentUtcTime ? g_currentUtcTime : GetSystemTimeAsFileTime)(&now);
-    int64_t difference = FileTimeCount(expiryTime) - FileTimeCount(now);
-    return difference / 10000 - kRefreshMarginMs;
+    return intervalUntil(expiryToUtc(expiry), UtcNowCount());
 }
 
 bool readToken(IXMLDOMElement* result, Session& session) {
@@ -68,7 +66,8 @@ bool readToken(IXMLDOMElement* result, Session& session) {
         StoreToken(session, value);
         char expiry[kExpirySize];
         if (ReadAttribute(token, L"gmtexpiration", expiry, sizeof expiry) == XmlValue::Read) {
-            StoreRefreshInterval(session, expiryToInterval(expiry));
+            const int64_t expiryUtc = expiryToUtc(expiry);
+            StoreExpiry(session, expiryUtc, intervalUntil(expiryUtc, UtcNowCount()));
             stored = true;
         }
     }

@@ -9,18 +9,22 @@
 #include <msxml2.h>
 #include <stdint.h>
 
-// The current time in UTC; tests put in a fixed clock. Null, as at start: GetSystemTimeAsFileTime.
-extern void (WINAPI* g_currentUtcTime)(LPFILETIME now);
-
 // 1 with token and interval stored, 514 with the error description stored, else 0.
 ResultCode readServerAnswer(const wchar_t* answer, Session& session);
 
-// Stores the token of a success answer and, when its expiry is readable, the refresh
-// interval; true only when both were stored.
+// Stores the token of a success answer and, when its expiry is readable, the expiry and the
+// refresh interval; true only when all were stored.
 bool readToken(IXMLDOMElement* result, Session& session);
 
 // Stores the description of an error answer; false when it is missing or empty.
 bool readErrorDescription(IXMLDOMElement* result, Session& session);
+
+// The instant of the expiry "M D YYYY H:M:S" (UTC) as a count of 100-ns units since 1601;
+// 0 for an unreadable date.
+int64_t expiryToUtc(const char* expiry);
+
+// Milliseconds from nowUtc until five minutes before the expiry instant expiryUtc.
+int64_t intervalUntil(int64_t expiryUtc, int64_t nowUtc);
 
 // Milliseconds from now until five minutes before the expiry "M D YYYY H:M:S" (UTC);
 // an unreadable date counts as the year 1601, so the interval is negative.

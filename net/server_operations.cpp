@@ -13,12 +13,15 @@ const char kSignInScript[] = "auth-tray.php";
 const char kRefreshScript[] = "tray.php?token=";
 const char kRefreshAction[] = "&action=1";
 
-// Signs in or refreshes: a final 401 gives refused, an answer that could not be read whole
-// gives 66, any other answer goes to the reader.
+// Signs in or refreshes: no answer at all gives 18, a final 401 gives refused, an answer that
+// could not be read whole gives 66, any other answer goes to the reader.
 ResultCode ExchangeForAnswer(Session& session, const ServerSettings& settings, const char* pathTail,
                              ResultCode refused) {
     HeapText answer;
     switch (RunExchange(settings, {pathTail, true, true, true}, &answer)) {
+        case ExchangeOutcome::NotSent:
+            // The controller rides out an outage quietly, but not a broken answer.
+            return Failure | ServerUnreachable;
         case ExchangeOutcome::Refused:
             return refused;
         case ExchangeOutcome::AnswerText:

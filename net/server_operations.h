@@ -9,7 +9,7 @@
 ResultCode checkServer(Session& session);
 // Are the stored credentials accepted? 130 on a final 401, else 1.
 ResultCode verifyCredentials(Session& session);
-// Signs in and stores token and refresh interval: 1, 34, 66, 514 or 0.
+// Signs in and stores token and refresh interval: 1, 18 (no answer), 34, 66, 514 or 0.
 ResultCode signIn(Session& session);
-// Renews the session with the stored token: 1, 130, 66, 258, 514 or 0.
+// Renews the session with the stored token: 1, 18 (no answer), 130, 66, 258, 514 or 0.
 ResultCode refreshSession(Session& session);

@@ -23,7 +23,7 @@ void CopyWholeCharacters(char* out, size_t capacity, const char* text) {
 
 }  // namespace
 
-Session::Session() : mainThreadId(0), refreshIntervalMs(0) {
+Session::Session() : mainThreadId(0), refreshIntervalMs(0), expiryUtc(0) {
     memset(token, 0, sizeof token);
     memset(errorDescription, 0, sizeof errorDescription);
     InitializeCriticalSection(&lock);
@@ -50,6 +50,11 @@ int64_t RefreshIntervalMs(Session& session) {
     return session.refreshIntervalMs;
 }
 
+int64_t ExpiryUtc(Session& session) {
+    ScopedLock hold(session.fieldsLock);
+    return session.expiryUtc;
+}
+
 bool CopyErrorDescription(Session& session, char* out, size_t capacity) {
     if (!out || capacity == 0) return false;
     ScopedLock hold(session.fieldsLock);
@@ -64,8 +69,9 @@ void StoreToken(Session& session, const char* token) {
     memcpy(session.token, token, strlen(token) + 1);
 }
 
-void StoreRefreshInterval(Session& session, int64_t intervalMs) {
+void StoreExpiry(Session& session, int64_t expiryUtc, int64_t intervalMs) {
     ScopedLock hold(session.fieldsLock);
+    session.expiryUtc = expiryUtc;
     session.refreshIntervalMs = intervalMs;
 }
 

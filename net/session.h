@@ -15,6 +15,8 @@ struct Session {
     DWORD mainThreadId;
     char token[SessionTokenSize];
     int64_t refreshIntervalMs;
+    // When the token runs out: 100-ns units since 1601 in UTC, 0 before the first token.
+    int64_t expiryUtc;
     // Held for a whole server exchange; recursive.
     CRITICAL_SECTION lock;
     char errorDescription[SessionDescriptionSize];
@@ -39,10 +41,13 @@ DWORD MainThreadId(const Session& session);
 void CopyToken(Session& session, char* out, size_t capacity);
 // The refresh interval in milliseconds; 0 or negative when the expiry is too close.
 int64_t RefreshIntervalMs(Session& session);
+// When the token runs out, in UTC (see utc_clock.h); 0 before the first token.
+int64_t ExpiryUtc(Session& session);
 // Copies the last error description; false and an empty text when there is none.
 bool CopyErrorDescription(Session& session, char* out, size_t capacity);
 
 // Writers for the answer reader; the caller holds session.lock.
 void StoreToken(Session& session, const char* token);
-void StoreRefreshInterval(Session& session, int64_t intervalMs);
+// The token's expiry and the interval worked out from it, stored together.
+void StoreExpiry(Session& session, int64_t expiryUtc, int64_t intervalMs);
 void StoreErrorDescription(Session& session, const char* description);

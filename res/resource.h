@@ -23,6 +23,7 @@
 #define IDS_TIMESTAMP_ERROR      120
 #define IDS_BAD_CREDENTIALS      121
 #define IDS_EMAIL_REQUIRED       122
+#define IDS_TIP_RECONNECTING     123
 
 // Icons
 #define IDI_TRAY_SIGNED_IN       107
@@ -67,3 +68,4 @@
 
 // Timers
 #define IDT_REFRESH              1977
+#define IDT_RETRY                1978

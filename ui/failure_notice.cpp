@@ -27,16 +27,8 @@ const Notice kNotices[] = {
     {TimestampError, IDS_TIMESTAMP_ERROR, MB_ICONERROR},
 };
 
-}  // namespace
-
-void ShowFailureNotice(HWND owner, ResultCode code) {
-    if (!IsFailure(code)) return;
-    const ResultCode category = FailureCategory(code);
-    if (category == ServerUnreachable || category == SignInRefused) return;
-    Notice notice = {category, IDS_UNKNOWN_ERROR, MB_ICONWARNING};
-    for (const Notice& known : kNotices)
-        if (known.category == category) notice = known;
-
+// The box of one notice, with the server's description after its text where it has one.
+void ShowNotice(HWND owner, const Notice& notice) {
     char caption[CaptionSize];
     LoadResourceText(IDS_APP_TITLE, caption, sizeof caption);
     char text[MessageTextSize];
@@ -49,3 +41,17 @@ void ShowFailureNotice(HWND owner, ResultCode code) {
     }
     (void)g_uiPlatform.messageBox(owner, text, caption, MB_OK | MB_TOPMOST | notice.icon);
 }
+
+}  // namespace
+
+void ShowFailureNotice(HWND owner, ResultCode code) {
+    if (!IsFailure(code)) return;
+    const ResultCode category = FailureCategory(code);
+    if (category == ServerUnreachable || category == SignInRefused) return;
+    Notice notice = {category, IDS_UNKNOWN_ERROR, MB_ICONWARNING};
+    for (const Notice& known : kNotices)
+        if (known.category == category) notice = known;
+    ShowNotice(owner, notice);
+}
+
+void ShowTextNotice(HWND owner, UINT textId) { ShowNotice(owner, {0, textId, MB_ICONWARNING}); }

@@ -8,3 +8,6 @@
 // Shows the box of code's category, owned by owner; nothing for a code without the Failure
 // bit, for an unreachable server or for a refused sign-in.
 void ShowFailureNotice(HWND owner, ResultCode code);
+// Shows the warning box with the string textId, owned by owner: for the failures whose
+// words depend on what the user was doing rather than on the code alone.
+void ShowTextNotice(HWND owner, UINT textId);

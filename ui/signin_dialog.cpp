@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "storage/settings.h"
 #include "ui/center_on_desktop.h"
+#include "ui/credential_check.h"
 #include "ui/display_scale.h"
 #include "ui/link_label.h"
 #include "ui/signin_look.h"
@@ -14,6 +15,18 @@ SignInDialogCalls g_signInDialogCalls;
 namespace {
 
 enum : int { FieldSize = 4096 };
+
+// The credential check under way: its number, so that the result of a cancelled check or of an
+// earlier opening is dropped, and the control whose focus comes back when it ends.
+struct PendingCheck {
+    WPARAM number;
+    bool running;
+    HWND focus;
+};
+PendingCheck s_check;
+
+// What the user cannot change while the server checks it.
+const int kFormControls[] = {IDC_EMAIL, IDC_PASSWORD, IDC_REMEMBER, IDOK};
 
 void InitSignInDialog(HWND dialog) {
     SubclassLinkLabels(dialog);
@@ -27,6 +40,7 @@ void InitSignInDialog(HWND dialog) {
 }
 
 void EndSignInDialog(HWND dialog, int result) {
+    s_check.running = false;
     (void)EndDialog(dialog, result);
     g_signInErrorKind = SignInErrorKind::None;
 }
@@ -36,7 +50,24 @@ void ShowError(HWND dialog, SignInErrorKind kind) {
     ShowSignInError(dialog);
 }
 
+void EnableForm(HWND dialog, bool enable) {
+    for (int id : kFormControls) (void)EnableWindow(GetDlgItem(dialog, id), enable);
+}
+
+void ApplyCheckResult(HWND dialog, ResultCode result) {
+    if (IsFailure(result) && (result & CredentialsRejected) != 0) {
+        // The fields stay as typed so that the user can correct them.
+        ShowError(dialog, SignInErrorKind::InvalidCredentials);
+        return;
+    }
+    // Any other failure has been shown to the user; the background sign-in reports its own.
+    if (IsFailure(result) && g_signInDialogCalls.reportResult) g_signInDialogCalls.reportResult(result);
+    EndSignInDialog(dialog, IDOK);
+}
+
 void SignIn(HWND dialog) {
+    // Enter while the server checks the last attempt.
+    if (s_check.running) return;
     // Nothing is trimmed: blanks are part of what the user typed.
     char user[FieldSize];
     if (GetDlgItemTextA(dialog, IDC_EMAIL, user, sizeof user) == 0) user[0] = '\0';
@@ -51,16 +82,26 @@ void SignIn(HWND dialog) {
     SetPassword(password);
     SetRemember(SendDlgItemMessageA(dialog, IDC_REMEMBER, BM_GETCHECK, 0, 0) == BST_CHECKED);
 
-    const auto verify = g_signInDialogCalls.verifyCredentials ? g_signInDialogCalls.verifyCredentials : verifyCredentials;
-    const ResultCode result = verify(g_session);
-    if (IsFailure(result) && (result & CredentialsRejected) != 0) {
-        // The fields stay as typed so that the user can correct them.
-        ShowError(dialog, SignInErrorKind::InvalidCredentials);
+    const CredentialCheck verify =
+        g_signInDialogCalls.verifyCredentials ? g_signInDialogCalls.verifyCredentials : verifyCredentials;
+    if (!StartCredentialCheck(verify, dialog, ++s_check.number)) {
+        // Without a thread of its own the check runs here, the dialog frozen until it ends.
+        ApplyCheckResult(dialog, verify(g_session));
         return;
     }
-    // Any other failure has been shown to the user; the background sign-in reports its own.
-    if (IsFailure(result) && g_signInDialogCalls.reportResult) g_signInDialogCalls.reportResult(result);
-    EndSignInDialog(dialog, IDOK);
+    s_check.running = true;
+    s_check.focus = GetFocus();
+    EnableForm(dialog, false);
+    // Keys now go to the dialog itself, so that Escape still cancels the wait.
+    (void)SetFocus(dialog);
+}
+
+void OnCheckResult(HWND dialog, WPARAM number, ResultCode result) {
+    if (!s_check.running || number != s_check.number) return;
+    s_check.running = false;
+    EnableForm(dialog, true);
+    if (s_check.focus) (void)SetFocus(s_check.focus);
+    ApplyCheckResult(dialog, result);
 }
 
 }  // namespace
@@ -82,6 +123,12 @@ INT_PTR CALLBACK SignInDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
                 default:
                     return FALSE;
             }
+        case WM_APP_CHECK_RESULT:
+            OnCheckResult(dialog, wParam, static_cast<ResultCode>(lParam));
+            return TRUE;
+        case WM_SETFOCUS:
+            // While the form is greyed the dialog keeps the focus, which it would hand to a field.
+            return s_check.running ? TRUE : FALSE;
         case WM_ERASEBKGND:
             EraseSignInBackground(dialog, reinterpret_cast<HDC>(wParam));
             return TRUE;

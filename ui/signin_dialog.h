@@ -13,7 +13,7 @@ extern SignInErrorKind g_signInErrorKind;
 // The calls the dialog makes into the rest of the program; tests replace them to run the
 // dialog without a server and without message boxes.
 struct SignInDialogCalls {
-    // Null, as at start: the server's check, verifyCredentials.
+    // Null, as at start: the server's check, verifyCredentials. Runs on a thread of its own.
     ResultCode (*verifyCredentials)(Session& session);
     // The controller's report of a failed check, put in at start-up.
     void (*reportResult)(ResultCode code);

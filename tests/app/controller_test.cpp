@@ -62,6 +62,7 @@ TEST_F(ControllerTest, EveryTransitionLeadsToItsStateAndEffects) {
                                           << row.code << ", interval " << row.intervalMs);
         g_fake = FakePlatform();
         g_app.state = row.before;
+        g_app.requestsRunning = 0;
         g_fake.dialogEnd = row.dialogEnd;
         g_fake.startSucceeds = row.startSucceeds;
         SetSessionInterval(row.intervalMs);
@@ -87,6 +88,118 @@ TEST_F(ControllerTest, EveryTransitionLeadsToItsStateAndEffects) {
                   g_fake.timersKilled);
         EXPECT_EQ(row.tip ? row.tip : "", LastTrayTip());
     }
+}
+
+const int64_t kSecond = 10000000;  // in the clock's units
+
+// Retry ticks and results of the retried request until the wait settles.
+void FailRetriesUntilTheWaitSettles(RequestKind kind, LPARAM code) {
+    for (UINT wait : {10000u, 20000u, 40000u, 60000u, 60000u}) {
+        OnRetryTick();
+        EXPECT_EQ(kind, g_fake.started.back());
+        HandleWorkerResult(kind, code);
+        EXPECT_EQ(wait, g_fake.retriesSet.back());
+    }
+}
+
+TEST_F(ControllerTest, RefreshOutageIsRiddenOutQuietlyUntilTheTokenRunsOut) {
+    g_app.state = SignedIn;
+    SetSessionInterval(3300000);  // the token runs out in an hour
+    HandleWorkerResult(Refresh, Failure | ServerUnreachable);
+    EXPECT_EQ(SignedIn, g_app.state);
+    EXPECT_EQ(kReconnecting, LastTrayTip());
+    EXPECT_EQ(std::set<UINT_PTR>{IDT_RETRY}, g_fake.armed) << "the retries take the refresh timer's place";
+    EXPECT_EQ(std::vector<UINT>{5000}, g_fake.retriesSet);
+    // A page that is no answer document counts as no answer too.
+    FailRetriesUntilTheWaitSettles(Refresh, 0);
+
+    // Two wake-up notices while the retry runs start one refresh.
+    OnRetryTick();
+    const size_t started = g_fake.started.size();
+    OnWakeUp();
+    OnWakeUp();
+    EXPECT_EQ(started, g_fake.started.size());
+    // Half a minute before the end, the next retry comes at the end rather than a minute later.
+    g_fake.now += 3570 * kSecond;
+    HandleWorkerResult(Refresh, Failure | ServerUnreachable);
+    EXPECT_EQ(30001u, g_fake.retriesSet.back());
+    EXPECT_TRUE(g_fake.boxes.empty());
+
+    g_fake.now += 31 * kSecond;
+    OnRetryTick();
+    ASSERT_EQ(1u, g_fake.boxes.size());
+    EXPECT_EQ(kConnectionLost, g_fake.boxes[0].text);
+    EXPECT_EQ(Error, g_app.state);
+    EXPECT_EQ(kError, LastTrayTip());
+    EXPECT_TRUE(g_fake.armed.empty());
+    // One outage, one box: nothing after it brings a second.
+    HandleWorkerResult(Refresh, Failure | ServerUnreachable);
+    OnRetryTick();
+    OnWakeUp();
+    EXPECT_EQ(1u, g_fake.boxes.size());
+    EXPECT_EQ(started, g_fake.started.size());
+}
+
+TEST_F(ControllerTest, RetriesEndWithTheFirstAnswer) {
+    // A success brings back the refresh timer and the tooltip.
+    g_app.state = SignedIn;
+    SetSessionInterval(60000);
+    HandleWorkerResult(Refresh, Failure | ServerUnreachable);
+    HandleWorkerResult(Refresh, Success);
+    EXPECT_EQ(kSignedIn, LastTrayTip());
+    EXPECT_EQ(std::vector<UINT>{60000}, g_fake.timersSet);
+    EXPECT_EQ(std::set<UINT_PTR>{IDT_REFRESH}, g_fake.armed);
+    // A real answer is reported as it always was, and leaves the refresh timer running.
+    HandleWorkerResult(Refresh, 0);
+    HandleWorkerResult(Refresh, Failure | CredentialsRejected);
+    ASSERT_EQ(1u, g_fake.boxes.size());
+    EXPECT_EQ(kRejected, g_fake.boxes[0].text);
+    EXPECT_EQ((std::vector<UINT>{60000, 60000}), g_fake.timersSet);
+    // Out of SignedIn, no answer to a refresh changes nothing.
+    g_fake = FakePlatform();
+    HandleWorkerResult(Refresh, Failure | ServerUnreachable);
+    EXPECT_TRUE(g_fake.retriesSet.empty() && g_fake.tray.empty());
+
+    // Signed in, a wake-up refreshes at once; one after the token ran out in the sleep says so.
+    g_app.state = SignedIn;
+    OnWakeUp();
+    EXPECT_EQ(std::vector<RequestKind>{Refresh}, g_fake.started);
+    HandleWorkerResult(Refresh, Success);
+    g_fake.now += 3600 * kSecond;
+    OnWakeUp();
+    ASSERT_EQ(1u, g_fake.boxes.size());
+    EXPECT_EQ(kConnectionLost, g_fake.boxes[0].text);
+    EXPECT_EQ(std::vector<RequestKind>{Refresh}, g_fake.started);
+}
+
+TEST_F(ControllerTest, UnansweredCheckIsRetriedUntilTheDialogCanOpen) {
+    EXPECT_TRUE(BeginSignIn());
+    HandleWorkerResult(CheckServer, Failure | ServerUnreachable);
+    EXPECT_EQ(Error, g_app.state);
+    EXPECT_EQ(kError, LastTrayTip());
+    EXPECT_EQ(std::vector<UINT>{5000}, g_fake.retriesSet);
+    OnWakeUp();
+    OnWakeUp();
+    EXPECT_EQ((std::vector<RequestKind>{CheckServer, CheckServer}), g_fake.started);
+    FailRetriesUntilTheWaitSettles(CheckServer, Failure | ServerUnreachable);
+    EXPECT_TRUE(g_fake.boxes.empty());
+
+    // The server answers: the dialog opens by itself, with "Sign In" greyed in the tray menu.
+    g_fake.whileDialogOpen = [] { EXPECT_EQ(kSigningIn, LastTrayTip()); };
+    OnRetryTick();
+    HandleWorkerResult(CheckServer, Success);
+    EXPECT_EQ(std::vector<UINT>{IDD_SIGNIN}, g_fake.dialogs);
+    EXPECT_EQ(SignIn, g_fake.started.back());
+    // The sign-in the user waits for tells the truth of what went wrong.
+    for (auto [code, box] : {std::pair<LPARAM, const char*>{Failure | ServerUnreachable, kConnectFailed}, {0, kInvalid}}) {
+        g_fake.boxes.clear();
+        g_app.state = SigningIn;
+        HandleWorkerResult(SignIn, code);
+        ASSERT_EQ(1u, g_fake.boxes.size());
+        EXPECT_EQ(box, g_fake.boxes[0].text);
+        EXPECT_EQ(Error, g_app.state);
+    }
+    EXPECT_EQ(5u + 1u, g_fake.retriesSet.size()) << "a failed sign-in is not retried";
 }
 
 TEST_F(ControllerTest, ServerErrorDescriptionTooLongForTheBoxIsCut) {
@@ -190,6 +303,7 @@ TEST_F(ControllerTest, RightClickDoubleClickAndPageCommandsActByState) {
         SCOPED_TRACE(row.state);
         g_fake = FakePlatform();
         g_app.state = row.state;
+        g_app.requestsRunning = 0;
         EXPECT_EQ(0, TrayMouse(WM_RBUTTONUP));
         ASSERT_EQ(1u, g_fake.menus.size());
         EXPECT_EQ(row.defaultItem, g_fake.menus[0].defaultCommand);

@@ -2,6 +2,7 @@
 
 #include "app/tray_icon.h"
 #include "net/session.h"
+#include "net/utc_clock.h"
 #include "res/resource.h"
 #include "storage/scoped_lock.h"
 #include "storage/settings.h"
@@ -38,13 +39,20 @@ BOOL WINAPI FakeShellNotifyIcon(DWORD operation, PNOTIFYICONDATAA data) {
 }
 
 UINT_PTR WINAPI FakeSetTimer(HWND, UINT_PTR id, UINT period, TIMERPROC) {
-    EXPECT_EQ(UINT_PTR(IDT_REFRESH), id);
-    g_fake.timersSet.push_back(period);
+    EXPECT_TRUE(id == IDT_REFRESH || id == IDT_RETRY) << id;
+    (id == IDT_REFRESH ? g_fake.timersSet : g_fake.retriesSet).push_back(period);
+    g_fake.armed.insert(id);
     return id;
+}
+
+void WINAPI FakeClock(LPFILETIME now) {
+    now->dwLowDateTime = static_cast<DWORD>(g_fake.now);
+    now->dwHighDateTime = static_cast<DWORD>(g_fake.now >> 32);
 }
 
 BOOL WINAPI FakeKillTimer(HWND, UINT_PTR id) {
     g_fake.timersKilled.push_back(id);
+    g_fake.armed.erase(id);
     return TRUE;
 }
 
@@ -66,7 +74,7 @@ HINSTANCE WINAPI FakeShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR
 
 void SetSessionInterval(int64_t intervalMs) {
     ScopedLock hold(g_session.lock);
-    StoreRefreshInterval(g_session, intervalMs);
+    StoreExpiry(g_session, g_fake.now + (intervalMs + 300000) * 10000, intervalMs);
 }
 
 void SetSessionToken(const char* token) {
@@ -81,6 +89,7 @@ void ControllerTest::SetUp() {
     g_platform = {FakeStartRequest, FakeSave,      FakeDialogBoxParam,  FakeShellNotifyIcon,
                   FakeSetTimer,     FakeKillTimer, FakeTrackPopupMenuEx};
     g_uiPlatform = {FakeMessageBox, FakeShellExecute};
+    g_currentUtcTime = FakeClock;
     g_app = AppState();
     g_app.instance = GetModuleHandleA(NULL);
     LoadTrayIcons(g_app.instance);
@@ -94,4 +103,5 @@ void ControllerTest::TearDown() {
     RemoveTrayIcon();
     g_platform = RealPlatformCalls();
     g_uiPlatform = RealUiPlatformCalls();
+    g_currentUtcTime = nullptr;
 }

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,15 +40,20 @@ struct FakePlatform {
     std::vector<DWORD> trayOperations;
     BOOL addSucceeds = TRUE;
     std::vector<UINT> timersSet;  // periods of the refresh timer
+    std::vector<UINT> retriesSet;  // waits of the retry timer
     std::vector<UINT_PTR> timersKilled;
+    std::set<UINT_PTR> armed;  // the timers set and not killed since
     std::vector<MenuShown> menus;
     std::vector<std::string> opened;
+    // The clock the controller reads: 100-ns units since 1601 in UTC.
+    int64_t now = 0;
 };
 
 extern FakePlatform g_fake;
 
 // Records a box the way the fake does; for replacements that also show a real one.
 void RecordBox(LPCSTR text, UINT flags);
+// Stores a token expiry that gives intervalMs at the fake clock's present.
 void SetSessionInterval(int64_t intervalMs);
 void SetSessionToken(const char* token);
 // The tooltip of the last tray call, or "" when there was none.

@@ -186,7 +186,7 @@ TEST_F(FuzzTest, ServerAnswersGiveADefinedResultAndKeepTheSessionWhole) {
 
         ScopedLock hold(g_session.lock);
         StoreToken(g_session, "kept-token");
-        StoreRefreshInterval(g_session, kKeptInterval);
+        StoreExpiry(g_session, 0, kKeptInterval);
         StoreErrorDescription(g_session, "kept description");
         const ResultCode code = readServerAnswer(text.c_str(), g_session);
         SCOPED_TRACE(testing::Message() << "seed " << seed + i << ", result " << code);

@@ -1,5 +1,6 @@
 #include "net/response_reader.h"
 #include "net/session.h"
+#include "net/utc_clock.h"
 #include "storage/scoped_lock.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +38,7 @@ struct ReaderTest : ::testing::Test {
     static void ResetSession() {
         ScopedLock hold(g_session.lock);
         StoreToken(g_session, "old");
-        StoreRefreshInterval(g_session, 42);
+        StoreExpiry(g_session, 0, 42);
         StoreErrorDescription(g_session, "old");
     }
 };

@@ -5,10 +5,15 @@ inline const char kNotSignedIn[] = "Pagewren - Not Signed In";
 inline const char kSigningIn[] = "Pagewren - Signing In...";
 inline const char kSignedIn[] = "Pagewren - Signed In";
 inline const char kError[] = "Pagewren - Error";
+inline const char kReconnecting[] = "Pagewren - Reconnecting...";
 inline const char kUnknown[] = "An unknown error occured.";
 inline const char kInvalid[] = "Invalid server response.";
 inline const char kTimestamp[] =
     "A timestamp error occured. Please make sure your system time is correct and then retry.";
 inline const char kRejected[] =
     "Pagewren could not sign in.\r\nPlease double click the Pagewren tray icon or select \"Sign In\"\r\n"
+    "from the tray menu to retry.";
+inline const char kConnectFailed[] = "Pagewren could not connect to the server.";
+inline const char kConnectionLost[] =
+    "Pagewren has lost connection to the server. Please double click the Pagewren tray icon or select \"Sign In\"\r\n"
     "from the tray menu to retry.";

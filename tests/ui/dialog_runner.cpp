@@ -10,8 +10,10 @@ size_t g_nextStep = 0;
 
 INT_PTR CALLBACK ScriptedProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TIMER && wParam == kStepTimer) {
-        // Steps start once the modal loop has shown the dialog and gone idle.
-        if (!IsWindowVisible(dialog)) return TRUE;
+        // Steps start once the modal loop has shown the dialog and gone idle, and wait while a
+        // greyed "Sign In" says that a credential check is under way.
+        HWND ok = GetDlgItem(dialog, IDOK);
+        if (!IsWindowVisible(dialog) || (ok && !IsWindowEnabled(ok))) return TRUE;
         if (g_nextStep < g_steps->size()) {
             (void)UpdateWindow(dialog);
             (*g_steps)[g_nextStep++](dialog);
