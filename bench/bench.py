@@ -3,8 +3,10 @@
 
 Per program and round: warm start (launch until the first request reaches the reference
 server), then, signed in (Pagewren) or with the dialog open (baselines), the CPU time and
-context switches of an idle period and the private memory at its end. Prints a table of the
-medians with ratios and writes them as JSON.
+context switches of an idle period and the private memory at its end. Each round also takes
+Pagewren through a 10-second outage of the server while signed in and times how long after the
+server's return it is signed in again. Prints a table of the medians with ratios and writes them
+as JSON.
 """
 import argparse
 import base64
@@ -19,6 +21,7 @@ import urllib.request
 
 PASS_PHRASE = b"{5D0B7C3E-92A4-4F61-8E2D-7A19C04B3F58}"
 EMAIL, PASSWORD = "bench@pagewren.test", "pagewren-bench"
+OUTAGE_SECONDS = 10
 FIGURES = (("start_ms", "warm start (ms)"), ("private_kib", "private memory (KiB)"),
            ("cpu_ms", "idle CPU time (ms)"), ("switches", "idle context switches"),
            ("exe_bytes", "exe size (bytes)"))
@@ -142,11 +145,52 @@ class Bench:
         self.wait_until(signed_in, 30, "the sign-in")
         time.sleep(1)
 
+    def launch(self, args):
+        return subprocess.Popen(["wine"] + args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def stop(self, launcher):
+        for pid in [launcher.pid] + self.descendants(launcher.pid):
+            try:
+                os.kill(pid, 9)
+            except OSError:
+                pass
+        launcher.wait()
+        time.sleep(1)
+
+    def refreshes(self):
+        """The refreshes the server has seen; 0 while it is down."""
+        try:
+            log = self.requests()
+        except OSError:
+            return 0
+        return sum(1 for r in log if len(r) > 6 and r[1].startswith("/tray.php") and r[3] != "-")
+
+    def outage_return_ms(self, exe):
+        """Milliseconds from the server's return after a 10-second outage until Pagewren's next
+        successful refresh. Tokens of 303 seconds bring a refresh every 3 seconds, so one falls
+        into the outage.
+        """
+        self.control("reset")
+        self.control("lifetime?seconds=303")
+        launcher = self.launch([exe])
+        try:
+            self.wait_until(lambda: self.requests(), 60, "Pagewren's first request")
+            self.sign_in()
+            self.wait_until(lambda: self.refreshes() >= 1, 30, "a refresh")
+            before = self.refreshes()
+            self.control("down?seconds=%g" % OUTAGE_SECONDS)
+            back = time.time() + OUTAGE_SECONDS
+            time.sleep(OUTAGE_SECONDS)
+            self.wait_until(lambda: self.refreshes() > before, 90, "a refresh after the outage")
+            return (time.time() - back) * 1000
+        finally:
+            self.stop(launcher)
+
     def measure(self, name, exe, port):
         self.control("reset")
         args = [exe] if name == "Pagewren" else [exe, "127.0.0.1", str(port)]
         start = time.time()
-        launcher = subprocess.Popen(["wine"] + args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        launcher = self.launch(args)
         try:
             self.wait_until(lambda: self.requests(), 60, name + "'s first request")
             start_ms = (time.time() - start) * 1000
@@ -162,13 +206,7 @@ class Bench:
                     "cpu_ms": cpu_after - cpu_before, "switches": switches_after - switches_before,
                     "exe_bytes": os.path.getsize(exe)}
         finally:
-            for pid in [launcher.pid] + self.descendants(launcher.pid):
-                try:
-                    os.kill(pid, 9)
-                except OSError:
-                    pass
-            launcher.wait()
-            time.sleep(1)
+            self.stop(launcher)
 
     def run(self):
         options = self.options
@@ -192,21 +230,25 @@ class Bench:
                 config.write('<config>\r\n\t<server host="127.0.0.1" directory="/" port="%d">\r\n'
                              '\t\t<user>%s</user>\r\n\t\t<password>%s</password>\r\n\t</server>\r\n</config>'
                              % (port, EMAIL, stored_password(PASSWORD)))
-            rounds = []
+            rounds, returns = [], []
             for number in range(options.rounds):
                 # Interleaved and rotated, so that no program always runs first.
                 order = programs[number % 3:] + programs[:number % 3]
                 rounds.append({name: self.measure(name, exe, port) for name, exe in order})
-                print("round %d: %s" % (number + 1, json.dumps(rounds[-1])), flush=True)
+                returns.append(self.outage_return_ms(options.pagewren))
+                print("round %d: %s, signed in again %.0f ms after the outage" %
+                      (number + 1, json.dumps(rounds[-1]), returns[-1]), flush=True)
         finally:
             server.terminate()
             server.wait()
         medians, ratios = summarise(rounds, names)
         print()
         print(table(medians, ratios, names))
+        print("%-24s%16.0f" % ("back after outage (ms)", statistics.median(returns)))
         with open(options.json, "w") as out:
-            json.dump({"idle_seconds": options.idle, "rounds": rounds, "medians": medians, "ratios": ratios},
-                      out, indent=2)
+            json.dump({"idle_seconds": options.idle, "rounds": rounds, "medians": medians, "ratios": ratios,
+                       "outage_seconds": OUTAGE_SECONDS, "back_after_outage_ms": returns,
+                       "back_after_outage_median_ms": statistics.median(returns)}, out, indent=2)
         print("\nfigures written to " + options.json)
 
 

@@ -15,17 +15,21 @@ import http.server
 import os
 import secrets
 import signal
+import socket
 import sys
 import threading
+import time
 import urllib.parse
 
 SCRIPTS = ("auth-tray.php", "tray.php")
 MODES = ("none", "reject", "error", "empty", "malformed", "huge", "status500", "expired", "soon",
-         "slow", "close", "hang", "longtoken", "bomb")
+         "slow", "close", "hang", "longtoken", "bomb", "html")
 DEFAULT_ACCOUNT = ("demo@pagewren.test", "pagewren-demo")
 DEFAULT_HUGE_BYTES = 2 * 1024 * 1024
 DEFAULT_LONG_TOKEN = 5000
 SOON_SECONDS = 60
+# How often the listener looks for its stop: "down" takes effect within this time.
+POLL_SECONDS = 0.05
 
 BOMB = ('<?xml version="1.0"?>\n<!DOCTYPE result [\n<!ENTITY a "aaaaaaaaaa">\n'
         + "".join('<!ENTITY {0} "{1}">\n'.format(chr(ord("b") + i), ("&" + chr(ord("a") + i) + ";") * 10)
@@ -44,6 +48,9 @@ class State:
         self.directory = directory
         self.extra_servers = {}
         self.release = threading.Event()
+        # The main listener, and the connections it serves, so that "down" can drop them all.
+        self.server = None
+        self.connections = set()
         self.reset()
 
     def release_held(self):
@@ -85,6 +92,30 @@ class State:
         with self.lock:
             self.tokens.add(token)
         return token
+
+    def go_down(self, seconds):
+        """Refuses connections on the main port for that long: the listener closes and every
+        open connection is cut; then the same port serves again, tokens and log kept.
+        """
+        with self.lock:
+            server = self.server
+            connections = list(self.connections)
+        host, port = server.server_address
+        threading.Thread(target=self.stay_down, args=(server, connections, host, port, seconds), daemon=True).start()
+
+    def stay_down(self, server, connections, host, port, seconds):
+        server.shutdown()
+        server.server_close()
+        for connection in connections:
+            try:
+                connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+        time.sleep(seconds)
+        back = make_server(host, port, self)
+        with self.lock:
+            self.server = back
+        threading.Thread(target=back.serve_forever, args=(POLL_SECONDS,), daemon=True).start()
 
     def enter(self):
         with self.lock:
@@ -281,6 +312,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             body = head + "x" * max(0, size - len(head) - len(tail)) + tail
         elif mode == "bomb":
             body = BOMB
+        elif mode == "html":
+            return self.leave_and_send(200, "text/html", html_page("Welcome", "Sign in to the network to go on."))
         else:
             if mode == "status500":
                 status = 500
@@ -322,6 +355,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif command == "concurrency":
             with self.state.lock:
                 text = "{0}\n".format(self.state.most_active)
+        elif command == "down":
+            pass
         elif command == "listen":
             status, text = self.listen_also(int(fields.get("port", "0")))
         else:
@@ -332,6 +367,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(data)))
         self.end_headers()
         self.wfile.write(data)
+        if command == "down":
+            # Only once the answer is on its way: going down cuts this connection too.
+            self.wfile.flush()
+            self.state.go_down(float(fields.get("seconds", "5")))
 
     def listen_also(self, port):
         """Serves the same state on one more loopback port until the next reset."""
@@ -351,6 +390,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
+
+    def process_request_thread(self, request, client_address):
+        with self.state.lock:
+            self.state.connections.add(request)
+        try:
+            super().process_request_thread(request, client_address)
+        finally:
+            with self.state.lock:
+                self.state.connections.discard(request)
 
 
 def make_server(host, port, state):
@@ -379,6 +427,7 @@ def main():
 
     state = State(options.account or [DEFAULT_ACCOUNT], options.lifetime, options.directory, options.codepage)
     server = make_server(options.host, options.port, state)
+    state.server = server
     port = server.server_address[1]
     if options.port_file:
         partial = options.port_file + ".partial"
@@ -390,13 +439,15 @@ def main():
     stop = threading.Event()
     signal.signal(signal.SIGINT, lambda *_: stop.set())
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
-    threading.Thread(target=server.serve_forever, daemon=True).start()
+    threading.Thread(target=server.serve_forever, args=(POLL_SECONDS,), daemon=True).start()
     parent = os.getppid()
     # Also ends when whoever started it is gone, so no server outlives its test.
     while not stop.wait(0.5):
         if os.getppid() != parent:
             break
     state.release.set()
+    with state.lock:
+        server = state.server
     server.shutdown()
     server.server_close()
     state.reset()

@@ -38,6 +38,16 @@ bool ProgramTest::WaitForTrayTip(const char* tip) {
 
 HWND ProgramTest::FindMessageBox() { return FindProgramDialog(program, "Pagewren", 0xFFFF); }
 
+void ProgramTest::DoubleClickTrayIcon() {
+    // What the shell sends for a double-click on the icon: its id and the mouse message.
+    (void)PostMessageA(FindMainWindow(), WM_USER + 100, 100, WM_LBUTTONDBLCLK);
+}
+
+bool Responsive(HWND window) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored) != 0;
+}
+
 std::string EncryptedPassword(const char* password) {
     char stored[CredentialTextSize] = {};
     EXPECT_TRUE(EncryptCredential(password, stored));

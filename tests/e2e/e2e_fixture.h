@@ -20,6 +20,9 @@ std::string EncryptedPassword(const char* password);
 // Waits this long for anything the program does in answer to a step.
 const DWORD kStepTimeoutMs = 20000;
 
+// Whether a window of the program answers a message within a second.
+bool Responsive(HWND window);
+
 struct ProgramTest : ::testing::Test {
     void SetUp() override;
     void TearDown() override;
@@ -33,6 +36,8 @@ struct ProgramTest : ::testing::Test {
     bool WaitForTrayTip(const char* tip);
     // The program's message box, or null.
     HWND FindMessageBox();
+    // Double-clicks the tray icon, as a user starts a sign-in when not signed in.
+    void DoubleClickTrayIcon();
 
     ProgramRun program;
 };

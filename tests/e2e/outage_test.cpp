@@ -1,0 +1,105 @@
+// Pagewren.exe when the server goes away and comes back on the same port: an outage while
+// signed in, a start before the server is up, a sign-in that meets a dead server, a wake-up of
+// the computer, and a credential check that the server never answers.
+#include "e2e/e2e_fixture.h"
+
+#include "res/resource.h"
+#include "support/texts.h"
+
+#include <string>
+
+namespace {
+
+struct OutageTest : ProgramTest {
+    // Waits for condition, failing at once when the program shows a box on the way.
+    bool WaitWithoutBox(const std::function<bool()>& condition, DWORD timeoutMs) {
+        bool boxSeen = false;
+        bool met = WaitUntil([&] { return (boxSeen = FindMessageBox() != nullptr) || condition(); }, timeoutMs);
+        EXPECT_FALSE(boxSeen) << ControlText(FindMessageBox(), 0xFFFF);
+        return met && !boxSeen;
+    }
+    // Refuses connections for seconds; the control API is away with the service.
+    static void TakeServerDown(double seconds) { ASSERT_TRUE(ControlServer("down?seconds=" + std::to_string(seconds))); }
+    static void WaitForServerBack() {
+        ASSERT_TRUE(WaitUntil([] { return ControlServer("log"); }, kStepTimeoutMs));
+    }
+    void SignIn() {
+        ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, EncryptedPassword(kDemoPassword).c_str())));
+        HWND dialog = LaunchAndWaitForSignIn();
+        ASSERT_NE(nullptr, dialog);
+        PressEnter(dialog, IDC_PASSWORD);
+        ASSERT_TRUE(WaitForTrayTip(kSignedIn));
+    }
+    static size_t Refreshes() {
+        size_t count = 0;
+        for (const LoggedRequest& request : ServerLog()) count += request.path.find("/tray.php") == 0;
+        return count;
+    }
+};
+
+TEST_F(OutageTest, WakeUpRefreshesAtOnceAndAnOutageIsRiddenOutQuietly) {
+    SignIn();
+    HWND main = FindMainWindow();
+    // Windows sends both notices on a resume the user sees; Wine sends none, so the test does.
+    (void)PostMessageA(main, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    (void)PostMessageA(main, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    ASSERT_TRUE(WaitUntil([] { return Refreshes() >= 1; }, 5000)) << "the refresh timer is 55 minutes away";
+
+    // The refresh meets the outage; the first retry, 5 s later, meets the server again.
+    TakeServerDown(3);
+    (void)PostMessageA(main, WM_TIMER, IDT_REFRESH, 0);
+    ASSERT_TRUE(WaitWithoutBox([] { return CurrentTrayTip() == kReconnecting; }, kStepTimeoutMs));
+    EXPECT_TRUE(WaitWithoutBox([] { return CurrentTrayTip() == kSignedIn; }, kStepTimeoutMs));
+    WaitForServerBack();
+}
+
+TEST_F(OutageTest, StartedBeforeTheServerTheProgramOpensTheDialogOnceItAnswers) {
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort())));
+    TakeServerDown(4);
+    ASSERT_TRUE(LaunchProgram(&program));
+    ASSERT_TRUE(WaitWithoutBox([] { return CurrentTrayTip() == kError; }, kStepTimeoutMs));
+    EXPECT_TRUE(WaitWithoutBox([&] { return FindProgramDialog(program, "Pagewren", IDC_EMAIL) != nullptr; },
+                               kStepTimeoutMs));
+    EXPECT_EQ(kSigningIn, CurrentTrayTip());
+}
+
+TEST_F(OutageTest, SignInAgainstADeadServerSaysThatItCouldNotConnect) {
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, EncryptedPassword(kDemoPassword).c_str())));
+    HWND dialog = LaunchAndWaitForSignIn();
+    ASSERT_NE(nullptr, dialog);
+    TakeServerDown(3);
+    PressEnter(dialog, IDC_PASSWORD);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindMessageBox()) != nullptr; }, kStepTimeoutMs));
+    EXPECT_EQ(kConnectFailed, ControlText(box, 0xFFFF));
+    (void)PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitForTrayTip(kError));
+    WaitForServerBack();
+}
+
+TEST_F(OutageTest, CredentialCheckAgainstAHangingServerCanBeCancelled) {
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, EncryptedPassword(kDemoPassword).c_str())));
+    HWND dialog = LaunchAndWaitForSignIn();
+    ASSERT_NE(nullptr, dialog);
+    ASSERT_TRUE(ControlServer("fault?script=auth-tray.php&mode=hang"));
+    const size_t logBefore = ServerLog().size();
+    PressEnter(dialog, IDC_PASSWORD);
+    ASSERT_TRUE(WaitUntil([&] { return FaultMetSince(logBefore, "hang"); }, kStepTimeoutMs));
+    EXPECT_TRUE(Responsive(dialog));
+    EXPECT_TRUE(Responsive(FindMainWindow()));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_PASSWORD)));
+
+    // Escape goes wherever the program's keyboard focus is, as a key the user presses does.
+    GUITHREADINFO focus = {};
+    focus.cbSize = sizeof focus;
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &focus));
+    ASSERT_NE(nullptr, focus.hwndFocus) << "greyed fields must not leave the keys nowhere";
+    (void)PostMessageA(focus.hwndFocus, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    EXPECT_TRUE(WaitForTrayTip(kNotSignedIn));
+    EXPECT_EQ(nullptr, FindProgramDialog(program, "Pagewren", IDC_EMAIL));
+    // WinINet sends the request again when its connection closes unanswered; that one closes too.
+    ASSERT_TRUE(ControlServer("fault?script=auth-tray.php&mode=close") && ControlServer("release"));
+}
+
+}  // namespace
