@@ -1,5 +1,6 @@
 #include "app/message_loop.h"
 
+#include "app/address_watch.h"
 #include "app/app_state.h"
 #include "app/kept_results.h"
 #include "app/request_thread.h"
@@ -26,9 +27,24 @@ int RunMessageLoop() {
     for (;;) {
         // Every modal loop has ended by the time control is back here.
         HandleKeptResults();
-        BOOL got = GetMessageA(&message, NULL, 0, 0);
-        if (got == 0) return static_cast<int>(message.wParam);
-        if (got == -1) return 0;
-        HandleQueuedMessage(&message);
+        HANDLE change = AddressChangeEvent();
+        if (!change) {
+            BOOL got = GetMessageA(&message, NULL, 0, 0);
+            if (got == 0) return static_cast<int>(message.wParam);
+            if (got == -1) return 0;
+            HandleQueuedMessage(&message);
+            continue;
+        }
+        // A retry waits: a network that comes back is worth a try at once.
+        if (MsgWaitForMultipleObjects(1, &change, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0) {
+            TakeAddressChange();
+            OnRetryTick();
+            continue;
+        }
+        // The wait ends only for input that is new since the last look, so all of it is taken.
+        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+            HandleQueuedMessage(&message);
+        }
     }
 }

@@ -1,5 +1,6 @@
 #include "app/sign_in_flow.h"
 
+#include "app/address_watch.h"
 #include "app/app_state.h"
 #include "app/platform_calls.h"
 #include "app/report_result.h"
@@ -60,7 +61,10 @@ void ScheduleRetry(RequestKind kind) {
     if (g_platform.setTimer(g_app.mainWindow, IDT_RETRY, static_cast<UINT>(delay), NULL) == 0) {
         g_app.retryKind = RequestKind(0);
         ReportResult(WorkerNotStarted);
+        return;
     }
+    // Where the system gives no notice of a network coming back, the timer alone retries.
+    (void)WatchAddressChanges();
 }
 
 // The token ran out without a successful refresh: one box, Error, and no timer left to bring

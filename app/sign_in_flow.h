@@ -18,7 +18,8 @@ bool ArmRefreshTimer();
 void HandleWorkerResult(WPARAM kind, LPARAM code);
 // A tick of the refresh timer: starts a Refresh worker.
 void OnRefreshTick();
-// A tick of the one-shot retry timer: repeats the request that met an outage.
+// A tick of the one-shot retry timer, or a change of the network while it waits: repeats the
+// request that met an outage.
 void OnRetryTick();
 // The computer woke up: refreshes or checks at once, or reports the session lost in its sleep.
 void OnWakeUp();

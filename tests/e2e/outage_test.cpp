@@ -23,12 +23,10 @@ struct OutageTest : ProgramTest {
     static void WaitForServerBack() {
         ASSERT_TRUE(WaitUntil([] { return ControlServer("log"); }, kStepTimeoutMs));
     }
-    void SignIn() {
-        ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, EncryptedPassword(kDemoPassword).c_str())));
-        HWND dialog = LaunchAndWaitForSignIn();
-        ASSERT_NE(nullptr, dialog);
-        PressEnter(dialog, IDC_PASSWORD);
-        ASSERT_TRUE(WaitForTrayTip(kSignedIn));
+    // Starts the program with the demo account remembered; its sign-in dialog, or null.
+    HWND LaunchWithDemoAccount() {
+        EXPECT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, EncryptedPassword(kDemoPassword).c_str())));
+        return LaunchAndWaitForSignIn();
     }
     static size_t Refreshes() {
         size_t count = 0;
@@ -38,7 +36,10 @@ struct OutageTest : ProgramTest {
 };
 
 TEST_F(OutageTest, WakeUpRefreshesAtOnceAndAnOutageIsRiddenOutQuietly) {
-    SignIn();
+    HWND dialog = LaunchWithDemoAccount();
+    ASSERT_NE(nullptr, dialog);
+    PressEnter(dialog, IDC_PASSWORD);
+    ASSERT_TRUE(WaitForTrayTip(kSignedIn));
     HWND main = FindMainWindow();
     // Windows sends both notices on a resume the user sees; Wine sends none, so the test does.
     (void)PostMessageA(main, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
@@ -63,9 +64,18 @@ TEST_F(OutageTest, StartedBeforeTheServerTheProgramOpensTheDialogOnceItAnswers) 
     EXPECT_EQ(kSigningIn, CurrentTrayTip());
 }
 
+TEST_F(OutageTest, ExitWhileTheCheckIsRetriedEndsAtOnceWithCodeZero) {
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort())));
+    TakeServerDown(3);
+    ASSERT_TRUE(LaunchProgram(&program));
+    ASSERT_TRUE(WaitForTrayTip(kError));
+    (void)PostMessageA(FindMainWindow(), WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ(0u, WaitForProgramExit(program, 5000));
+    WaitForServerBack();
+}
+
 TEST_F(OutageTest, SignInAgainstADeadServerSaysThatItCouldNotConnect) {
-    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, EncryptedPassword(kDemoPassword).c_str())));
-    HWND dialog = LaunchAndWaitForSignIn();
+    HWND dialog = LaunchWithDemoAccount();
     ASSERT_NE(nullptr, dialog);
     TakeServerDown(3);
     PressEnter(dialog, IDC_PASSWORD);
@@ -78,8 +88,7 @@ TEST_F(OutageTest, SignInAgainstADeadServerSaysThatItCouldNotConnect) {
 }
 
 TEST_F(OutageTest, CredentialCheckAgainstAHangingServerCanBeCancelled) {
-    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, EncryptedPassword(kDemoPassword).c_str())));
-    HWND dialog = LaunchAndWaitForSignIn();
+    HWND dialog = LaunchWithDemoAccount();
     ASSERT_NE(nullptr, dialog);
     ASSERT_TRUE(ControlServer("fault?script=auth-tray.php&mode=hang"));
     const size_t logBefore = ServerLog().size();
