@@ -27,16 +27,11 @@ int RunMessageLoop() {
     for (;;) {
         // Every modal loop has ended by the time control is back here.
         HandleKeptResults();
+        // While a retry waits, a network that comes back is worth a try at once.
         HANDLE change = AddressChangeEvent();
-        if (!change) {
-            BOOL got = GetMessageA(&message, NULL, 0, 0);
-            if (got == 0) return static_cast<int>(message.wParam);
-            if (got == -1) return 0;
-            HandleQueuedMessage(&message);
-            continue;
-        }
-        // A retry waits: a network that comes back is worth a try at once.
-        if (MsgWaitForMultipleObjects(1, &change, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0) {
+        const DWORD woke = MsgWaitForMultipleObjects(change ? 1 : 0, &change, FALSE, INFINITE, QS_ALLINPUT);
+        if (woke == WAIT_FAILED) return 0;
+        if (woke == WAIT_OBJECT_0 && change) {
             TakeAddressChange();
             OnRetryTick();
             continue;

@@ -221,17 +221,12 @@ void OnRetryTick() {
 }
 
 void OnWakeUp() {
-    if (g_app.state == SignedIn) {
-        // A refresh that fell due during sleep may have let the session run out.
-        if (SessionLapsed()) {
-            LoseSession();
-            return;
-        }
-        // The refresh's own failure sets the next retry.
-        if (g_app.retryKind == Refresh) (void)g_platform.killTimer(g_app.mainWindow, IDT_RETRY);
-        if (!StartWorker(Refresh)) StopRetry();
-    } else if (g_app.retryKind == CheckServer) {
-        (void)g_platform.killTimer(g_app.mainWindow, IDT_RETRY);
-        if (!StartWorker(CheckServer)) StopRetry();
+    // A retry that waits is due at once; its tick also tells a session that ran out in the sleep.
+    if (g_app.state != SignedIn || g_app.retryKind == Refresh) {
+        OnRetryTick();
+    } else if (SessionLapsed()) {
+        LoseSession();
+    } else {
+        (void)StartWorker(Refresh);
     }
 }
