@@ -1,25 +1,17 @@
 #include "app/request_thread.h"
 
-#include <process.h>
-
+#include "net/detached_thread.h"
 #include "net/server_operations.h"
 #include "net/session.h"
 
 bool StartRequest(RequestKind kind) {
-    SECURITY_ATTRIBUTES security = {};
-    security.nLength = sizeof security;
-    security.lpSecurityDescriptor = NULL;
-    security.bInheritHandle = FALSE;
     RequestRecord* record = static_cast<RequestRecord*>(HeapAlloc(GetProcessHeap(), 0, sizeof(RequestRecord)));
     if (!record) return false;
     record->kind = kind;
-    uintptr_t thread = _beginthreadex(&security, 0, RequestThreadMain, record, 0, NULL);
-    if (thread == 0) {
+    if (!StartDetachedThread(RequestThreadMain, record)) {
         (void)HeapFree(GetProcessHeap(), 0, record);
         return false;
     }
-    // Nothing ever waits for a worker; it runs detached to its end.
-    (void)CloseHandle(reinterpret_cast<HANDLE>(thread));
     return true;
 }
 

@@ -30,6 +30,9 @@ void ReadExpiryFields(const char* text, int fields[6]) {
     }
 }
 
+// Milliseconds from nowUtc until five minutes before the expiry instant expiryUtc.
+int64_t intervalUntil(int64_t expiryUtc, int64_t nowUtc) { return (expiryUtc - nowUtc) / 10000 - kRefreshMarginMs; }
+
 }  // namespace
 
 int64_t expiryToUtc(const char* expiry) {
@@ -47,8 +50,6 @@ int64_t expiryToUtc(const char* expiry) {
     if (!SystemTimeToFileTime(&utc, &expiryTime)) return 0;
     return FileTimeCount(expiryTime);
 }
-
-int64_t intervalUntil(int64_t expiryUtc, int64_t nowUtc) { return (expiryUtc - nowUtc) / 10000 - kRefreshMarginMs; }
 
 int64_t expiryToInterval(const char* expiry) {
     // Both ends are UTC, so a daylight-saving change before the expiry cannot make the

@@ -23,9 +23,6 @@ bool readErrorDescription(IXMLDOMElement* result, Session& session);
 // 0 for an unreadable date.
 int64_t expiryToUtc(const char* expiry);
 
-// Milliseconds from nowUtc until five minutes before the expiry instant expiryUtc.
-int64_t intervalUntil(int64_t expiryUtc, int64_t nowUtc);
-
 // Milliseconds from now until five minutes before the expiry "M D YYYY H:M:S" (UTC);
 // an unreadable date counts as the year 1601, so the interval is negative.
 int64_t expiryToInterval(const char* expiry);

@@ -1,6 +1,6 @@
 #include "ui/credential_check.h"
 
-#include <process.h>
+#include "net/detached_thread.h"
 
 namespace {
 
@@ -28,12 +28,10 @@ bool StartCredentialCheck(CredentialCheck check, HWND dialog, WPARAM number) {
     record->check = check;
     record->dialog = dialog;
     record->number = number;
-    uintptr_t thread = _beginthreadex(NULL, 0, CheckThreadMain, record, 0, NULL);
-    if (thread == 0) {
+    if (!StartDetachedThread(CheckThreadMain, record)) {
         (void)HeapFree(GetProcessHeap(), 0, record);
         return false;
     }
-    // Nothing waits for it: a check the user cancelled runs to its end unseen.
-    (void)CloseHandle(reinterpret_cast<HANDLE>(thread));
+    // A check the user cancelled runs to its end unseen.
     return true;
 }
