@@ -16,6 +16,7 @@ import os
 import secrets
 import signal
 import socket
+import ssl
 import sys
 import threading
 import time
@@ -23,7 +24,7 @@ import urllib.parse
 
 SCRIPTS = ("auth-tray.php", "tray.php")
 MODES = ("none", "reject", "error", "empty", "malformed", "huge", "status500", "expired", "soon",
-         "slow", "close", "hang", "longtoken", "bomb", "html")
+         "slow", "close", "hang", "longtoken", "bomb", "html", "redirect")
 DEFAULT_ACCOUNT = ("demo@pagewren.test", "pagewren-demo")
 DEFAULT_HUGE_BYTES = 2 * 1024 * 1024
 DEFAULT_LONG_TOKEN = 5000
@@ -40,9 +41,10 @@ BOMB = ('<?xml version="1.0"?>\n<!DOCTYPE result [\n<!ENTITY a "aaaaaaaaaa">\n'
 class State:
     """Everything the handlers share; every field is guarded by lock."""
 
-    def __init__(self, accounts, lifetime, directory, codepage):
+    def __init__(self, accounts, lifetime, directory, codepage, tls_dir=None):
         self.lock = threading.Lock()
         self.codepage = codepage
+        self.tls_dir = tls_dir
         self.initial_accounts = dict(accounts)
         self.initial_lifetime = lifetime
         self.directory = directory
@@ -314,6 +316,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             body = BOMB
         elif mode == "html":
             return self.leave_and_send(200, "text/html", html_page("Welcome", "Sign in to the network to go on."))
+        elif mode == "redirect":
+            return self.leave_and_send(302, "text/html", html_page("Moved", "Elsewhere."),
+                                       (("Location", fault.get("to", "/")),))
         else:
             if mode == "status500":
                 status = 500
@@ -352,13 +357,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif command == "log":
             with self.state.lock:
                 text = "".join(line + "\n" for line in self.state.log)
+        elif command == "tokens":
+            with self.state.lock:
+                text = "".join(token + "\n" for token in sorted(self.state.tokens))
         elif command == "concurrency":
             with self.state.lock:
                 text = "{0}\n".format(self.state.most_active)
         elif command == "down":
             pass
         elif command == "listen":
-            status, text = self.listen_also(int(fields.get("port", "0")))
+            status, text = self.listen_also(int(fields.get("port", "0")), fields.get("tls"))
         else:
             status, text = 404, "unknown control command\n"
         data = text.encode("utf-8")
@@ -372,24 +380,58 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             self.state.go_down(float(fields.get("seconds", "5")))
 
-    def listen_also(self, port):
-        """Serves the same state on one more loopback port until the next reset."""
+    def listen_also(self, port, tls_name=None):
+        """Serves the same state on one more loopback port until the next reset, in TLS with
+        the certificate TLS_NAME.pem and key TLS_NAME.key of the TLS folder when tls_name is
+        given; port 0 picks a free one. Answers the port.
+        """
         with self.state.lock:
-            if port in self.state.extra_servers:
-                return 200, "ok\n"
+            if port and port in self.state.extra_servers:
+                return 200, "{0}\n".format(port)
         try:
-            server = make_server(self.server.server_address[0], port, self.state)
-        except OSError as error:
-            return 409, "port {0} unavailable: {1}\n".format(port, error.strerror)
+            server = make_server(self.server.server_address[0], port, self.state, tls_context(self.state, tls_name))
+        except (OSError, ValueError) as error:
+            return 409, "port {0} or certificate {1} unavailable: {2}\n".format(port, tls_name, error)
+        port = server.server_address[1]
         with self.state.lock:
             self.state.extra_servers[port] = server
         threading.Thread(target=server.serve_forever, daemon=True).start()
-        return 200, "ok\n"
+        return 200, "{0}\n".format(port)
+
+
+def tls_context(state, name):
+    if not name:
+        return None
+    if not state.tls_dir or not name.replace("-", "").isalnum():
+        raise ValueError("no TLS folder or a bad name")
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    base = os.path.join(state.tls_dir, name)
+    context.load_cert_chain(base + ".pem", base + ".key")
+    return context
 
 
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
+
+    tls = None
+
+    def get_request(self):
+        connection, address = super().get_request()
+        if self.tls:
+            # The handshake waits for the handler's thread, so a slow client holds up no other.
+            connection = self.tls.wrap_socket(connection, server_side=True, do_handshake_on_connect=False)
+        return connection, address
+
+    def finish_request(self, request, client_address):
+        if self.tls:
+            try:
+                request.do_handshake()
+            except (ssl.SSLError, OSError) as error:
+                # A client that does not trust the certificate ends here, before any request.
+                print("TLS handshake on port {0} failed: {1}".format(self.server_address[1], error), flush=True)
+                return
+        super().finish_request(request, client_address)
 
     def process_request_thread(self, request, client_address):
         with self.state.lock:
@@ -401,9 +443,10 @@ class Server(http.server.ThreadingHTTPServer):
                 self.state.connections.discard(request)
 
 
-def make_server(host, port, state):
+def make_server(host, port, state, tls=None):
     server = Server((host, port), Handler)
     server.state = state
+    server.tls = tls
     return server
 
 
@@ -423,9 +466,11 @@ def main():
     parser.add_argument("--lifetime", type=int, default=3600, help="token lifetime in seconds")
     parser.add_argument("--port-file", help="file that gets the port once the server listens")
     parser.add_argument("--codepage", default="cp1252", help="the client's system code page, cp1252 by default")
+    parser.add_argument("--tls-dir", help="folder of NAME.pem and NAME.key pairs that /_control/listen can serve")
     options = parser.parse_args()
 
-    state = State(options.account or [DEFAULT_ACCOUNT], options.lifetime, options.directory, options.codepage)
+    state = State(options.account or [DEFAULT_ACCOUNT], options.lifetime, options.directory, options.codepage,
+                  options.tls_dir)
     server = make_server(options.host, options.port, state)
     state.server = server
     port = server.server_address[1]

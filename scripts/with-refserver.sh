@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
 # Runs a command while the reference server listens on a free loopback port.
 # The command finds the port in PAGEWREN_TEST_PORT, the control API's address in
-# PAGEWREN_TEST_CONTROL and the server's request log in PAGEWREN_TEST_SERVER_LOG.
+# PAGEWREN_TEST_CONTROL and the server's request log in PAGEWREN_TEST_SERVER_LOG. With
+# PAGEWREN_TLS_DIR set, the test certificates are made there first and the server can serve them.
 # The server stops when the command ends, fails or is interrupted; the command's exit code is kept.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 [ $# -gt 0 ] || { echo "usage: with-refserver.sh COMMAND [ARGS...]" >&2; exit 2; }
 
+tls=()
+if [ -n "${PAGEWREN_TLS_DIR:-}" ]; then
+  "$here/make-test-certs.sh" "$PAGEWREN_TLS_DIR" || exit 1
+  tls=(--tls-dir "$PAGEWREN_TLS_DIR")
+fi
+
 work=$(mktemp -d)
-python3 "$here/../refserver/refserver.py" --port 0 --port-file "$work/port" >"$work/server.log" 2>&1 &
+python3 "$here/../refserver/refserver.py" --port 0 --port-file "$work/port" "${tls[@]}" >"$work/server.log" 2>&1 &
 server=$!
 
 stop_server() {
