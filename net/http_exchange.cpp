@@ -11,6 +11,34 @@ namespace {
 const char kAgentName[] = "Pagewren";
 const DWORD kRefusedStatus = 401;
 
+// Answers are never taken from or left in WinINet's cache, nor cookies kept: they carry the
+// session token, which opens the user's pages to whoever finds it. No WinINet box may appear
+// from a worker thread.
+const DWORD kRequestFlags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD |
+                            INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
+// Over TLS no redirect is followed, so the credentials can never be led to a plain-HTTP
+// address. Certificate checks are never relaxed.
+const DWORD kSecureRequestFlags = kRequestFlags | INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+
+// The send failed because the server's identity could not be established: its certificate
+// chain, name, dates or revocation, or the TLS handshake that presents them.
+bool IsCertificateFailure(DWORD error) {
+    switch (error) {
+        case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+        case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+        case ERROR_INTERNET_INVALID_CA:
+        case ERROR_INTERNET_SEC_CERT_ERRORS:
+        case ERROR_INTERNET_SEC_CERT_NO_REV:
+        case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+        case ERROR_INTERNET_SEC_CERT_REVOKED:
+        case ERROR_INTERNET_SEC_INVALID_CERT:
+        case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // The three handles of one exchange, closed together in reverse order of opening.
 struct ExchangeHandles {
     HINTERNET internet = nullptr;
@@ -101,21 +129,24 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
         return ExchangeOutcome::NotSent;
     }
 
+    INTERNET_PORT port = PortFromText(settings.port);
+    if (port == 0) port = settings.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
     ExchangeHandles handles;
     handles.internet = InternetOpenA(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (handles.internet) {
-        handles.connection = InternetConnectA(handles.internet, settings.host, PortFromText(settings.port), nullptr,
-                                              nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+        handles.connection =
+            InternetConnectA(handles.internet, settings.host, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     }
     if (handles.connection) {
         handles.request = HttpOpenRequestA(handles.connection, "GET", NarrowText(path), nullptr, nullptr, nullptr,
-                                           INTERNET_FLAG_KEEP_CONNECTION, 0);
+                                           settings.secure ? kSecureRequestFlags : kRequestFlags, 0);
     }
     bool ready = handles.request && SetTimeouts(handles.request) &&
                  (!request.attachCredentials || SetCredentials(handles.request, settings));
     if (!ready || !HttpSendRequestA(handles.request, nullptr, 0, nullptr, 0)) {
+        const bool unverified = ready && settings.secure && IsCertificateFailure(GetLastError());
         CloseHandles(&handles);
-        return ExchangeOutcome::NotSent;
+        return unverified ? ExchangeOutcome::Unverified : ExchangeOutcome::NotSent;
     }
     // A connection closed before any status line brought no answer, though some WinINet
     // versions report the send as a success; the status query tells.

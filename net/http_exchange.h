@@ -1,5 +1,5 @@
-// One plain-HTTP GET to the configured server: fresh session, connection and request
-// handles, optional HTTP authentication with the stored credentials, bounded answer body.
+// One GET to the configured server, over plain HTTP or TLS: fresh session, connection and
+// request handles, optional HTTP authentication with the stored credentials, bounded answer body.
 #pragma once
 
 #include "storage/heap_text.h"
@@ -11,6 +11,7 @@
 // What a server operation tells apart about one exchange.
 enum class ExchangeOutcome {
     NotSent,     // the request could not be sent (no connection, time-out, closed without answer)
+    Unverified,  // TLS: the server's certificate did not verify, so nothing was sent
     Sent,        // sent; neither status nor body was asked for, or the status was not 401
     Refused,     // the final status was 401
     NoAnswer,    // the body could not be read whole, grew past the bound, or found no memory
@@ -34,7 +35,7 @@ enum : DWORD { ExchangeTimeoutMs = 30000 };
 // at zero so that the image needs no initialised writable data.
 extern DWORD g_exchangeTimeoutMs;
 
-// The port the text names, read as atoi does and cut to its low 16 bits; 0 (the HTTP
+// The port the text names, read as atoi does and cut to its low 16 bits; 0 (the scheme's
 // default) for an empty text or one without leading digits.
 INTERNET_PORT PortFromText(const char* text);
 

@@ -17,10 +17,10 @@ enum PageAction : int {
 // whose token makes it the longest page.
 enum : size_t { PageAddressSize = 2 * SettingsTextSize + SettingsPortSize + SessionTokenSize + 64 };
 
-// Writes "http://" host [":" port] directory page into out, with no separator added and
-// nothing escaped; false, and an empty text, when it does not fit.
-bool ComposeServerPageAddress(const char* host, const char* port, const char* directory, const char* page, char* out,
-                              size_t capacity);
+// Writes "http://" (or "https://" for a secure server) host [":" port] directory page into
+// out, with no separator added and nothing escaped; false, and an empty text, when it does not fit.
+bool ComposeServerPageAddress(bool secure, const char* host, const char* port, const char* directory, const char* page,
+                              char* out, size_t capacity);
 // Builds the settings' server address of "tray.php?token=" token "&action=" action;
 // false when it does not fit in capacity bytes.
 bool BuildTrayPageAddress(PageAction action, char* out, size_t capacity);

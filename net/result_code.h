@@ -16,6 +16,7 @@ enum : ResultCode {
     InternalError       = 256,
     ServerError         = 512,
     TimestampError      = 1024,
+    IdentityUnverified  = 2048,
 };
 
 // True when the word is a failure, that is when it carries the Failure bit.

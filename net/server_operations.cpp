@@ -22,6 +22,8 @@ ResultCode ExchangeForAnswer(Session& session, const ServerSettings& settings, c
         case ExchangeOutcome::NotSent:
             // The controller rides out an outage quietly, but not a broken answer.
             return Failure | ServerUnreachable;
+        case ExchangeOutcome::Unverified:
+            return Failure | IdentityUnverified;
         case ExchangeOutcome::Refused:
             return refused;
         case ExchangeOutcome::AnswerText:
@@ -38,15 +40,23 @@ ResultCode checkServer(Session& session) {
     ServerSettings settings;
     CopyServerSettings(&settings);
     // Any HTTP answer counts, the 401 challenge to a request without credentials included.
-    ExchangeOutcome outcome = RunExchange(settings, {kSignInScript, false, false, false}, nullptr);
-    return outcome == ExchangeOutcome::NotSent ? (Failure | ServerUnreachable) : Success;
+    switch (RunExchange(settings, {kSignInScript, false, false, false}, nullptr)) {
+        case ExchangeOutcome::NotSent:
+            return Failure | ServerUnreachable;
+        case ExchangeOutcome::Unverified:
+            // Not an outage: trying again quietly would not make the certificate any better.
+            return Failure | IdentityUnverified;
+        default:
+            return Success;
+    }
 }
 
 ResultCode verifyCredentials(Session& session) {
     ScopedLock hold(session.lock);
     ServerSettings settings;
     CopyServerSettings(&settings);
-    // Only rejected credentials are screened out here; an unreachable server shows in signIn.
+    // Only rejected credentials are screened out here; an unreachable or unverified server
+    // shows in signIn.
     ExchangeOutcome outcome = RunExchange(settings, {kSignInScript, true, true, false}, nullptr);
     return outcome == ExchangeOutcome::Refused ? (Failure | CredentialsRejected) : Success;
 }

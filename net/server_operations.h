@@ -5,11 +5,13 @@
 #include "net/result_code.h"
 #include "net/session.h"
 
-// Can the server be reached? Unauthenticated GET of auth-tray.php: 1, or 18 when not sent.
+// Can the server be reached? Unauthenticated GET of auth-tray.php: 1, 18 when not sent, or
+// 2050 when a TLS server's certificate did not verify.
 ResultCode checkServer(Session& session);
 // Are the stored credentials accepted? 130 on a final 401, else 1.
 ResultCode verifyCredentials(Session& session);
-// Signs in and stores token and refresh interval: 1, 18 (no answer), 34, 66, 514 or 0.
+// Signs in and stores token and refresh interval: 1, 18 (no answer), 2050 (certificate not
+// verified), 34, 66, 514 or 0.
 ResultCode signIn(Session& session);
-// Renews the session with the stored token: 1, 18 (no answer), 130, 66, 258, 514 or 0.
+// Renews the session with the stored token: 1, 18 (no answer), 2050, 130, 66, 258, 514 or 0.
 ResultCode refreshSession(Session& session);

@@ -24,6 +24,7 @@
 #define IDS_BAD_CREDENTIALS      121
 #define IDS_EMAIL_REQUIRED       122
 #define IDS_TIP_RECONNECTING     123
+#define IDS_IDENTITY_UNVERIFIED  124
 
 // Icons
 #define IDI_TRAY_SIGNED_IN       107

@@ -62,6 +62,8 @@ bool BuildConfigText(HeapText* xml) {
         if (!AppendEscaped(xml, g_settings.port)) return false;
         (void)AppendText(xml, "\"");
     }
+    // Plain HTTP writes no scheme, so that its files stay as they always were.
+    if (g_settings.secure) (void)AppendText(xml, " scheme=\"https\"");
     (void)AppendText(xml, ">\r\n");
     if (g_settings.remember) {
         (void)AppendText(xml, "\t\t<user>");
@@ -102,8 +104,8 @@ XmlValue ReadChildText(IXMLDOMElement* server, const wchar_t* name, char* out, s
     return XmlValue::Read;
 }
 
-// Fills the record from the server element. The port and the remember flag are taken
-// only when everything else was read, so a failed read never leaves a port behind.
+// Fills the record from the server element. The port, the scheme and the remember flag are
+// taken only when everything else was read, so a failed read never leaves them behind.
 bool ReadServerElement(IXMLDOMElement* server) {
     if (ReadAttribute(server, L"host", g_settings.host, sizeof g_settings.host) != XmlValue::Read) return false;
     if (ReadAttribute(server, L"directory", g_settings.directory, sizeof g_settings.directory) != XmlValue::Read) {
@@ -112,6 +114,13 @@ bool ReadServerElement(IXMLDOMElement* server) {
     char port[SettingsPortSize];
     XmlValue portValue = ReadAttribute(server, L"port", port, sizeof port);
     if (portValue == XmlValue::Unusable) return false;
+    // Only the two schemes the exchange speaks, in any letter case; any other value is as
+    // unusable as a bad port.
+    char scheme[sizeof "https"];
+    XmlValue schemeValue = ReadAttribute(server, L"scheme", scheme, sizeof scheme);
+    if (schemeValue == XmlValue::Unusable) return false;
+    const bool secure = schemeValue == XmlValue::Read && lstrcmpiA(scheme, "https") == 0;
+    if (schemeValue == XmlValue::Read && !secure && lstrcmpiA(scheme, "http") != 0) return false;
     XmlValue user = ReadChildText(server, L"user", g_settings.user, sizeof g_settings.user);
     if (user == XmlValue::Unusable) return false;
     char encoded[CredentialTextSize];
@@ -120,6 +129,7 @@ bool ReadServerElement(IXMLDOMElement* server) {
     // A password that cannot be decrypted stays empty; the rest of the file still counts.
     if (password == XmlValue::Read) (void)DecryptCredential(encoded, g_settings.password);
     if (portValue == XmlValue::Read) memcpy(g_settings.port, port, sizeof port);
+    g_settings.secure = secure;
     if (user == XmlValue::Read || password == XmlValue::Read) g_settings.remember = true;
     return true;
 }

@@ -7,7 +7,7 @@
 
 Settings g_settings;
 
-Settings::Settings() : remember(false), state(SettingsState::Initial) {
+Settings::Settings() : remember(false), secure(false), state(SettingsState::Initial) {
     memset(host, 0, sizeof host);
     memset(directory, 0, sizeof directory);
     memset(port, 0, sizeof port);
@@ -33,6 +33,7 @@ const char* Port() { return g_settings.port; }
 const char* User() { return g_settings.user; }
 const char* Password() { return g_settings.password; }
 bool Remember() { return g_settings.remember; }
+bool Secure() { return g_settings.secure; }
 SettingsState State() { return g_settings.state; }
 
 void SetUser(const char* user) {
@@ -66,5 +67,6 @@ void CopyServerSettings(ServerSettings* out) {
     memcpy(out->port, g_settings.port, sizeof out->port);
     memcpy(out->user, g_settings.user, sizeof out->user);
     memcpy(out->password, g_settings.password, sizeof out->password);
+    out->secure = g_settings.secure;
     out->state = g_settings.state;
 }

@@ -18,6 +18,8 @@ struct Settings {
     char user[SettingsTextSize];
     char password[SettingsTextSize];
     bool remember;
+    // The server speaks HTTPS: TLS with verified certificates, default port 443.
+    bool secure;
     SettingsState state;
     // Recursive: Load and Save hold it while the file operations take it again.
     CRITICAL_SECTION lock;
@@ -38,10 +40,11 @@ struct ServerSettings {
     char port[SettingsPortSize];
     char user[SettingsTextSize];
     char password[SettingsTextSize];
+    bool secure;
     SettingsState state;
 };
 
-// Writes the default host and directory and clears the credentials; port and state stay.
+// Writes the default host and directory and clears the credentials; port, scheme and state stay.
 void ResetToDefaults();
 
 // Live stored texts, read without the lock (main thread only).
@@ -51,6 +54,7 @@ const char* Port();
 const char* User();
 const char* Password();
 bool Remember();
+bool Secure();
 SettingsState State();
 
 // Stores the e-mail address unless it equals the stored one apart from letter case.

@@ -25,6 +25,7 @@ const Notice kNotices[] = {
     {InternalError, IDS_UNKNOWN_ERROR, MB_ICONERROR},
     {ServerError, IDS_SERVER_ERROR, MB_ICONWARNING},
     {TimestampError, IDS_TIMESTAMP_ERROR, MB_ICONERROR},
+    {IdentityUnverified, IDS_IDENTITY_UNVERIFIED, MB_ICONERROR},
 };
 
 // The box of one notice, with the server's description after its text where it has one.

@@ -25,7 +25,7 @@ void OpenLinkPage(HWND label) {
     const char* page = PageOfLink(GetDlgCtrlID(label));
     if (!page) return;
     char address[PageAddressSize];
-    if (!ComposeServerPageAddress(Host(), Port(), Directory(), page, address, sizeof address)) return;
+    if (!ComposeServerPageAddress(Secure(), Host(), Port(), Directory(), page, address, sizeof address)) return;
     // A link that cannot be opened simply opens nothing.
     (void)g_uiPlatform.shellExecute(nullptr, "open", address, nullptr, nullptr, SW_SHOW);
 }

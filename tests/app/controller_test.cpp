@@ -291,6 +291,10 @@ TEST_F(ControllerTest, RightClickDoubleClickAndPageCommandsActByState) {
     SetRecord("pages.example", "/service/", "8080");
     EXPECT_EQ(0, Command(ID_VIEW_ALL_PAGES));
     EXPECT_EQ(std::vector<std::string>{"http://pages.example:8080/service/tray.php?token=a1+b/c%&action=2"}, g_fake.opened);
+    g_fake = FakePlatform();
+    SetRecord("pages.example", "/", "", "", "", false, true);
+    EXPECT_EQ(0, Command(ID_OPEN_CURRENT_PAGE));
+    EXPECT_EQ(std::vector<std::string>{"https://pages.example/tray.php?token=a1+b/c%&action=3"}, g_fake.opened);
 }
 
 TEST_F(ControllerTest, AboutBoxIsNeverOpenedTwice) {

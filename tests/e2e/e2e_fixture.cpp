@@ -48,6 +48,12 @@ bool Responsive(HWND window) {
     return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored) != 0;
 }
 
+size_t Refreshes() {
+    size_t count = 0;
+    for (const LoggedRequest& request : ServerLog()) count += request.path.find("/tray.php") == 0;
+    return count;
+}
+
 std::string EncryptedPassword(const char* password) {
     char stored[CredentialTextSize] = {};
     EXPECT_TRUE(EncryptCredential(password, stored));

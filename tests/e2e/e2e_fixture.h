@@ -23,6 +23,9 @@ const DWORD kStepTimeoutMs = 20000;
 // Whether a window of the program answers a message within a second.
 bool Responsive(HWND window);
 
+// How many refresh requests the server has logged since the last reset.
+size_t Refreshes();
+
 struct ProgramTest : ::testing::Test {
     void SetUp() override;
     void TearDown() override;

@@ -28,11 +28,6 @@ struct OutageTest : ProgramTest {
         EXPECT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, EncryptedPassword(kDemoPassword).c_str())));
         return LaunchAndWaitForSignIn();
     }
-    static size_t Refreshes() {
-        size_t count = 0;
-        for (const LoggedRequest& request : ServerLog()) count += request.path.find("/tray.php") == 0;
-        return count;
-    }
 };
 
 TEST_F(OutageTest, WakeUpRefreshesAtOnceAndAnOutageIsRiddenOutQuietly) {

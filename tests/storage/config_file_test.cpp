@@ -53,6 +53,10 @@ TEST_F(ConfigFileTest, WritesTheExactBytes) {
     ASSERT_TRUE(WriteConfigFile(file.c_str()));
     EXPECT_EQ("<config>\r\n\t<server host=\"pagewren.com\" directory=\"/app/\" port=\"8080\">\r\n\t</server>\r\n</config>",
               ReadFileBytes(file));
+    SetRecord("pagewren.com", "/", "", "", "", false, true);
+    ASSERT_TRUE(WriteConfigFile(file.c_str()));
+    EXPECT_EQ("<config>\r\n\t<server host=\"pagewren.com\" directory=\"/\" scheme=\"https\">\r\n\t</server>\r\n</config>",
+              ReadFileBytes(file));
     // A password the cipher cannot take is left out rather than cut.
     SetRecord("h", "/", "", "u", std::string(CredentialMaxPlainBytes + 1, 'p').c_str(), true);
     ASSERT_TRUE(WriteConfigFile(file.c_str()));
@@ -67,6 +71,8 @@ TEST_F(ConfigFileTest, ReadRules) {
         {Server(hd, "<user>u@x</user><password>FYdbhFa7/JU=</password>"), "kept", "u@x", "password"},
         {Server(hd, "<user>u@x</user>"), "kept", "u@x", ""},
         {Server(hd + " port='8080'"), "8080", "", ""},
+        {Server(hd + " scheme='https'"), "kept", "", ""},
+        {Server(hd + " scheme='HTTP'"), "kept", "", ""},
         {"<outer>" + Server(hd) + "</outer>", "kept", "", ""},
         {"<?xml version='1.0'?><config><x/><server " + hd + "/><server host='2' directory='/'/></config>", "kept", "", ""},
     };
@@ -74,6 +80,8 @@ TEST_F(ConfigFileTest, ReadRules) {
         SCOPED_TRACE(c[0]);
         FreshSettings();
         lstrcpynA(g_settings.port, "kept", sizeof g_settings.port);
+        // Unlike the port, the scheme is always the file's: none means plain HTTP.
+        g_settings.secure = true;
         ASSERT_TRUE(WriteFileBytes(file, c[0]));
         ASSERT_TRUE(ReadConfigFile(file.c_str()));
         EXPECT_EQ(SettingsState::Initial, State());
@@ -83,11 +91,13 @@ TEST_F(ConfigFileTest, ReadRules) {
         EXPECT_EQ(c[2], User());
         EXPECT_EQ(c[3], Password());
         EXPECT_EQ(!c[2].empty() || !c[3].empty(), Remember());
+        EXPECT_EQ(c[0].find("'https'") != std::string::npos, Secure());
     }
     const std::string unreadable[] = {
         "<config><server " + hd + "></config>", "<config><other " + hd + "/></config>",
         "<config><Server " + hd + "/></config>", "<settings><server " + hd + "/></settings>",
         Server("host='' directory='/d/'"), Server("host='h'"), Server(hd + " port='123456789012'"),
+        Server(hd + " scheme='ftp'"), Server(hd + " scheme='httpss'"),
         "<!DOCTYPE config [<!ENTITY h 'evil'>]><config><server host='&h;' directory='/'/></config>",
         Server(hd, "<user>" + std::string(SettingsTextSize, 'u') + "</user>"),
     };

@@ -18,24 +18,26 @@ inline void FreshSettings() {
     for (char* text : {g_settings.host, g_settings.directory, g_settings.port, g_settings.user, g_settings.password})
         *text = '\0';
     g_settings.remember = false;
+    g_settings.secure = false;
     g_settings.state = SettingsState::Initial;
 }
 
 // Fills the process-wide record.
 inline void SetRecord(const char* host, const char* directory, const char* port, const char* user = "",
-                      const char* password = "", bool remember = false) {
+                      const char* password = "", bool remember = false, bool secure = false) {
     (void)lstrcpynA(g_settings.host, host, sizeof g_settings.host);
     (void)lstrcpynA(g_settings.directory, directory, sizeof g_settings.directory);
     (void)lstrcpynA(g_settings.port, port, sizeof g_settings.port);
     (void)lstrcpynA(g_settings.user, user, sizeof g_settings.user);
     (void)lstrcpynA(g_settings.password, password, sizeof g_settings.password);
     g_settings.remember = remember;
+    g_settings.secure = secure;
 }
 
 // The whole record as one line, to compare records.
 inline std::string RecordText() {
     return std::string(g_settings.host) + "|" + g_settings.directory + "|" + g_settings.port + "|" + g_settings.user +
-           "|" + g_settings.password + (g_settings.remember ? "|remember" : "");
+           "|" + g_settings.password + (g_settings.remember ? "|remember" : "") + (g_settings.secure ? "|https" : "");
 }
 
 // A new empty folder under the temporary folder, removed with everything in it.

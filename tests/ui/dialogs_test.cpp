@@ -192,7 +192,7 @@ TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
                                      MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
                   cursor = GetCursor();
                   press(d, IDC_SIGNUP_LINK);
-                  SetRecord("pages.example.org", "/app", "");
+                  SetRecord("pages.example.org", "/app", "", "", "", false, true);
                   press(d, IDC_FORGOT_LINK);
                   // Plain text around the link opens nothing.
                   press(d, IDC_SIGNUP_PROMPT);
@@ -206,7 +206,7 @@ TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
     // The directory is used as stored: no slash is added before the page.
     const std::vector<std::string> expected = {
         "open http://pages.example.org:8080/app/signup.php?skip-install",
-        "open http://pages.example.org/apprestore.php",
+        "open https://pages.example.org/apprestore.php",
         "open http://" + longHost + "/appsignup.php?skip-install",
     };
     EXPECT_EQ(expected, g_opened);

@@ -23,9 +23,9 @@ TEST(SignInBackground, FollowsWhereTheDialogLies) {
 
 TEST(ComposeServerPageAddress, RefusesAnAddressOneCharacterTooLong) {
     char exact[sizeof "http://a/b"];
-    EXPECT_TRUE(ComposeServerPageAddress("a", "", "/", "b", exact, sizeof exact));
+    EXPECT_TRUE(ComposeServerPageAddress(false, "a", "", "/", "b", exact, sizeof exact));
     EXPECT_STREQ("http://a/b", exact);
-    EXPECT_FALSE(ComposeServerPageAddress("a", "", "/", "bc", exact, sizeof exact));
+    EXPECT_FALSE(ComposeServerPageAddress(false, "a", "", "/", "bc", exact, sizeof exact));
     EXPECT_STREQ("", exact);
 }
 
