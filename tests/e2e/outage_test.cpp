@@ -19,7 +19,11 @@ struct OutageTest : ProgramTest {
         return met && !boxSeen;
     }
     // Refuses connections for seconds; the control API is away with the service.
-    static void TakeServerDown(double seconds) { ASSERT_TRUE(ControlServer("down?seconds=" + std::to_string(seconds))); }
+    // Returns once the listener is closed: the server answers before it goes down.
+    static void TakeServerDown(double seconds) {
+        ASSERT_TRUE(ControlServer("down?seconds=" + std::to_string(seconds)));
+        ASSERT_TRUE(WaitUntil([] { return !ControlServer("log"); }, kStepTimeoutMs));
+    }
     static void WaitForServerBack() {
         ASSERT_TRUE(WaitUntil([] { return ControlServer("log"); }, kStepTimeoutMs));
     }
