@@ -2,7 +2,7 @@
 # Runs a command while the reference server listens on a free loopback port.
 # The command finds the port in PAGEWREN_TEST_PORT, the control API's address in
 # PAGEWREN_TEST_CONTROL and the server's request log in PAGEWREN_TEST_SERVER_LOG. With
-# PAGEWREN_TLS_DIR set, the test certificates are made there first and the server can serve them.
+# PAGEWREN_TLS_DIR set, the server can serve the test certificates there (make-test-certs.sh).
 # The server stops when the command ends, fails or is interrupted; the command's exit code is kept.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -10,7 +10,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 tls=()
 if [ -n "${PAGEWREN_TLS_DIR:-}" ]; then
-  "$here/make-test-certs.sh" "$PAGEWREN_TLS_DIR" || exit 1
   tls=(--tls-dir "$PAGEWREN_TLS_DIR")
 fi
 

@@ -1,11 +1,16 @@
 // Pagewren.exe under Wine against the reference server: the road of a sign-in, the refresh by
-// the real timer, the dialog's own refusals, and what the running program does from outside.
+// the real timer and the traces it leaves, the dialog's own refusals, and what the running
+// program does from outside.
 #include "e2e/e2e_fixture.h"
 
 #include "res/resource.h"
 #include "support/files.h"
 #include "support/texts.h"
 
+#include <shlobj.h>
+
+#include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,7 +22,26 @@ size_t TrayAdds() {
     return adds;
 }
 
-TEST_F(ProgramTest, SignsInThroughThePrefilledDialogAndRefreshesWithTheToken) {
+// The files under the user's cache, cookie and history folders that hold a token the server issued.
+std::vector<std::string> FilesHoldingIssuedTokens() {
+    std::string tokens;
+    EXPECT_TRUE(ControlServer("tokens", &tokens));
+    EXPECT_FALSE(tokens.empty());
+    std::vector<std::string> found;
+    for (int csidl : {CSIDL_INTERNET_CACHE, CSIDL_COOKIES, CSIDL_HISTORY}) {
+        std::error_code error;
+        for (auto it = std::filesystem::recursive_directory_iterator(KnownFolder(csidl), error);
+             !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+            const std::string bytes = it->is_regular_file(error) ? ReadFileBytes(it->path().string()) : "";
+            std::istringstream lines(tokens);
+            for (std::string token; std::getline(lines, token);)
+                if (!token.empty() && bytes.find(token) != std::string::npos) found.push_back(it->path().string());
+        }
+    }
+    return found;
+}
+
+TEST_F(ProgramTest, SignsInThroughThePrefilledDialogAndRefreshesLeavingNoTokenOnDisk) {
     ASSERT_TRUE(ControlServer("lifetime?seconds=303"));
     ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, EncryptedPassword(kDemoPassword).c_str())));
     HWND dialog = LaunchAndWaitForSignIn();
@@ -61,6 +85,10 @@ TEST_F(ProgramTest, SignsInThroughThePrefilledDialogAndRefreshesWithTheToken) {
     ASSERT_TRUE(WaitUntil([&] { return TrayAdds() > adds; }, kStepTimeoutMs));
     EXPECT_EQ(kSignedIn, CurrentTrayTip());
     EXPECT_EQ(UINT(WM_USER + 100), TrayCalls().back().callbackMessage);
+
+    // The session leaves nothing behind that would open the user's pages.
+    StopProgram(program);
+    EXPECT_EQ(std::vector<std::string>(), FilesHoldingIssuedTokens());
 }
 
 TEST_F(ProgramTest, DialogRefusesRejectedCredentialsAndAnEmptyEmailThenRemembers) {
