@@ -3,10 +3,11 @@
 
 Per program and round: warm start (launch until the first request reaches the reference
 server), then, signed in (Pagewren) or with the dialog open (baselines), the CPU time and
-context switches of an idle period and the private memory at its end. Each round also takes
-Pagewren through a 10-second outage of the server while signed in and times how long after the
-server's return it is signed in again. Prints a table of the medians with ratios and writes them
-as JSON.
+context switches of an idle period and the private memory at its end. Pagewren runs twice a
+round, signing in over plain HTTP and over TLS; each sign-in is timed from the Enter key to the
+server's receipt of the sign-in. Each round also takes Pagewren through a 10-second outage of
+the server while signed in and times how long after the server's return it is signed in again.
+Prints tables of the medians with ratios and writes them as JSON.
 """
 import argparse
 import base64
@@ -25,6 +26,8 @@ OUTAGE_SECONDS = 10
 FIGURES = (("start_ms", "warm start (ms)"), ("private_kib", "private memory (KiB)"),
            ("cpu_ms", "idle CPU time (ms)"), ("switches", "idle context switches"),
            ("exe_bytes", "exe size (bytes)"))
+SECURE_FIGURES = (("start_ms", "warm start (ms)"), ("sign_in_ms", "sign-in span (ms)"),
+                  ("private_kib", "private memory (KiB)"))
 
 
 def stored_password(password):
@@ -49,19 +52,19 @@ def median_ratio(numerators, denominators):
     return statistics.median(ratios) if ratios else None
 
 
-def summarise(rounds, names):
+def summarise(rounds, names, figures):
     """Medians per program and figure, and the ratios of the first program to each other one."""
-    medians = {name: {key: statistics.median(r[name][key] for r in rounds) for key, _ in FIGURES}
+    medians = {name: {key: statistics.median(r[name][key] for r in rounds) for key, _ in figures}
                for name in names}
     ratios = {other: {key: median_ratio([r[names[0]][key] for r in rounds], [r[other][key] for r in rounds])
-                      for key, _ in FIGURES} for other in names[1:]}
+                      for key, _ in figures} for other in names[1:]}
     return medians, ratios
 
 
-def table(medians, ratios, names):
+def table(medians, ratios, names, figures):
     lines = ["%-24s" % "figure (median)" + "".join("%16s" % n for n in names) +
              "".join("%16s" % ("/ " + n) for n in names[1:])]
-    for key, label in FIGURES:
+    for key, label in figures:
         row = "%-24s" % label + "".join("%16.0f" % medians[n][key] for n in names)
         row += "".join("%16s" % ("-" if ratios[n][key] is None else "%.2fx" % ratios[n][key]) for n in names[1:])
         lines.append(row)
@@ -135,15 +138,19 @@ class Bench:
         raise RuntimeError("timed out waiting for " + what)
 
     def sign_in(self):
-        """Presses Enter in Pagewren's pre-filled sign-in dialog and waits for the signed-in answer."""
+        """Presses Enter in Pagewren's pre-filled sign-in dialog and waits for the signed-in answer;
+        the milliseconds from the key to the server's receipt of the sign-in."""
         self.wait_until(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Pagewren$"],
                                                capture_output=True).returncode == 0, 30, "the sign-in dialog")
         time.sleep(0.5)
         # The credential check and the sign-in itself both send the credentials.
         signed_in = lambda: sum(1 for r in self.requests() if len(r) > 3 and r[3] != "-") >= 2
+        pressed = time.time()
         subprocess.run(["xdotool", "key", "Return"], check=True)
         self.wait_until(signed_in, 30, "the sign-in")
+        span_ms = (time.time() - pressed) * 1000
         time.sleep(1)
+        return span_ms
 
     def launch(self, args):
         return subprocess.Popen(["wine"] + args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -171,6 +178,7 @@ class Bench:
         into the outage.
         """
         self.control("reset")
+        self.write_config(False)
         self.control("lifetime?seconds=303")
         launcher = self.launch([exe])
         try:
@@ -186,67 +194,85 @@ class Bench:
         finally:
             self.stop(launcher)
 
-    def measure(self, name, exe, port):
+    def write_config(self, secure):
+        """Pagewren's configuration with the bench account, for the plain or the TLS listener."""
+        server = ('host="localhost" directory="/" port="%d" scheme="https"' % self.tls_port if secure
+                  else 'host="127.0.0.1" directory="/" port="%d"' % self.port)
+        with open(os.path.join(self.config_dir, "config.xml"), "w", newline="") as config:
+            config.write('<config>\r\n\t<server %s>\r\n\t\t<user>%s</user>\r\n\t\t<password>%s</password>\r\n'
+                         '\t</server>\r\n</config>' % (server, EMAIL, stored_password(PASSWORD)))
+
+    def measure(self, name, exe, secure):
         self.control("reset")
-        args = [exe] if name == "Pagewren" else [exe, "127.0.0.1", str(port)]
+        pagewren = name.startswith("Pagewren")
+        if secure:
+            # A reset closes the extra listeners, so each TLS run opens its own.
+            self.tls_port = int(self.control("listen?port=0&tls=localhost"))
+        if pagewren:
+            self.write_config(secure)
+        args = [exe] if pagewren else [exe, "127.0.0.1", str(self.port)]
         start = time.time()
         launcher = self.launch(args)
         try:
             self.wait_until(lambda: self.requests(), 60, name + "'s first request")
             start_ms = (time.time() - start) * 1000
             pid = self.find_wine_process(launcher, os.path.basename(exe))
-            if name == "Pagewren":
-                self.sign_in()
+            figures = {"start_ms": start_ms, "exe_bytes": os.path.getsize(exe)}
+            if pagewren:
+                figures["sign_in_ms"] = self.sign_in()
             else:
                 time.sleep(1)
             cpu_before, switches_before = self.usage(pid)
             time.sleep(self.options.idle)
             cpu_after, switches_after = self.usage(pid)
-            return {"start_ms": start_ms, "private_kib": self.private_kib(pid),
-                    "cpu_ms": cpu_after - cpu_before, "switches": switches_after - switches_before,
-                    "exe_bytes": os.path.getsize(exe)}
+            figures.update(private_kib=self.private_kib(pid), cpu_ms=cpu_after - cpu_before,
+                           switches=switches_after - switches_before)
+            return figures
         finally:
             self.stop(launcher)
 
     def run(self):
         options = self.options
-        programs = [("Pagewren", options.pagewren), ("same-work", options.same_work), ("bare", options.bare)]
-        names = [n for n, _ in programs]
-        config_dir = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", os.environ.get("USER") or
+        programs = [("Pagewren", options.pagewren, False), ("same-work", options.same_work, False),
+                    ("bare", options.bare, False), ("Pagewren https", options.pagewren, True)]
+        names, secure_names = ["Pagewren", "same-work", "bare"], ["Pagewren https", "Pagewren"]
+        self.config_dir = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", os.environ.get("USER") or
                                   subprocess.run(["id", "-un"], capture_output=True, text=True).stdout.strip(),
                                   "AppData", "Local", "Pagewren")
-        os.makedirs(config_dir, exist_ok=True)
+        os.makedirs(self.config_dir, exist_ok=True)
         port_file = os.path.join(options.state, "port")
         if os.path.exists(port_file):
             os.remove(port_file)
         server = subprocess.Popen([sys.executable, options.refserver, "--port", "0", "--port-file", port_file,
-                                   "--account", EMAIL + ":" + PASSWORD],
+                                   "--account", EMAIL + ":" + PASSWORD, "--tls-dir", options.tls_dir],
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             self.wait_until(lambda: os.path.exists(port_file) and open(port_file).read().strip(), 30, "the server")
-            port = int(open(port_file).read())
-            self.control_url = "http://127.0.0.1:%d/_control/" % port
-            with open(os.path.join(config_dir, "config.xml"), "w", newline="") as config:
-                config.write('<config>\r\n\t<server host="127.0.0.1" directory="/" port="%d">\r\n'
-                             '\t\t<user>%s</user>\r\n\t\t<password>%s</password>\r\n\t</server>\r\n</config>'
-                             % (port, EMAIL, stored_password(PASSWORD)))
+            self.port = int(open(port_file).read())
+            self.control_url = "http://127.0.0.1:%d/_control/" % self.port
+            subprocess.run(["wine", options.trust, "Z:" + os.path.join(options.tls_dir, "ca.pem")], check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             rounds, returns = [], []
             for number in range(options.rounds):
                 # Interleaved and rotated, so that no program always runs first.
-                order = programs[number % 3:] + programs[:number % 3]
-                rounds.append({name: self.measure(name, exe, port) for name, exe in order})
+                order = programs[number % 4:] + programs[:number % 4]
+                rounds.append({name: self.measure(name, exe, secure) for name, exe, secure in order})
                 returns.append(self.outage_return_ms(options.pagewren))
                 print("round %d: %s, signed in again %.0f ms after the outage" %
                       (number + 1, json.dumps(rounds[-1]), returns[-1]), flush=True)
         finally:
             server.terminate()
             server.wait()
-        medians, ratios = summarise(rounds, names)
+        medians, ratios = summarise(rounds, names, FIGURES)
+        secure_medians, secure_ratios = summarise(rounds, secure_names, SECURE_FIGURES)
         print()
-        print(table(medians, ratios, names))
+        print(table(medians, ratios, names, FIGURES))
         print("%-24s%16.0f" % ("back after outage (ms)", statistics.median(returns)))
+        print()
+        print(table(secure_medians, secure_ratios, secure_names, SECURE_FIGURES))
         with open(options.json, "w") as out:
             json.dump({"idle_seconds": options.idle, "rounds": rounds, "medians": medians, "ratios": ratios,
+                       "https_medians": secure_medians, "https_ratios": secure_ratios,
                        "outage_seconds": OUTAGE_SECONDS, "back_after_outage_ms": returns,
                        "back_after_outage_median_ms": statistics.median(returns)}, out, indent=2)
         print("\nfigures written to " + options.json)
@@ -258,6 +284,8 @@ def main():
     parser.add_argument("--same-work", required=True)
     parser.add_argument("--bare", required=True)
     parser.add_argument("--refserver", required=True)
+    parser.add_argument("--tls-dir", required=True, help="the server's certificates (scripts/make-test-certs.sh)")
+    parser.add_argument("--trust", required=True, help="trust_authority.exe")
     parser.add_argument("--state", required=True, help="folder for the server's port file")
     parser.add_argument("--json", required=True)
     parser.add_argument("--rounds", type=int, default=5)

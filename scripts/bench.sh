@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release program and the two baselines, then measures them under Wine in five
-# interleaved rounds (see bench/bench.py). Takes several minutes; not part of the tests.
+# interleaved rounds, Pagewren over plain HTTP and over TLS (see bench/bench.py). Takes
+# several minutes; not part of the tests.
 # --quick idles 5 seconds instead of 30, for trying the benchmark out; its figures are rough.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,8 +23,11 @@ bash scripts/wine-session.sh start
 . scripts/wine-env.sh
 export DISPLAY
 DISPLAY=$(cat "$PAGEWREN_WINE_STATE/display")
+# The TLS listener's throwaway certificates; the benchmark trusts their authority in its prefix.
+bash scripts/make-test-certs.sh "$PAGEWREN_WINE_STATE/tls"
 
 python3 bench/bench.py --pagewren "$build/app/Pagewren.exe" --same-work "$build/bench/bench_same_work.exe" \
   --bare "$build/bench/bench_bare.exe" --refserver refserver/refserver.py --state "$PAGEWREN_WINE_STATE" \
+  --tls-dir "$PAGEWREN_WINE_STATE/tls" --trust "$build/bench/trust_authority.exe" \
   --json "$PAGEWREN_WINE_STATE/results.json" --idle "$idle"
 echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1), $(wine --version)"
