@@ -14,6 +14,31 @@ BOOL(WINAPI* g_replaceConfigFile)(LPCSTR from, LPCSTR to, DWORD flags);
 namespace {
 
 const char kTemporarySuffix[] = ".tmp";
+const char kUnreadableSuffix[] = ".unreadable";
+
+// Set while the per-user file could not be read and no copy of it could be kept: saving then
+// would destroy the only copy of what the user or an administrator wrote there.
+bool s_unreadableFileUnkept = false;
+
+// Path followed by suffix in out (MAX_PATH bytes); false when it would not fit.
+bool AppendSuffix(const char* path, const char* suffix, char* out) {
+    if (strlen(path) + strlen(suffix) + 1 > MAX_PATH) return false;
+    lstrcpynA(out, path, MAX_PATH);
+    lstrcatA(out, suffix);
+    return true;
+}
+
+// Keeps a per-user file that exists but could not be read as "config.xml.unreadable" beside
+// it, replacing an earlier copy, before the defaults that stand instead are ever saved over it.
+void KeepUnreadableFile(const char* path) {
+    s_unreadableFileUnkept = false;
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+    }
+    char kept[MAX_PATH];
+    s_unreadableFileUnkept = !AppendSuffix(path, kUnreadableSuffix, kept) || !CopyFileA(path, kept, FALSE);
+}
 
 // Appends a system-code-page text as XML character data: the reserved characters as
 // entity references, everything outside printable ASCII as numeric character references,
@@ -141,6 +166,7 @@ bool Load() {
     char path[MAX_PATH];
     if (!GetConfigPath(StorageScope::CurrentUser, path)) return false;
     if (!ReadConfigFile(path)) {
+        KeepUnreadableFile(path);
         if (!GetConfigPath(StorageScope::AllUsers, path) || !ReadConfigFile(path)) return false;
     }
     g_settings.state = SettingsState::Loaded;
@@ -150,6 +176,7 @@ bool Load() {
 bool Save() {
     ScopedLock hold(g_settings.lock);
     if (g_settings.state != SettingsState::Modified) return true;
+    if (s_unreadableFileUnkept) return false;
     char folder[MAX_PATH];
     char path[MAX_PATH];
     return GetStorageFolder(StorageScope::CurrentUser, folder) && CreateFolderPath(folder) &&
@@ -186,9 +213,7 @@ bool WriteConfigFile(const char* path) {
     // The new text goes to a file beside the old one, which is replaced only when the
     // new one is complete on disk: a failed save leaves the old file as it was.
     char temporary[MAX_PATH];
-    if (strlen(path) + sizeof kTemporarySuffix > sizeof temporary) return false;
-    lstrcpynA(temporary, path, sizeof temporary);
-    lstrcatA(temporary, kTemporarySuffix);
+    if (!AppendSuffix(path, kTemporarySuffix, temporary)) return false;
     if (!WriteWholeFile(temporary, text) ||
         !(g_replaceConfigFile ? g_replaceConfigFile : MoveFileExA)(temporary, path,
                                                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -6,6 +6,9 @@
 
 namespace {
 
+// Far more than any configuration or answer the program keeps; a larger file is refused unread.
+const LONGLONG kLargestXmlFile = 1 << 20;
+
 // Defined here: MinGW's import libraries lack some of these symbols.
 const CLSID kClsidDomDocument = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 const IID kIidXmlDomDocument = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
@@ -76,16 +79,32 @@ void ReleaseXmlDocument(XmlDocument* xml) {
 
 bool LoadXmlFile(XmlDocument& xml, const char* path) {
     if (!xml.document || !path) return false;
-    HeapText wide;
-    if (!NarrowToWide(path, &wide)) return false;
+    // The component reads a file name as a URL and would decode "%41" in a folder's name, so
+    // the bytes are read here and handed over whole; it still detects their encoding.
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size = {};
+    SAFEARRAY* bytes = nullptr;
+    if (GetFileSizeEx(file, &size) && size.QuadPart <= kLargestXmlFile) {
+        bytes = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(size.QuadPart));
+    }
+    bool read = false;
+    void* data = nullptr;
+    if (bytes && SUCCEEDED(SafeArrayAccessData(bytes, &data))) {
+        DWORD got = 0;
+        read = ReadFile(file, data, static_cast<DWORD>(size.QuadPart), &got, nullptr) && got == size.QuadPart;
+        (void)SafeArrayUnaccessData(bytes);
+    }
+    (void)CloseHandle(file);
     VARIANT source;
     VariantInit(&source);
-    source.vt = VT_BSTR;
-    source.bstrVal = SysAllocString(WideText(wide));
-    if (!source.bstrVal) return false;
+    source.vt = VT_ARRAY | VT_UI1;
+    source.parray = bytes;
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    HRESULT hr = xml.document->load(source, &loaded);
-    VariantClear(&source);
+    HRESULT hr = read ? xml.document->load(source, &loaded) : E_FAIL;
+    // Destroys the array too.
+    (void)VariantClear(&source);
     return FinishLoad(xml.document, hr, loaded);
 }
 

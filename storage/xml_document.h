@@ -26,7 +26,8 @@ bool CreateXmlDocument(XmlDocument* xml);
 // Releases the document; safe on a document that was never created.
 void ReleaseXmlDocument(XmlDocument* xml);
 
-// Loads a file; false when it is missing, unreadable, malformed or carries a DOCTYPE.
+// Loads a file, whatever characters its path holds; false when it is missing, unreadable,
+// over 1 MiB, malformed or carries a DOCTYPE.
 bool LoadXmlFile(XmlDocument& xml, const char* path);
 // Loads a text; false when it is empty, malformed or carries a DOCTYPE.
 bool LoadXmlText(XmlDocument& xml, const wchar_t* text);

@@ -149,6 +149,35 @@ TEST_F(ConfigFileTest, NothingIsWrittenUntilAChangeThenEverySaveWrites) {
     EXPECT_TRUE(PathExists(userFile));
 }
 
+TEST_F(ConfigFileTest, AnUnreadablePerUserFileIsKeptAndAnyFolderNameLoads) {
+    const std::string broken = Server("host='intranet.example' directory='/' port='123456789012'");
+    PlaceFile(userFile, broken);
+    PlaceFile(commonFile, "<config>");
+    EXPECT_FALSE(Load());
+    ResetToDefaults();
+    SetUser("ann@example.com");
+    ASSERT_TRUE(Save());
+    EXPECT_EQ(broken, ReadFileBytes(userFile + ".unreadable"));
+    EXPECT_FALSE(PathExists(commonFile + ".unreadable")) << "the all-users file is never touched";
+    // A later unreadable file replaces the copy.
+    PlaceFile(userFile, "<config><server");
+    FreshSettings();
+    EXPECT_FALSE(Load());
+    EXPECT_EQ("<config><server", ReadFileBytes(userFile + ".unreadable"));
+
+    // The XML component would read these as URL escapes or a fragment.
+    for (const char* folder : {"c%41d", "x%20y", "a#b", "with space"}) {
+        g_localFolder = scratch.path + "\\" + folder;
+        SetRecord("intranet.example", "/app/", "8080", "ann@example.com", "pw", true);
+        g_settings.state = SettingsState::Modified;
+        ASSERT_TRUE(Save()) << folder;
+        const std::string saved = RecordText();
+        FreshSettings();
+        EXPECT_TRUE(Load()) << folder;
+        EXPECT_EQ(saved, RecordText()) << folder;
+    }
+}
+
 TEST_F(ConfigFileTest, FailedSaveLeavesTheOldFileByteForByte) {
     const std::string old = "<config>\r\n\t<server host=\"old\" directory=\"/\">\r\n\t</server>\r\n</config>";
     PlaceFile(userFile, old);
