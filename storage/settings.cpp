@@ -70,3 +70,26 @@ void CopyServerSettings(ServerSettings* out) {
     out->secure = g_settings.secure;
     out->state = g_settings.state;
 }
+
+void TakeCredentialSnapshot(CredentialSnapshot* out) {
+    ScopedLock hold(g_settings.lock);
+    memcpy(out->user, g_settings.user, sizeof out->user);
+    memcpy(out->password, g_settings.password, sizeof out->password);
+    out->remember = g_settings.remember;
+    out->state = g_settings.state;
+}
+
+void RestoreCredentialSnapshot(CredentialSnapshot* snapshot) {
+    {
+        ScopedLock hold(g_settings.lock);
+        memcpy(g_settings.user, snapshot->user, sizeof g_settings.user);
+        memcpy(g_settings.password, snapshot->password, sizeof g_settings.password);
+        g_settings.remember = snapshot->remember;
+        g_settings.state = snapshot->state;
+    }
+    ForgetCredentialSnapshot(snapshot);
+}
+
+void ForgetCredentialSnapshot(CredentialSnapshot* snapshot) {
+    SecureZeroMemory(snapshot->password, sizeof snapshot->password);
+}

@@ -66,3 +66,18 @@ void SetRemember(bool remember);
 
 // Copies the server fields and credentials under the lock, for a worker thread.
 void CopyServerSettings(ServerSettings* out);
+
+// The credentials in force at one moment, so that what the user typed since can be undone.
+struct CredentialSnapshot {
+    char user[SettingsTextSize];
+    char password[SettingsTextSize];
+    bool remember;
+    SettingsState state;
+};
+
+// Copies the e-mail address, password, remember flag and state under the lock.
+void TakeCredentialSnapshot(CredentialSnapshot* out);
+// Puts the snapshot back, state included, so that nothing counts as changed; then forgets it.
+void RestoreCredentialSnapshot(CredentialSnapshot* snapshot);
+// Wipes the snapshot's password from memory.
+void ForgetCredentialSnapshot(CredentialSnapshot* snapshot);

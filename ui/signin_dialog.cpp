@@ -24,6 +24,8 @@ struct PendingCheck {
     HWND focus;
 };
 PendingCheck s_check;
+// The credentials in force when the dialog opened; closing it without signing in puts them back.
+CredentialSnapshot s_before;
 
 // What the user cannot change while the server checks it.
 const int kFormControls[] = {IDC_EMAIL, IDC_PASSWORD, IDC_REMEMBER, IDOK};
@@ -34,6 +36,7 @@ void InitSignInDialog(HWND dialog) {
     CreateSignInDrawing(dialog);
     // DS_CENTER has placed the dialog on the work area; this centres it on the whole screen.
     CenterOnDesktop(dialog);
+    TakeCredentialSnapshot(&s_before);
     (void)SetDlgItemTextA(dialog, IDC_EMAIL, User());
     (void)SetDlgItemTextA(dialog, IDC_PASSWORD, Password());
     if (Remember()) (void)SendDlgItemMessageA(dialog, IDC_REMEMBER, BM_SETCHECK, BST_CHECKED, 0);
@@ -41,6 +44,12 @@ void InitSignInDialog(HWND dialog) {
 
 void EndSignInDialog(HWND dialog, int result) {
     s_check.running = false;
+    // What was typed was stored for the check; a rejected attempt must not outlive the dialog.
+    if (result == IDOK) {
+        ForgetCredentialSnapshot(&s_before);
+    } else {
+        RestoreCredentialSnapshot(&s_before);
+    }
     (void)EndDialog(dialog, result);
     g_signInErrorKind = SignInErrorKind::None;
 }

@@ -212,6 +212,23 @@ TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
     EXPECT_EQ(expected, g_opened);
 }
 
+TEST_F(SignInDialog, ClosingAfterARejectedAttemptPutsBackTheCredentialsInForce) {
+    SetRecord("pages.example.org", "/", "", "ann@example.com", "good", true);
+    g_settings.state = SettingsState::Loaded;
+    g_answers = {Failure | CredentialsRejected};
+    EXPECT_EQ(IDCANCEL, Run({[&](HWND d) {
+                                 SetControlText(d, IDC_EMAIL, "bob@example.org");
+                                 SetControlText(d, IDC_PASSWORD, "bad");
+                                 (void)CheckDlgButton(d, IDC_REMEMBER, BST_UNCHECKED);
+                                 PressEnter(d, IDC_PASSWORD);
+                             },
+                             [&](HWND) {}}));
+    EXPECT_EQ(std::vector<std::string>{"bob@example.org|bad"}, g_checks);
+    // A running session's next refresh sends these, and nothing is left to save.
+    EXPECT_EQ("ann@example.com|good|remember", StoredCredentials());
+    EXPECT_EQ(SettingsState::Loaded, State());
+}
+
 TEST_F(SignInDialog, EachOpeningCreatesItsDrawingObjectsAndClosingDeletesThemAll) {
     const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     for (int opening = 1; opening <= 2; ++opening) {
