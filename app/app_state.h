@@ -36,6 +36,9 @@ struct AppState {
     // came before the next one. A Refresh retry is what the tray calls reconnecting.
     RequestKind retryKind;
     unsigned retryCount;
+    // Adds of the tray icon the shell refused since it was last shown; while above zero, the
+    // tray retry timer tries again.
+    unsigned trayRefusals;
     // One bit per RequestKind whose worker runs, so that no request starts beside its twin.
     unsigned requestsRunning;
 };

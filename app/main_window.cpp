@@ -49,6 +49,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         g_app.closing = true;
         (void)g_platform.killTimer(window, IDT_REFRESH);
         (void)g_platform.killTimer(window, IDT_RETRY);
+        (void)g_platform.killTimer(window, IDT_TRAY_RETRY);
         RemoveTrayIcon();
         PostQuitMessage(0);
         return 0;
@@ -73,6 +74,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
         if (wParam == IDT_REFRESH) OnRefreshTick();
         if (wParam == IDT_RETRY) OnRetryTick();
+        if (wParam == IDT_TRAY_RETRY) AddTrayIcon();
         return 0;
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) OnWakeUp();

@@ -8,6 +8,7 @@
 static_assert(sizeof(void*) != 4 || TrayRecordSize == 488, "the 32-bit tray record is 488 bytes");
 
 enum : int { TrayTipSourceSize = 255 };
+enum : UINT { TrayRetryQuickMs = 2000, TrayRetrySlowMs = 30000, TrayQuickRetries = 60 };
 
 // The image of the system's small-icon size, which the icon files hold for 96, 144 and 192 DPI.
 static HICON LoadTrayImage(HINSTANCE instance, UINT id, int size) {
@@ -62,6 +63,13 @@ static void StartTrayRecord(NOTIFYICONDATAA* data, UINT flags) {
     data->uFlags = flags;
 }
 
+static bool ModifyTrayIcon() {
+    NOTIFYICONDATAA data;
+    StartTrayRecord(&data, NIF_ICON | NIF_TIP);
+    FillTrayLook(&data, g_app.state);
+    return g_platform.shellNotifyIcon(NIM_MODIFY, &data) != FALSE;
+}
+
 void AddTrayIcon() {
     NOTIFYICONDATAA data;
     StartTrayRecord(&data, NIF_MESSAGE | NIF_ICON | NIF_TIP);
@@ -69,15 +77,20 @@ void AddTrayIcon() {
     FillTrayLook(&data, g_app.state);
     // After a shell restart the icon may still be known; then the add fails and a modify
     // brings it up to date.
-    if (!g_platform.shellNotifyIcon(NIM_ADD, &data)) UpdateTrayIcon();
+    if (g_platform.shellNotifyIcon(NIM_ADD, &data) || ModifyTrayIcon()) {
+        if (g_app.trayRefusals > 0) (void)g_platform.killTimer(g_app.mainWindow, IDT_TRAY_RETRY);
+        g_app.trayRefusals = 0;
+        return;
+    }
+    // A shell still starting (Explorer busy at sign-in) times the add out, and its
+    // "TaskbarCreated" may have come already: without a retry the program would run unseen.
+    const UINT wait = g_app.trayRefusals < TrayQuickRetries ? TrayRetryQuickMs : TrayRetrySlowMs;
+    if (g_app.trayRefusals < TrayQuickRetries) ++g_app.trayRefusals;
+    // Setting the timer again replaces it, with the new wait.
+    (void)g_platform.setTimer(g_app.mainWindow, IDT_TRAY_RETRY, wait, NULL);
 }
 
-void UpdateTrayIcon() {
-    NOTIFYICONDATAA data;
-    StartTrayRecord(&data, NIF_ICON | NIF_TIP);
-    FillTrayLook(&data, g_app.state);
-    (void)g_platform.shellNotifyIcon(NIM_MODIFY, &data);
-}
+void UpdateTrayIcon() { (void)ModifyTrayIcon(); }
 
 static void ReleaseIcon(HICON* icon) {
     if (!*icon) return;

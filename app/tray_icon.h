@@ -21,7 +21,9 @@ enum : DWORD { TrayRecordSize = offsetof(NOTIFYICONDATAA, guidItem) };
 void LoadTrayIcons(HINSTANCE instance);
 // Loads the tray icons anew at the small-icon size of dpi and shows the icon with them.
 void ChangeTrayDpi(UINT dpi);
-// Adds the icon with the current look; when it already exists, brings it up to date.
+// Adds the icon with the current look; when it already exists, brings it up to date. When
+// the shell takes neither, tries again on the tray retry timer: every 2 s for two minutes,
+// then every 30 s, until it does.
 void AddTrayIcon();
 // Shows the current state's look.
 void UpdateTrayIcon();

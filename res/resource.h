@@ -70,3 +70,4 @@
 // Timers
 #define IDT_REFRESH              1977
 #define IDT_RETRY                1978
+#define IDT_TRAY_RETRY           1979

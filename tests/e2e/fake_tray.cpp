@@ -8,6 +8,8 @@ namespace {
 const char kTrayClass[] = "Shell_TrayWnd";
 HWND g_trayWindow = nullptr;
 std::vector<TrayCall> g_calls;
+int g_addsToRefuse = 0;
+bool g_iconTaken = false;
 
 std::string Narrow(const wchar_t* text, size_t maxChars) {
     size_t length = 0;
@@ -41,8 +43,15 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     if (message == WM_COPYDATA) {
         TrayCall call = {};
         if (!DecodeCall(*reinterpret_cast<const COPYDATASTRUCT*>(lParam), &call)) return FALSE;
+        if (call.operation == NIM_ADD) {
+            call.accepted = g_addsToRefuse == 0;
+            if (!call.accepted) --g_addsToRefuse;
+            g_iconTaken = g_iconTaken || call.accepted;
+        } else {
+            call.accepted = call.operation != NIM_MODIFY || g_iconTaken;
+        }
         g_calls.push_back(call);
-        return TRUE;
+        return call.accepted;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -66,7 +75,11 @@ void StopFakeTray() {
     if (g_trayWindow) (void)DestroyWindow(g_trayWindow);
     g_trayWindow = nullptr;
     g_calls.clear();
+    g_addsToRefuse = 0;
+    g_iconTaken = false;
 }
+
+void RefuseTrayAdds(int count) { g_addsToRefuse = count; }
 
 const std::vector<TrayCall>& TrayCalls() { return g_calls; }
 

@@ -12,12 +12,16 @@ struct TrayCall {
     DWORD operation;       // NIM_ADD, NIM_MODIFY or NIM_DELETE
     UINT callbackMessage;
     std::string tip;
+    bool accepted;         // what the stand-in answered
 };
 
 // Creates the window; it must exist before the program starts. False when it cannot.
 bool StartFakeTray();
 // Destroys the window and forgets every call.
 void StopFakeTray();
+// Refuses the next count adds, as a shell still starting does, and every modify until an add
+// is taken.
+void RefuseTrayAdds(int count);
 // Every call received so far, oldest first.
 const std::vector<TrayCall>& TrayCalls();
 // The tooltip of the icon as the last add or modify left it; empty when there is none.

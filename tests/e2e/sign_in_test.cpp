@@ -120,6 +120,21 @@ TEST_F(ProgramTest, DialogRefusesRejectedCredentialsAndAnEmptyEmailThenRemembers
     EXPECT_NE(std::string::npos, config.find("<password>" + EncryptedPassword(kDemoPassword) + "</password>")) << config;
 }
 
+TEST_F(ProgramTest, IconRefusedByAShellStillStartingAppearsOnceTheShellTakesIt) {
+    RefuseTrayAdds(2);
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort())));
+    ASSERT_NE(nullptr, LaunchAndWaitForSignIn());
+    std::vector<bool> adds;
+    EXPECT_TRUE(WaitUntil([&] {
+        adds.clear();
+        for (const TrayCall& call : TrayCalls())
+            if (call.operation == NIM_ADD) adds.push_back(call.accepted);
+        return adds.size() == 3;
+    }, kStepTimeoutMs));
+    EXPECT_EQ((std::vector<bool>{false, false, true}), adds);
+    EXPECT_NE("", CurrentTrayTip());
+}
+
 TEST_F(ProgramTest, SecondCopyAndExitDuringAHeldAnswerEndWithCodeZero) {
     ASSERT_TRUE(ControlServer("fault?script=auth-tray.php&mode=hang"));
     ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort())));
