@@ -18,9 +18,8 @@ int g_exitCallCount;
 
 extern "C" {
 
-// The static constructors, as app/pagewren.ld lists them.
+// The static constructors, as the linker lists them: a -1 entry, the constructors, a null entry.
 extern StaticCall __CTOR_LIST__[];
-extern StaticCall __CTOR_END__[];
 
 // Records a call for the end of the program, as compiled static objects register their
 // destructors; -1 when the table is full.
@@ -33,7 +32,10 @@ int atexit(StaticCall call) {
 // Runs the static constructors last to first (the order of the runtime's own start-up), WinMain,
 // then the registered calls last to first, and ends the process with WinMain's result.
 [[noreturn]] void WinMainCRTStartup() {
-    for (StaticCall* at = __CTOR_END__; at != __CTOR_LIST__;) (*--at)();
+    StaticCall* first = __CTOR_LIST__ + 1;
+    StaticCall* end = first;
+    while (*end) ++end;
+    while (end != first) (*--end)();
     // The program takes no arguments and shows no window at start.
     char noArguments[] = "";
     const int exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, noArguments, SW_SHOWDEFAULT);

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Checks a built Pagewren.exe without running it: the version resource carries the project
 version and the product texts, the embedded manifest names the exe's own processor, no
-section is both writable and executable, the import tables read through (the program links
-with its own section layout), the stripped image stays within a size budget, and the linker
-map shows no piece of the C++ runtime, the threads library or the unwinder linked in.
+section is both writable and executable, the import tables read through, the stripped image
+stays within a size budget, and the linker map shows no piece of the C++ runtime, the threads
+library or the unwinder linked in.
 """
 import argparse
 import os
