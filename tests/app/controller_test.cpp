@@ -51,6 +51,8 @@ const Transition kTransitions[] = {
     {SignedIn, Refresh, 1, 0, true, 0x80000000LL, SignedIn, {}, nullptr, 0x7FFFFFFF, false, kSignedIn},
     // A failure leaves the refresh timer running.
     {SignedIn, Refresh, 130, 0, true, 60000, Error, {}, kRejected, 0, false, kError},
+    // A certificate that does not verify is said at once, never ridden out as an outage.
+    {SignedIn, Refresh, 2050, 0, true, 60000, Error, {}, kIdentityUnverified, 0, false, kError},
     {SignedIn, RefreshTick, 0, 0, false, 0, Error, {Refresh}, kUnknown, 0, false, kError},
     {SignedIn, 0, 1, 0, true, 60000, SignedIn, {}, nullptr, 0, false, nullptr},
     {SigningIn, 4, 1, 0, true, 60000, SigningIn, {}, nullptr, 0, false, nullptr},
