@@ -97,12 +97,16 @@ bool LoadXmlFile(XmlDocument& xml, const char* path) {
         (void)SafeArrayUnaccessData(bytes);
     }
     (void)CloseHandle(file);
+    if (!read) {
+        if (bytes) (void)SafeArrayDestroy(bytes);
+        return false;
+    }
     VARIANT source;
     VariantInit(&source);
     source.vt = VT_ARRAY | VT_UI1;
     source.parray = bytes;
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    HRESULT hr = read ? xml.document->load(source, &loaded) : E_FAIL;
+    HRESULT hr = xml.document->load(source, &loaded);
     // Destroys the array too.
     (void)VariantClear(&source);
     return FinishLoad(xml.document, hr, loaded);
