@@ -1,5 +1,9 @@
 #include "ui/link_label.h"
 
+// Defines the accessibility GUIDs in this file, as oleacc.h documents.
+#include <initguid.h>
+#include <oleacc.h>
+
 #include "net/page_address.h"
 #include "res/resource.h"
 #include "storage/settings.h"
@@ -30,6 +34,74 @@ void OpenLinkPage(HWND label) {
     (void)g_uiPlatform.shellExecute(nullptr, "open", address, nullptr, nullptr, SW_SHOW);
 }
 
+// Null where the accessibility service is missing; the labels then stay plain text.
+IAccPropServices* AccessibilityService() {
+    IAccPropServices* service = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                                reinterpret_cast<void**>(&service))))
+        return nullptr;
+    return service;
+}
+
+const MSAAPROPID kLinkProperties[] = {PROPID_ACC_ROLE, PROPID_ACC_DEFAULTACTION};
+
+// The label keeps its text as its name; only its role and its action change. A refused
+// annotation leaves plain text, which is all a failure can cost.
+void AnnotateAsLink(HWND label) {
+    IAccPropServices* service = AccessibilityService();
+    if (!service) return;
+    VARIANT role = {};
+    role.vt = VT_I4;
+    role.lVal = ROLE_SYSTEM_LINK;
+    (void)service->SetHwndProp(label, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_ROLE, role);
+    (void)service->SetHwndPropStr(label, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_DEFAULTACTION,
+                                  L"Jump");
+    service->Release();
+}
+
+// Annotations outlive their window unless cleared.
+void ClearLinkAnnotation(HWND label) {
+    IAccPropServices* service = AccessibilityService();
+    if (!service) return;
+    (void)service->ClearHwndProps(label, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, kLinkProperties,
+                                  sizeof kLinkProperties / sizeof kLinkProperties[0]);
+    service->Release();
+}
+
+bool ShowsFocus(HWND label) {
+    return GetFocus() == label && (SendMessageA(label, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+}
+
+// Around the text as the STATIC class draws it, single-line at the left and centred vertically,
+// measured in the label's font so that it follows the display scale.
+void DrawTextFocus(HWND label, HDC dc) {
+    char text[64];
+    if (GetWindowTextA(label, text, sizeof text) == 0) return;
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    RECT frame = {0, 0, 0, 0};
+    const int height = DrawTextA(dc, text, -1, &frame, DT_CALCRECT | DT_SINGLELINE);
+    (void)SelectObject(dc, oldFont);
+    RECT client;
+    if (height == 0 || !GetClientRect(label, &client)) return;
+    (void)OffsetRect(&frame, 0, (client.bottom - height) / 2);
+    (void)InflateRect(&frame, 1, 1);
+    if (IntersectRect(&frame, &frame, &client)) (void)DrawFocusRect(dc, &frame);
+}
+
+// The STATIC procedure draws the text; the focus rectangle goes over it.
+void PrintLinkLabel(HWND label, HDC dc, LPARAM flags) {
+    (void)CallWindowProcA(g_staticProc, label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), flags);
+    if (ShowsFocus(label)) DrawTextFocus(label, dc);
+}
+
+void PaintLinkLabel(HWND label) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(label, &paint);
+    if (!dc) return;
+    PrintLinkLabel(label, dc, PRF_CLIENT);
+    (void)EndPaint(label, &paint);
+}
+
 }  // namespace
 
 void SubclassLinkLabels(HWND dialog) {
@@ -38,6 +110,8 @@ void SubclassLinkLabels(HWND dialog) {
     g_staticProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(forgot, GWLP_WNDPROC));
     (void)SetWindowLongPtrA(forgot, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkLabelProc));
     (void)SetWindowLongPtrA(signUp, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkLabelProc));
+    AnnotateAsLink(forgot);
+    AnnotateAsLink(signUp);
 }
 
 LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -52,6 +126,37 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
             // Acts on the press; the label's own procedure never sees the click.
             OpenLinkPage(label);
             return TRUE;
+        case WM_GETDLGCODE: {
+            // Enter on a focused link opens it instead of pressing "Sign In".
+            const MSG* key = reinterpret_cast<const MSG*>(lParam);
+            const LRESULT code = CallWindowProcA(g_staticProc, label, message, wParam, lParam);
+            if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) return code | DLGC_WANTMESSAGE;
+            return code;
+        }
+        case WM_KEYDOWN:
+            // Bit 30 marks a repeat: a held key opens the page once.
+            if ((wParam == VK_RETURN || wParam == VK_SPACE) && (lParam & (1 << 30)) == 0) {
+                OpenLinkPage(label);
+                return 0;
+            }
+            return CallWindowProcA(g_staticProc, label, message, wParam, lParam);
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_UPDATEUISTATE: {
+            // The focus rectangle comes and goes with the focus and with the dialog's keyboard cues.
+            const LRESULT result = CallWindowProcA(g_staticProc, label, message, wParam, lParam);
+            (void)InvalidateRect(label, nullptr, TRUE);
+            return result;
+        }
+        case WM_PAINT:
+            PaintLinkLabel(label);
+            return 0;
+        case WM_PRINTCLIENT:
+            PrintLinkLabel(label, reinterpret_cast<HDC>(wParam), lParam);
+            return 0;
+        case WM_DESTROY:
+            ClearLinkAnnotation(label);
+            return CallWindowProcA(g_staticProc, label, message, wParam, lParam);
         default:
             return CallWindowProcA(g_staticProc, label, message, wParam, lParam);
     }

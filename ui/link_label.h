@@ -4,9 +4,11 @@
 #include <windows.h>
 #include <stddef.h>
 
-// Gives IDC_FORGOT_LINK and IDC_SIGNUP_LINK LinkLabelProc, keeping the STATIC class procedure.
+// Gives IDC_FORGOT_LINK and IDC_SIGNUP_LINK LinkLabelProc, keeping the STATIC class procedure,
+// and tells screen readers that both are links.
 void SubclassLinkLabels(HWND dialog);
 
-// Hand cursor over the label; a press opens the label's page on the settings' server through
-// g_uiPlatform.shellExecute, which tests replace to capture the address.
+// Hand cursor over the label; a press, or Enter or Space while it has the focus, opens the
+// label's page on the settings' server through g_uiPlatform.shellExecute, which tests replace
+// to capture the address. The focus rectangle shows only while the dialog shows keyboard cues.
 LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam);
