@@ -139,7 +139,7 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
                 OpenLinkPage(label);
                 return 0;
             }
-            return CallWindowProcA(g_staticProc, label, message, wParam, lParam);
+            break;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
         case WM_UPDATEUISTATE: {
@@ -156,8 +156,9 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
             return 0;
         case WM_DESTROY:
             ClearLinkAnnotation(label);
-            return CallWindowProcA(g_staticProc, label, message, wParam, lParam);
+            break;
         default:
-            return CallWindowProcA(g_staticProc, label, message, wParam, lParam);
+            break;
     }
+    return CallWindowProcA(g_staticProc, label, message, wParam, lParam);
 }
