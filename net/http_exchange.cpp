@@ -108,18 +108,6 @@ ExchangeOutcome ReadBody(HINTERNET request, HeapText* body) {
 
 }  // namespace
 
-INTERNET_PORT PortFromText(const char* text) {
-    if (!text) return 0;
-    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
-    bool negative = *text == '-';
-    if (*text == '-' || *text == '+') ++text;
-    // Only the low 16 bits count, so the value is kept modulo 65536 and never overflows.
-    unsigned value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) value = (value * 10 + static_cast<unsigned>(*text - '0')) & 0xFFFFu;
-    if (negative) value = (0x10000u - value) & 0xFFFFu;
-    return static_cast<INTERNET_PORT>(value);
-}
-
 ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, HeapText* body) {
     HeapText answer;
     if (!body) body = &answer;

@@ -35,10 +35,6 @@ enum : DWORD { ExchangeTimeoutMs = 30000 };
 // at zero so that the image needs no initialised writable data.
 extern DWORD g_exchangeTimeoutMs;
 
-// The port the text names, read as atoi does and cut to its low 16 bits; 0 (the scheme's
-// default) for an empty text or one without leading digits.
-INTERNET_PORT PortFromText(const char* text);
-
 // Runs one exchange with the given settings; body gets the answer as UTF-16 text for
 // AnswerText and is empty otherwise. The caller holds the session lock.
 ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, HeapText* body);

@@ -8,7 +8,7 @@
 #include "e2e/fake_tray.h"
 #include "e2e/program_driver.h"
 #include "res/resource.h"
-#include "storage/credential_cipher.h"
+#include "support/kept_credentials.h"
 #include "support/refserver_control.h"
 #include "support/texts.h"
 
@@ -123,12 +123,12 @@ int main(int argc, char** argv) {
     }
     const unsigned faultEvery = argc == 4 ? static_cast<unsigned>(atoi(argv[3])) : 10;
     const DWORD durationMs = static_cast<DWORD>(atoi(argv[1])) * 1000;
-    char encrypted[CredentialTextSize] = {};
+    // As a user has it who ticked "Remember me": the password kept by Windows.
     if (!StartFakeTray() || !ControlServer("reset") || !ControlServer("lifetime?seconds=303") ||
-        !EncryptCredential(kPassword, encrypted))
+        !KeepCredential("Pagewren:http://127.0.0.1:" + TestServerPortText(), kEmail, kPassword))
         return Fail("set-up");
     if (!WriteUserConfig("<config><server host=\"127.0.0.1\" directory=\"/\" port=\"" + TestServerPortText() +
-                         "\"><user>" + kEmail + "</user><password>" + encrypted + "</password></server></config>"))
+                         "\"><user>" + kEmail + "</user></server></config>"))
         return Fail("writing config.xml");
     ProgramRun run;
     if (!LaunchProgram(&run)) return Fail("starting the program");

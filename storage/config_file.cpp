@@ -2,6 +2,7 @@
 
 #include "storage/credential_cipher.h"
 #include "storage/heap_text.h"
+#include "storage/kept_password.h"
 #include "storage/scoped_lock.h"
 #include "storage/settings.h"
 #include "storage/storage_paths.h"
@@ -93,14 +94,8 @@ bool BuildConfigText(HeapText* xml) {
     if (g_settings.remember) {
         (void)AppendText(xml, "\t\t<user>");
         if (!AppendEscaped(xml, g_settings.user)) return false;
+        // The password never goes into the file: Windows keeps it.
         (void)AppendText(xml, "</user>\r\n");
-        char encoded[CredentialTextSize];
-        // Without a working cipher the password is not kept at all.
-        if (EncryptCredential(g_settings.password, encoded)) {
-            (void)AppendText(xml, "\t\t<password>");
-            (void)AppendText(xml, encoded);
-            (void)AppendText(xml, "</password>\r\n");
-        }
     }
     return AppendText(xml, "\t</server>\r\n</config>");
 }
@@ -153,6 +148,8 @@ bool ReadServerElement(IXMLDOMElement* server) {
     if (password == XmlValue::Unusable) return false;
     // A password that cannot be decrypted stays empty; the rest of the file still counts.
     if (password == XmlValue::Read) (void)DecryptCredential(encoded, g_settings.password);
+    SecureZeroMemory(encoded, sizeof encoded);
+    g_settings.passwordInFile = password == XmlValue::Read;
     if (portValue == XmlValue::Read) memcpy(g_settings.port, port, sizeof port);
     g_settings.secure = secure;
     if (user == XmlValue::Read || password == XmlValue::Read) g_settings.remember = true;
@@ -170,24 +167,39 @@ bool Load() {
         if (!GetConfigPath(StorageScope::AllUsers, path) || !ReadConfigFile(path)) return false;
     }
     g_settings.state = SettingsState::Loaded;
+    // Only the password kept for this server and this e-mail address is filled in.
+    if (g_settings.remember) (void)ReadKeptPassword();
     return true;
 }
 
 bool Save() {
     ScopedLock hold(g_settings.lock);
-    if (g_settings.state != SettingsState::Modified) return true;
+    if (g_settings.state != SettingsState::Modified && !g_settings.passwordInFile) return true;
     if (s_unreadableFileUnkept) return false;
     char folder[MAX_PATH];
     char path[MAX_PATH];
-    return GetStorageFolder(StorageScope::CurrentUser, folder) && CreateFolderPath(folder) &&
-           GetConfigPath(StorageScope::CurrentUser, path) && WriteConfigFile(path);
+    const bool written = GetStorageFolder(StorageScope::CurrentUser, folder) && CreateFolderPath(folder) &&
+                         GetConfigPath(StorageScope::CurrentUser, path) && WriteConfigFile(path);
+    if (written) g_settings.passwordInFile = false;
+    // A password Windows refuses to keep is not kept at all: the next start asks for it.
+    const bool kept = g_settings.remember && g_settings.password[0] ? KeepPassword() : DeleteKeptPassword();
+    return written && kept;
+}
+
+bool ForgetPassword() {
+    ScopedLock hold(g_settings.lock);
+    SecureZeroMemory(g_settings.password, sizeof g_settings.password);
+    if (!g_settings.passwordInFile) return DeleteKeptPassword();
+    g_settings.state = SettingsState::Modified;
+    return Save();
 }
 
 bool ReadConfigFile(const char* path) {
     if (!path) return false;
     ScopedLock hold(g_settings.lock);
     memset(g_settings.user, 0, sizeof g_settings.user);
-    memset(g_settings.password, 0, sizeof g_settings.password);
+    SecureZeroMemory(g_settings.password, sizeof g_settings.password);
+    g_settings.passwordInFile = false;
     memset(g_settings.directory, 0, sizeof g_settings.directory);
     memset(g_settings.host, 0, sizeof g_settings.host);
     XmlDocument xml;

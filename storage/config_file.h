@@ -5,8 +5,12 @@
 
 // Fills the settings from the per-user file, else the all-users one; true when one was read.
 bool Load();
-// Writes the per-user file when the settings were modified; true when nothing failed.
+// Writes the per-user file when the settings were modified or the file still holds the
+// password, and keeps the remembered password with Windows or deletes it; true when nothing failed.
 bool Save();
+// Wipes the password from the settings and deletes the one kept for their server, taking an
+// old one out of the file too; the e-mail address stays. True when nothing failed.
+bool ForgetPassword();
 // Reads one configuration file into the settings record.
 bool ReadConfigFile(const char* path);
 // Writes the settings record to one configuration file, replacing it only when complete.

@@ -7,7 +7,6 @@
 namespace {
 
 const char kPassPhrase[] = "{5D0B7C3E-92A4-4F61-8E2D-7A19C04B3F58}";
-const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 // Key length in the upper 16 bits of CryptDeriveKey's flags: 128 bits.
 const DWORD kKeyFlags = 128u << 16;
 
@@ -51,20 +50,6 @@ int AlphabetIndex(char c) {
 
 }  // namespace
 
-bool EncryptCredential(const char* plain, char* out) {
-    if (!plain || !out) return false;
-    size_t length = strlen(plain);
-    if (length > CredentialMaxPlainBytes) return false;
-    CipherKey cipher;
-    if (!MakeKey(&cipher)) return false;
-    BYTE work[CredentialTextSize];
-    memcpy(work, plain, length);
-    DWORD count = static_cast<DWORD>(length);
-    if (!CryptEncrypt(cipher.key, 0, TRUE, 0, work, &count, sizeof work)) return false;
-    // Base64Encode writes nothing unless the whole text fits.
-    return Base64Encode(work, count, out, CredentialTextSize);
-}
-
 bool DecryptCredential(const char* encoded, char* out) {
     if (!encoded || !out) return false;
     // One byte is kept for the terminator of the password.
@@ -74,26 +59,13 @@ bool DecryptCredential(const char* encoded, char* out) {
     CipherKey cipher;
     if (!MakeKey(&cipher)) return false;
     DWORD count = static_cast<DWORD>(length);
-    if (!CryptDecrypt(cipher.key, 0, TRUE, 0, work, &count)) return false;
-    memcpy(out, work, count);
-    out[count] = '\0';
-    return true;
-}
-
-bool Base64Encode(const unsigned char* bytes, size_t count, char* out, size_t capacity) {
-    if (!out || (count + 2) / 3 * 4 >= capacity) return false;
-    char* text = out;
-    for (size_t i = 0; i < count; i += 3) {
-        unsigned long group = static_cast<unsigned long>(bytes[i]) << 16;
-        if (i + 1 < count) group |= static_cast<unsigned long>(bytes[i + 1]) << 8;
-        if (i + 2 < count) group |= bytes[i + 2];
-        *text++ = kAlphabet[(group >> 18) & 63];
-        *text++ = kAlphabet[(group >> 12) & 63];
-        *text++ = i + 1 < count ? kAlphabet[(group >> 6) & 63] : '=';
-        *text++ = i + 2 < count ? kAlphabet[group & 63] : '=';
+    const bool decrypted = CryptDecrypt(cipher.key, 0, TRUE, 0, work, &count) != FALSE;
+    if (decrypted) {
+        memcpy(out, work, count);
+        out[count] = '\0';
     }
-    *text = '\0';
-    return true;
+    SecureZeroMemory(work, sizeof work);
+    return decrypted;
 }
 
 bool Base64Decode(const char* text, unsigned char* out, size_t capacity, size_t* count) {

@@ -7,7 +7,7 @@
 
 Settings g_settings;
 
-Settings::Settings() : remember(false), secure(false), state(SettingsState::Initial) {
+Settings::Settings() : remember(false), secure(false), passwordInFile(false), state(SettingsState::Initial) {
     memset(host, 0, sizeof host);
     memset(directory, 0, sizeof directory);
     memset(port, 0, sizeof port);
@@ -23,7 +23,8 @@ void ResetToDefaults() {
     lstrcpynA(g_settings.host, DEFAULT_SERVER_HOST, sizeof g_settings.host);
     lstrcpynA(g_settings.directory, "/", sizeof g_settings.directory);
     memset(g_settings.user, 0, sizeof g_settings.user);
-    memset(g_settings.password, 0, sizeof g_settings.password);
+    SecureZeroMemory(g_settings.password, sizeof g_settings.password);
+    g_settings.passwordInFile = false;
     g_settings.remember = false;
 }
 
@@ -49,6 +50,8 @@ void SetPassword(const char* password) {
     if (!password) return;
     ScopedLock hold(g_settings.lock);
     if (strcmp(password, g_settings.password) == 0) return;
+    // No tail of the old password may stay behind the new one's end.
+    SecureZeroMemory(g_settings.password, sizeof g_settings.password);
     lstrcpynA(g_settings.password, password, sizeof g_settings.password);
     g_settings.state = SettingsState::Modified;
 }
@@ -58,6 +61,18 @@ void SetRemember(bool remember) {
     if (remember == g_settings.remember) return;
     g_settings.remember = remember;
     g_settings.state = SettingsState::Modified;
+}
+
+WORD PortFromText(const char* text) {
+    if (!text) return 0;
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+    bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    // Only the low 16 bits count, so the value is kept modulo 65536 and never overflows.
+    unsigned value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) value = (value * 10 + static_cast<unsigned>(*text - '0')) & 0xFFFFu;
+    if (negative) value = (0x10000u - value) & 0xFFFFu;
+    return static_cast<WORD>(value);
 }
 
 void CopyServerSettings(ServerSettings* out) {

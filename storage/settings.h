@@ -20,6 +20,9 @@ struct Settings {
     bool remember;
     // The server speaks HTTPS: TLS with verified certificates, default port 443.
     bool secure;
+    // The file read holds the password in the cipher of earlier versions; the next save takes
+    // it out of the file and gives it to Windows to keep.
+    bool passwordInFile;
     SettingsState state;
     // Recursive: Load and Save hold it while the file operations take it again.
     CRITICAL_SECTION lock;
@@ -42,6 +45,9 @@ struct ServerSettings {
     char password[SettingsTextSize];
     bool secure;
     SettingsState state;
+
+    // The copy of the password goes when the exchange that needed it is over.
+    ~ServerSettings() { SecureZeroMemory(password, sizeof password); }
 };
 
 // Writes the default host and directory and clears the credentials; port, scheme and state stay.
@@ -63,6 +69,10 @@ void SetUser(const char* user);
 void SetPassword(const char* password);
 // Stores the remember flag when it differs.
 void SetRemember(bool remember);
+
+// The port the text names, read as atoi does and cut to its low 16 bits; 0 (the scheme's
+// default) for an empty text or one without leading digits.
+WORD PortFromText(const char* text);
 
 // Copies the server fields and credentials under the lock, for a worker thread.
 void CopyServerSettings(ServerSettings* out);

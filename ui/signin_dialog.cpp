@@ -89,6 +89,8 @@ void SignIn(HWND dialog) {
     char password[FieldSize];
     if (GetDlgItemTextA(dialog, IDC_PASSWORD, password, sizeof password) == 0) password[0] = '\0';
     SetPassword(password);
+    // The settings hold the one copy the refreshes need.
+    SecureZeroMemory(password, sizeof password);
     SetRemember(SendDlgItemMessageA(dialog, IDC_REMEMBER, BM_GETCHECK, 0, 0) == BST_CHECKED);
 
     const CredentialCheck verify =

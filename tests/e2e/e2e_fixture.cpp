@@ -1,21 +1,26 @@
 #include "e2e/e2e_fixture.h"
 
-#include "storage/credential_cipher.h"
+#include "support/kept_credentials.h"
 
 const char kDemoEmail[] = "demo@pagewren.test";
 const char kDemoPassword[] = "pagewren-demo";
+const char kDemoPasswordOldForm[] = "FYdPklam658JQW/oHw==";
+
+std::string TestServerOrigin() { return "Pagewren:http://127.0.0.1:" + std::to_string(TestServerPort()); }
 
 void ProgramTest::SetUp() {
     ASSERT_NE(0, TestServerPort()) << "run with the reference server";
     ASSERT_TRUE(StartFakeTray());
     ASSERT_TRUE(ControlServer("reset"));
     RemoveUserConfig();
+    RemoveCredential(TestServerOrigin());
 }
 
 void ProgramTest::TearDown() {
     StopProgram(program);
     StopFakeTray();
     RemoveUserConfig();
+    RemoveCredential(TestServerOrigin());
 }
 
 std::string ProgramTest::ConfigText(int port, const char* user, const char* encryptedPassword) {
@@ -52,10 +57,4 @@ size_t Refreshes() {
     size_t count = 0;
     for (const LoggedRequest& request : ServerLog()) count += request.path.find("/tray.php") == 0;
     return count;
-}
-
-std::string EncryptedPassword(const char* password) {
-    char stored[CredentialTextSize] = {};
-    EXPECT_TRUE(EncryptCredential(password, stored));
-    return stored;
 }

@@ -14,8 +14,10 @@
 extern const char kDemoEmail[];
 extern const char kDemoPassword[];
 
-// The Base64 text config.xml stores for a password.
-std::string EncryptedPassword(const char* password);
+// The demo password as earlier versions stored it in config.xml.
+extern const char kDemoPasswordOldForm[];
+// The Credential Manager's target of the reference server's origin.
+std::string TestServerOrigin();
 
 // Waits this long for anything the program does in answer to a step.
 const DWORD kStepTimeoutMs = 20000;

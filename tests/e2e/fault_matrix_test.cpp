@@ -88,12 +88,13 @@ struct FaultMatrixTest : ProgramTest {
 };
 
 TEST_F(FaultMatrixTest, EveryFaultOnEveryExchangeLeavesTheProgramWhole) {
-    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, EncryptedPassword(kDemoPassword).c_str())));
-    std::string config = ReadFileBytes(UserConfigPath());
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, kDemoPasswordOldForm)));
     HWND dialog = LaunchAndWaitForSignIn();
     ASSERT_NE(nullptr, dialog);
     PressEnter(dialog, IDC_PASSWORD);
     ASSERT_TRUE(WaitForTrayTip(kSignedIn));
+    // As the first sign-in left it, the password kept by Windows.
+    const std::string config = ReadFileBytes(UserConfigPath());
     HWND main = FindMainWindow();
     ASSERT_NE(nullptr, main);
     bool waitedOutTheTimeOut = false;

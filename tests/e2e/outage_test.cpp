@@ -29,7 +29,7 @@ struct OutageTest : ProgramTest {
     }
     // Starts the program with the demo account remembered; its sign-in dialog, or null.
     HWND LaunchWithDemoAccount() {
-        EXPECT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, EncryptedPassword(kDemoPassword).c_str())));
+        EXPECT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, kDemoPasswordOldForm)));
         return LaunchAndWaitForSignIn();
     }
 };

@@ -5,6 +5,7 @@
 
 #include "res/resource.h"
 #include "support/files.h"
+#include "support/kept_credentials.h"
 #include "support/texts.h"
 
 #include <shlobj.h>
@@ -22,28 +23,44 @@ size_t TrayAdds() {
     return adds;
 }
 
-// The files under the user's cache, cookie and history folders that hold a token the server issued.
-std::vector<std::string> FilesHoldingIssuedTokens() {
-    std::string tokens;
-    EXPECT_TRUE(ControlServer("tokens", &tokens));
-    EXPECT_FALSE(tokens.empty());
-    std::vector<std::string> found;
-    for (int csidl : {CSIDL_INTERNET_CACHE, CSIDL_COOKIES, CSIDL_HISTORY}) {
-        std::error_code error;
+// The files that hold any of the texts (one a line): those under the user's cache, cookie,
+// history and local application-data folders, at the top of the profile, and under Wine the
+// registry's own files.
+std::vector<std::string> FilesHolding(const std::string& texts) {
+    std::vector<std::filesystem::path> files;
+    std::error_code error;
+    // Wine links some profile folders to the Unix home without marking them as links, so the
+    // whole profile is not walked.
+    for (int csidl : {CSIDL_INTERNET_CACHE, CSIDL_COOKIES, CSIDL_HISTORY, CSIDL_LOCAL_APPDATA})
         for (auto it = std::filesystem::recursive_directory_iterator(KnownFolder(csidl), error);
-             !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-            const std::string bytes = it->is_regular_file(error) ? ReadFileBytes(it->path().string()) : "";
-            std::istringstream lines(tokens);
-            for (std::string token; std::getline(lines, token);)
-                if (!token.empty() && bytes.find(token) != std::string::npos) found.push_back(it->path().string());
-        }
+             !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+            files.push_back(it->path());
+    std::vector<std::string> tops = {KnownFolder(CSIDL_PROFILE)};
+    // Windows' hives are locked while the user is signed in; Wine keeps them as text files at the
+    // top of its prefix, shown as drive Z:.
+    if (const char* prefix = getenv("WINEPREFIX")) tops.push_back(std::string("Z:") + prefix);
+    for (const std::string& top : tops)
+        for (const auto& entry : std::filesystem::directory_iterator(top, error)) files.push_back(entry.path());
+    std::vector<std::string> found;
+    for (const std::filesystem::path& file : files) {
+        const std::string bytes = std::filesystem::is_regular_file(file, error) ? ReadFileBytes(file.string()) : "";
+        std::istringstream lines(texts);
+        for (std::string text; std::getline(lines, text);)
+            if (!text.empty() && bytes.find(text) != std::string::npos) found.push_back(file.string());
     }
     return found;
 }
 
+std::vector<std::string> FilesHoldingIssuedTokens() {
+    std::string tokens;
+    EXPECT_TRUE(ControlServer("tokens", &tokens));
+    EXPECT_FALSE(tokens.empty());
+    return FilesHolding(tokens);
+}
+
 TEST_F(ProgramTest, SignsInThroughThePrefilledDialogAndRefreshesLeavingNoTokenOnDisk) {
     ASSERT_TRUE(ControlServer("lifetime?seconds=303"));
-    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, EncryptedPassword(kDemoPassword).c_str())));
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, kDemoPasswordOldForm)));
     HWND dialog = LaunchAndWaitForSignIn();
     ASSERT_NE(nullptr, dialog);
     // Wine hands a password field's text to another process; Windows would not.
@@ -55,6 +72,9 @@ TEST_F(ProgramTest, SignsInThroughThePrefilledDialogAndRefreshesLeavingNoTokenOn
 
     PressEnter(dialog, IDC_PASSWORD);
     ASSERT_TRUE(WaitForTrayTip(kSignedIn));
+    // The password of an earlier version's file leaves it at the first sign-in, for Windows to keep.
+    EXPECT_EQ(std::string::npos, ReadFileBytes(UserConfigPath()).find("<password>"));
+    EXPECT_EQ(std::string(kDemoEmail) + "/" + kDemoPassword, KeptCredential(TestServerOrigin()));
     // A lifetime of five minutes and three seconds arms the refresh three seconds after the sign-in.
     ASSERT_TRUE(WaitUntil([] {
         std::vector<LoggedRequest> log = ServerLog();
@@ -117,7 +137,15 @@ TEST_F(ProgramTest, DialogRefusesRejectedCredentialsAndAnEmptyEmailThenRemembers
     ASSERT_TRUE(WaitForTrayTip(kSignedIn));
     std::string config = ReadFileBytes(UserConfigPath());
     EXPECT_NE(std::string::npos, config.find(std::string("<user>") + kDemoEmail + "</user>")) << config;
-    EXPECT_NE(std::string::npos, config.find("<password>" + EncryptedPassword(kDemoPassword) + "</password>")) << config;
+
+    // The next start fills in what Windows kept, and it signs in.
+    StopProgram(program);
+    dialog = LaunchAndWaitForSignIn();
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(kDemoPassword, ControlText(dialog, IDC_PASSWORD));
+    PressEnter(dialog, IDC_PASSWORD);
+    ASSERT_TRUE(WaitForTrayTip(kSignedIn));
+    EXPECT_EQ(std::vector<std::string>(), FilesHolding(std::string(kDemoPassword) + "\n" + kDemoPasswordOldForm));
 }
 
 TEST_F(ProgramTest, IconRefusedByAShellStillStartingAppearsOnceTheShellTakesIt) {

@@ -1,13 +1,15 @@
 #include "storage/config_file.h"
 
-#include "storage/credential_cipher.h"
+#include "storage/kept_password.h"
 #include "storage/settings.h"
 #include "storage/storage_paths.h"
 #include "storage_test_support.h"
+#include "support/kept_credentials.h"
 
 #include <gtest/gtest.h>
 #include <objbase.h>
 
+#include <functional>
 #include <string>
 
 namespace {
@@ -47,7 +49,7 @@ TEST_F(ConfigFileTest, WritesTheExactBytes) {
     SetRecord("pagewren.com", "/app/", "", "ann@example.com", "password", true);
     ASSERT_TRUE(WriteConfigFile(file.c_str()));
     EXPECT_EQ("<config>\r\n\t<server host=\"pagewren.com\" directory=\"/app/\">\r\n\t\t<user>ann@example.com</user>\r\n"
-              "\t\t<password>FYdbhFa7/JU=</password>\r\n\t</server>\r\n</config>",
+              "\t</server>\r\n</config>",
               ReadFileBytes(file));
     SetRecord("pagewren.com", "/app/", "8080", "ann@example.com", "password", false);
     ASSERT_TRUE(WriteConfigFile(file.c_str()));
@@ -57,10 +59,55 @@ TEST_F(ConfigFileTest, WritesTheExactBytes) {
     ASSERT_TRUE(WriteConfigFile(file.c_str()));
     EXPECT_EQ("<config>\r\n\t<server host=\"pagewren.com\" directory=\"/\" scheme=\"https\">\r\n\t</server>\r\n</config>",
               ReadFileBytes(file));
-    // A password the cipher cannot take is left out rather than cut.
-    SetRecord("h", "/", "", "u", std::string(CredentialMaxPlainBytes + 1, 'p').c_str(), true);
-    ASSERT_TRUE(WriteConfigFile(file.c_str()));
-    EXPECT_EQ(std::string::npos, ReadFileBytes(file).find("<password>"));
+}
+
+BOOL WINAPI RefusingStore(PCREDENTIALW, DWORD) {
+    SetLastError(ERROR_NO_SUCH_LOGON_SESSION);
+    return FALSE;
+}
+
+TEST_F(ConfigFileTest, RememberedPasswordIsKeptByWindowsForItsServerAndEMailAddressAlone) {
+    const std::string origin = "Pagewren:http://pages.example:80";
+    const std::string hd = "host='pages.example' directory='/'";
+    const std::string ann = "<user>ann@x</user>";
+    const std::string oldForm = ann + "<password>FYdbhFa7/JU=</password>";
+    const struct {
+        const char* what;
+        std::string file;
+        bool keptBefore;  // "pw" kept for ann@x and the origin before the file loads
+        std::function<bool()> act;
+        const char* filled;  // the password Load puts in the record
+        const char* keptAfter;  // "user/password" kept for the origin afterwards
+    } roads[] = {
+        {"remember", Server(hd), false, [] { SetUser("ann@x"), SetPassword("pw"), SetRemember(true); return Save(); },
+         "", "ann@x/pw"},
+        {"untick", Server(hd, ann), true, [] { SetRemember(false); return Save(); }, "pw", ""},
+        {"another port", Server(hd + " port='8080'", ann), true, Save, "", "ann@x/pw"},
+        {"another scheme", Server(hd + " scheme='https'", ann), true, Save, "", "ann@x/pw"},
+        {"another e-mail address", Server(hd, "<user>bob@x</user>"), true, Save, "", "ann@x/pw"},
+        {"letter case", Server(hd, "<user>Ann@X</user>"), true, Save, "pw", "ann@x/pw"},
+        {"old file moves at the first save", Server(hd, oldForm), false, Save, "password", "ann@x/password"},
+        {"refusing store", Server(hd, oldForm), false, [] { g_writeCredential = RefusingStore; return !Save(); },
+         "password", ""},
+        {"sign out", Server(hd, ann), true, ForgetPassword, "pw", ""},
+        {"sign out of an old file", Server(hd, oldForm), false, ForgetPassword, "password", ""},
+    };
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.what);
+        FreshSettings();
+        RemoveCredential(origin);
+        PlaceFile(userFile, road.file);
+        ASSERT_TRUE(!road.keptBefore || KeepCredential(origin, "ann@x", "pw"));
+        ASSERT_TRUE(Load());
+        EXPECT_STREQ(road.filled, Password());
+        EXPECT_TRUE(road.act());
+        g_writeCredential = nullptr;
+        EXPECT_EQ(road.keptAfter, KeptCredential(origin));
+        const std::string saved = ReadFileBytes(userFile);
+        EXPECT_EQ(std::string::npos, saved.find("<password>")) << saved;
+        EXPECT_EQ(Remember(), saved.find("<user>") != std::string::npos) << saved;
+    }
+    RemoveCredential(origin);
 }
 
 TEST_F(ConfigFileTest, ReadRules) {
