@@ -6,6 +6,7 @@ PlatformCalls RealPlatformCalls() {
     PlatformCalls calls;
     calls.startRequest = StartRequest;
     calls.saveSettings = Save;
+    calls.forgetPassword = ForgetPassword;
     calls.dialogBoxParam = DialogBoxParamA;
     calls.shellNotifyIcon = Shell_NotifyIconA;
     calls.setTimer = SetTimer;

@@ -10,6 +10,7 @@
 struct PlatformCalls {
     bool (*startRequest)(RequestKind kind);
     bool (*saveSettings)();
+    bool (*forgetPassword)();
     INT_PTR (WINAPI* dialogBoxParam)(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM);
     BOOL (WINAPI* shellNotifyIcon)(DWORD, PNOTIFYICONDATAA);
     UINT_PTR (WINAPI* setTimer)(HWND, UINT_PTR, UINT, TIMERPROC);

@@ -138,6 +138,16 @@ bool BeginSignIn() {
     return StartWorker(CheckServer);
 }
 
+void SignOut() {
+    StopRetry();
+    (void)g_platform.killTimer(g_app.mainWindow, IDT_REFRESH);
+    ForgetToken(g_session);
+    // A store that will not delete leaves nothing the user could act on in a box.
+    (void)g_platform.forgetPassword();
+    g_app.state = NotSignedIn;
+    UpdateTrayIcon();
+}
+
 bool ArmRefreshTimer() {
     int64_t interval = RefreshIntervalMs(g_session);
     if (interval > 0) {
@@ -183,6 +193,8 @@ void HandleWorkerResult(WPARAM kind, LPARAM code) {
         }
         break;
     case Refresh:
+        // A refresh that was under way when the user signed out speaks for no session.
+        if (g_app.state == NotSignedIn) break;
         // A page that is no answer document (a captive portal, a proxy's error) is no answer either.
         if (result == Success) {
             EnterSignedIn();

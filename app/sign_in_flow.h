@@ -11,6 +11,9 @@ enum : UINT { MaxTimerPeriodMs = 0x7FFFFFFF };
 
 // Enters SigningIn and starts the server check; false (and 258 reported) when it cannot start.
 bool BeginSignIn();
+// Stops the refreshes and any retry, forgets the token and the kept password (the e-mail
+// address stays) and enters NotSignedIn; no box, no request.
+void SignOut();
 // Arms the refresh timer from the session's interval; stops it and reports 1026 when not positive.
 bool ArmRefreshTimer();
 // Acts on one worker result: kind is a RequestKind, code a ResultCode; other kinds, and every

@@ -106,6 +106,9 @@ bool OnCommand(WORD command) {
     case ID_SIGN_IN:
         (void)BeginSignIn();
         return true;
+    case ID_SIGN_OUT:
+        SignOut();
+        return true;
     }
     return false;
 }

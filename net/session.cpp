@@ -80,3 +80,10 @@ void StoreErrorDescription(Session& session, const char* description) {
     ScopedLock hold(session.fieldsLock);
     CopyWholeCharacters(session.errorDescription, sizeof session.errorDescription, description);
 }
+
+void ForgetToken(Session& session) {
+    ScopedLock hold(session.fieldsLock);
+    SecureZeroMemory(session.token, sizeof session.token);
+    session.expiryUtc = 0;
+    session.refreshIntervalMs = 0;
+}

@@ -51,3 +51,6 @@ void StoreToken(Session& session, const char* token);
 // The token's expiry and the interval worked out from it, stored together.
 void StoreExpiry(Session& session, int64_t expiryUtc, int64_t intervalMs);
 void StoreErrorDescription(Session& session, const char* description);
+
+// Forgets the token and its expiry, as at a sign-out.
+void ForgetToken(Session& session);

@@ -51,6 +51,7 @@
 #define IDM_EXIT                 105
 #define ID_OPEN_CURRENT_PAGE     32773
 #define ID_SIGN_IN               32778
+#define ID_SIGN_OUT              32779
 
 // Controls of the sign-in dialog
 #define IDC_EMAIL                1010

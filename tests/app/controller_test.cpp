@@ -22,7 +22,7 @@
 namespace {
 
 // Events that do not come from a worker, numbered clear of every worker kind in the table.
-enum : WPARAM { StartUp = 100, RefreshTick };
+enum : WPARAM { StartUp = 100, RefreshTick, SignOutCommand };
 
 struct Transition {
     TrayState before;
@@ -56,6 +56,10 @@ const Transition kTransitions[] = {
     {SignedIn, RefreshTick, 0, 0, false, 0, Error, {Refresh}, kUnknown, 0, false, kError},
     {SignedIn, 0, 1, 0, true, 60000, SignedIn, {}, nullptr, 0, false, nullptr},
     {SigningIn, 4, 1, 0, true, 60000, SigningIn, {}, nullptr, 0, false, nullptr},
+    // Signing out forgets the token and the kept password, quietly; a refresh still under way
+    // then speaks for no session.
+    {SignedIn, SignOutCommand, 0, 0, true, 60000, NotSignedIn, {}, nullptr, 0, true, kNotSignedIn},
+    {NotSignedIn, Refresh, 1, 0, true, 60000, NotSignedIn, {}, nullptr, 0, false, nullptr},
 };
 
 TEST_F(ControllerTest, EveryTransitionLeadsToItsStateAndEffects) {
@@ -73,6 +77,12 @@ TEST_F(ControllerTest, EveryTransitionLeadsToItsStateAndEffects) {
             (void)BeginSignIn();
         } else if (row.event == RefreshTick) {
             EXPECT_EQ(0, MainWindowProc(NULL, WM_TIMER, IDT_REFRESH, 0));
+        } else if (row.event == SignOutCommand) {
+            SetSessionToken("t");
+            EXPECT_EQ(0, MainWindowProc(NULL, WM_COMMAND, ID_SIGN_OUT, 0));
+            char token[8] = "x";
+            CopyToken(g_session, token, sizeof token);
+            EXPECT_STREQ("", token);
         } else {
             HandleWorkerResult(row.event, row.code);
         }
@@ -89,6 +99,7 @@ TEST_F(ControllerTest, EveryTransitionLeadsToItsStateAndEffects) {
         EXPECT_EQ(row.timerKilled ? std::vector<UINT_PTR>{IDT_REFRESH} : std::vector<UINT_PTR>{},
                   g_fake.timersKilled);
         EXPECT_EQ(row.tip ? row.tip : "", LastTrayTip());
+        EXPECT_EQ(row.event == SignOutCommand ? 1 : 0, g_fake.passwordsForgotten);
     }
 }
 

@@ -20,6 +20,8 @@ bool FakeStartRequest(RequestKind kind) {
 
 bool FakeSave() { return ++g_fake.saves, true; }
 
+bool FakeForgetPassword() { return ++g_fake.passwordsForgotten, true; }
+
 INT_PTR WINAPI FakeDialogBoxParam(HINSTANCE, LPCSTR name, HWND, DLGPROC, LPARAM) {
     g_fake.dialogs.push_back(static_cast<UINT>(reinterpret_cast<UINT_PTR>(name)));
     if (g_fake.whileDialogOpen) g_fake.whileDialogOpen();
@@ -86,8 +88,8 @@ std::string LastTrayTip() { return g_fake.tray.empty() ? std::string() : g_fake.
 
 void ControllerTest::SetUp() {
     g_fake = FakePlatform();
-    g_platform = {FakeStartRequest, FakeSave,      FakeDialogBoxParam,  FakeShellNotifyIcon,
-                  FakeSetTimer,     FakeKillTimer, FakeTrackPopupMenuEx};
+    g_platform = {FakeStartRequest, FakeSave,           FakeForgetPassword, FakeDialogBoxParam,
+                  FakeShellNotifyIcon, FakeSetTimer, FakeKillTimer,      FakeTrackPopupMenuEx};
     g_uiPlatform = {FakeMessageBox, FakeShellExecute};
     g_currentUtcTime = FakeClock;
     g_app = AppState();

@@ -32,6 +32,7 @@ struct FakePlatform {
     std::vector<RequestKind> started;
     bool startSucceeds = true;
     int saves = 0;
+    int passwordsForgotten = 0;
     std::vector<UINT> dialogs;  // template ids
     INT_PTR dialogEnd = IDOK;
     std::function<void()> whileDialogOpen;
