@@ -1,13 +1,13 @@
 /* The yardsticks of the benchmark: the least a program like Pagewren has to do.
    Bare (BENCH_SAME_WORK 0): a hidden window, one WinINet GET, then one dialog.
-   Same work (BENCH_SAME_WORK 1): also a COM XML DOM parse and a CryptoAPI RC4 decrypt, the
+   Same work (BENCH_SAME_WORK 1): also a COM XML DOM parse and a Credential Manager read, the
    dialog with common controls 6 (by its manifest), and the GET on a worker thread.
    The command line names the server: host port. */
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
 #include <oleauto.h>
-#include <wincrypt.h>
+#include <wincred.h>
 #include <wininet.h>
 #include <msxml2.h>
 #include <stdlib.h>
@@ -47,23 +47,11 @@ static void ParseAnswer(void) {
     document->lpVtbl->Release(document);
 }
 
-static void DecryptPassword(void) {
-    static const char phrase[] = "{5D0B7C3E-92A4-4F61-8E2D-7A19C04B3F58}";
-    BYTE data[8] = {0x15, 0x87, 0x5b, 0x84, 0x56, 0xbb, 0xfc, 0x95};
-    DWORD count = sizeof data;
-    HCRYPTPROV provider = 0;
-    HCRYPTHASH hash = 0;
-    HCRYPTKEY key = 0;
-    if (!CryptAcquireContextA(&provider, NULL, MS_ENHANCED_PROV_A, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) return;
-    if (CryptCreateHash(provider, CALG_MD5, 0, 0, &hash)) {
-        if (CryptHashData(hash, (const BYTE*)phrase, sizeof phrase - 1, 0) &&
-            CryptDeriveKey(provider, CALG_RC4, hash, 128u << 16, &key)) {
-            (void)CryptDecrypt(key, 0, TRUE, 0, data, &count);
-            (void)CryptDestroyKey(key);
-        }
-        (void)CryptDestroyHash(hash);
-    }
-    (void)CryptReleaseContext(provider, 0);
+static void ReadKeptPassword(void) {
+    WCHAR target[300];
+    PCREDENTIALW credential = NULL;
+    (void)wsprintfW(target, L"Pagewren:http://%S:%u", g_host, (unsigned)g_port);
+    if (CredReadW(target, CRED_TYPE_GENERIC, 0, &credential)) CredFree(credential);
 }
 #endif
 
@@ -96,7 +84,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     }
     if (FAILED(CoInitialize(NULL))) return 1;
     ParseAnswer();
-    DecryptPassword();
+    ReadKeptPassword();
     {
         HANDLE worker = CreateThread(NULL, 0, GetSignInScript, NULL, 0, NULL);
         if (worker) (void)CloseHandle(worker);

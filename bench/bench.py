@@ -10,8 +10,6 @@ the server while signed in and times how long after the server's return it is si
 Prints tables of the medians with ratios and writes them as JSON.
 """
 import argparse
-import base64
-import hashlib
 import json
 import os
 import statistics
@@ -20,7 +18,6 @@ import sys
 import time
 import urllib.request
 
-PASS_PHRASE = b"{5D0B7C3E-92A4-4F61-8E2D-7A19C04B3F58}"
 EMAIL, PASSWORD = "bench@pagewren.test", "pagewren-bench"
 OUTAGE_SECONDS = 10
 FIGURES = (("start_ms", "warm start (ms)"), ("private_kib", "private memory (KiB)"),
@@ -28,22 +25,6 @@ FIGURES = (("start_ms", "warm start (ms)"), ("private_kib", "private memory (KiB
            ("exe_bytes", "exe size (bytes)"))
 SECURE_FIGURES = (("start_ms", "warm start (ms)"), ("sign_in_ms", "sign-in span (ms)"),
                   ("private_kib", "private memory (KiB)"))
-
-
-def stored_password(password):
-    """The password as the configuration file keeps it: RC4 keyed by MD5 of the phrase, Base64."""
-    key = hashlib.md5(PASS_PHRASE).digest()
-    state, j = list(range(256)), 0
-    for i in range(256):
-        j = (j + state[i] + key[i % 16]) % 256
-        state[i], state[j] = state[j], state[i]
-    out, i, j = bytearray(), 0, 0
-    for byte in password.encode():
-        i = (i + 1) % 256
-        j = (j + state[i]) % 256
-        state[i], state[j] = state[j], state[i]
-        out.append(byte ^ state[(state[i] + state[j]) % 256])
-    return base64.b64encode(bytes(out)).decode()
 
 
 def median_ratio(numerators, denominators):
@@ -195,12 +176,17 @@ class Bench:
             self.stop(launcher)
 
     def write_config(self, secure):
-        """Pagewren's configuration with the bench account, for the plain or the TLS listener."""
+        """Pagewren's configuration with the bench account, for the plain or the TLS listener, as a
+        user has it who ticked "Remember me": the e-mail address in the file, the password kept by
+        Windows for the server's origin."""
+        origin = "https://localhost:%d" % self.tls_port if secure else "http://127.0.0.1:%d" % self.port
+        subprocess.run(["wine", self.options.keep, "Pagewren:" + origin, EMAIL, PASSWORD], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         server = ('host="localhost" directory="/" port="%d" scheme="https"' % self.tls_port if secure
                   else 'host="127.0.0.1" directory="/" port="%d"' % self.port)
         with open(os.path.join(self.config_dir, "config.xml"), "w", newline="") as config:
-            config.write('<config>\r\n\t<server %s>\r\n\t\t<user>%s</user>\r\n\t\t<password>%s</password>\r\n'
-                         '\t</server>\r\n</config>' % (server, EMAIL, stored_password(PASSWORD)))
+            config.write('<config>\r\n\t<server %s>\r\n\t\t<user>%s</user>\r\n\t</server>\r\n</config>' %
+                         (server, EMAIL))
 
     def measure(self, name, exe, secure):
         self.control("reset")
@@ -286,6 +272,7 @@ def main():
     parser.add_argument("--refserver", required=True)
     parser.add_argument("--tls-dir", required=True, help="the server's certificates (scripts/make-test-certs.sh)")
     parser.add_argument("--trust", required=True, help="trust_authority.exe")
+    parser.add_argument("--keep", required=True, help="keep_password.exe")
     parser.add_argument("--state", required=True, help="folder for the server's port file")
     parser.add_argument("--json", required=True)
     parser.add_argument("--rounds", type=int, default=5)

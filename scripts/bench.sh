@@ -29,5 +29,6 @@ bash scripts/make-test-certs.sh "$PAGEWREN_WINE_STATE/tls"
 python3 bench/bench.py --pagewren "$build/app/Pagewren.exe" --same-work "$build/bench/bench_same_work.exe" \
   --bare "$build/bench/bench_bare.exe" --refserver refserver/refserver.py --state "$PAGEWREN_WINE_STATE" \
   --tls-dir "$PAGEWREN_WINE_STATE/tls" --trust "$build/bench/trust_authority.exe" \
+  --keep "$build/bench/keep_password.exe" \
   --json "$PAGEWREN_WINE_STATE/results.json" --idle "$idle"
 echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1), $(wine --version)"
