@@ -91,10 +91,10 @@ bool BuildConfigText(HeapText* xml) {
     // Plain HTTP writes no scheme, so that its files stay as they always were.
     if (g_settings.secure) (void)AppendText(xml, " scheme=\"https\"");
     (void)AppendText(xml, ">\r\n");
+    // The password never goes into the file: Windows keeps it.
     if (g_settings.remember) {
         (void)AppendText(xml, "\t\t<user>");
         if (!AppendEscaped(xml, g_settings.user)) return false;
-        // The password never goes into the file: Windows keeps it.
         (void)AppendText(xml, "</user>\r\n");
     }
     return AppendText(xml, "\t</server>\r\n</config>");
