@@ -24,6 +24,18 @@ namespace {
 // Events that do not come from a worker, numbered clear of every worker kind in the table.
 enum : WPARAM { StartUp = 100, RefreshTick };
 
+// A worker may still hold their locks while the process ends.
+static_assert(std::is_trivially_destructible_v<Session> && std::is_trivially_destructible_v<Settings>);
+
+// A fresh fake platform and controller in the given state, with no request running.
+void Restart(TrayState state) {
+    g_fake = FakePlatform();
+    g_app.state = state;
+    g_app.requests = RunningRequests();
+    g_app.retryKind = RequestKind(0);
+    g_app.lastNotice = 0;
+}
+
 struct Transition {
     TrayState before;
     WPARAM event;
@@ -37,6 +49,9 @@ struct Transition {
     UINT timerPeriod;  // 0: the timer is not set
     bool timerKilled;
     const char* tip;  // nullptr: the tray is not touched
+    // How long before a start-up or refresh tick the request it starts was marked running on
+    // the fake clock; -1: not marked. A worker's own result is always waited for.
+    int64_t runningForS = -1;
 };
 
 // The rows the running program cannot reach (a worker that does not start, intervals at the
@@ -49,11 +64,13 @@ const Transition kTransitions[] = {
     {SignedIn, Refresh, 1, 0, true, -1, Error, {}, kTimestamp, 0, true, kError},
     {SigningIn, SignIn, 1, 0, true, 0x7FFFFFFF, SignedIn, {}, nullptr, 0x7FFFFFFF, false, kSignedIn},
     {SignedIn, Refresh, 1, 0, true, 0x80000000LL, SignedIn, {}, nullptr, 0x7FFFFFFF, false, kSignedIn},
-    // A failure leaves the refresh timer running.
-    {SignedIn, Refresh, 130, 0, true, 60000, Error, {}, kRejected, 0, false, kError},
-    // A certificate that does not verify is said at once, never ridden out as an outage.
-    {SignedIn, Refresh, 2050, 0, true, 60000, Error, {}, kIdentityUnverified, 0, false, kError},
     {SignedIn, RefreshTick, 0, 0, false, 0, Error, {Refresh}, kUnknown, 0, false, kError},
+    // A result that a modal loop dropped leaves its mark; once the worker cannot still be
+    // running (five deadlines), the next command or tick starts the request afresh.
+    {SigningIn, StartUp, 0, 0, true, 0, SigningIn, {}, nullptr, 0, false, nullptr, 300},
+    {SigningIn, StartUp, 0, 0, true, 0, SigningIn, {CheckServer}, nullptr, 0, false, kSigningIn, 301},
+    {SignedIn, RefreshTick, 0, 0, true, 0, SignedIn, {}, nullptr, 0, false, nullptr, 300},
+    {SignedIn, RefreshTick, 0, 0, true, 0, SignedIn, {Refresh}, nullptr, 0, false, nullptr, 301},
     {SignedIn, 0, 1, 0, true, 60000, SignedIn, {}, nullptr, 0, false, nullptr},
     {SigningIn, 4, 1, 0, true, 60000, SigningIn, {}, nullptr, 0, false, nullptr},
 };
@@ -62,9 +79,9 @@ TEST_F(ControllerTest, EveryTransitionLeadsToItsStateAndEffects) {
     for (const Transition& row : kTransitions) {
         SCOPED_TRACE(::testing::Message() << "from " << row.before << ", event " << row.event << ", code "
                                           << row.code << ", interval " << row.intervalMs);
-        g_fake = FakePlatform();
-        g_app.state = row.before;
-        g_app.requestsRunning = 0;
+        Restart(row.before);
+        if (row.event >= CheckServer && row.event <= Refresh) MarkRunning(RequestKind(row.event));
+        if (row.runningForS >= 0) MarkRunning(row.event == StartUp ? CheckServer : Refresh, row.runningForS);
         g_fake.dialogEnd = row.dialogEnd;
         g_fake.startSucceeds = row.startSucceeds;
         SetSessionInterval(row.intervalMs);
@@ -92,6 +109,74 @@ TEST_F(ControllerTest, EveryTransitionLeadsToItsStateAndEffects) {
     }
 }
 
+const char kServerErrorLocked[] = "An error occured on the server. Locked";
+
+// What a failed refresh leads to, before and after the token's end, and check results that
+// come when the session stands or a sign-in has moved on. Each row starts signed in, or
+// signing in, with the refresh timer armed.
+struct FailureRule {
+    TrayState before;
+    RequestKind kind;
+    ResultCode code;
+    bool lapsed;
+    TrayState after;
+    const char* box;  // the one box, or nullptr
+    std::set<UINT_PTR> timersLeft;
+    size_t dialogs = 0;
+};
+
+const FailureRule kFailureRules[] = {
+    // Refused credentials and an unverified server would be refused at every try.
+    {SignedIn, Refresh, Failure | CredentialsRejected, false, Error, kRejected, {}},
+    {SignedIn, Refresh, Failure | CredentialsRejected, true, Error, kRejected, {}},
+    {SignedIn, Refresh, Failure | IdentityUnverified, false, Error, kIdentityUnverified, {}},
+    {SignedIn, Refresh, Failure | IdentityUnverified, true, Error, kIdentityUnverified, {}},
+    // Other answers keep the timer while the token holds; after its end the session is lost.
+    {SignedIn, Refresh, Failure | ServerError, false, Error, kServerErrorLocked, {IDT_REFRESH}},
+    {SignedIn, Refresh, Failure | ServerError, true, Error, kConnectionLost, {}},
+    {SignedIn, Refresh, Failure | InvalidResponse, false, Error, kInvalid, {IDT_REFRESH}},
+    {SignedIn, Refresh, Failure | InvalidResponse, true, Error, kConnectionLost, {}},
+    {SignedIn, Refresh, Failure | ServerUnreachable, false, SignedIn, nullptr, {IDT_RETRY}},
+    {SignedIn, Refresh, Failure | ServerUnreachable, true, Error, kConnectionLost, {}},
+    {SignedIn, Refresh, 0, false, SignedIn, nullptr, {IDT_RETRY}},
+    {SignedIn, Refresh, 0, true, Error, kConnectionLost, {}},
+    // While signed in a check changes nothing; a late twin opens no second dialog.
+    {SignedIn, CheckServer, Failure | ServerUnreachable, false, SignedIn, nullptr, {IDT_REFRESH}},
+    {SignedIn, CheckServer, Success, false, SignedIn, nullptr, {IDT_REFRESH}},
+    {SigningIn, CheckServer, Success, false, SigningIn, nullptr, {IDT_REFRESH}, 1},
+};
+
+TEST_F(ControllerTest, EveryFailureIsToldOnceAndStopsWhatWouldOnlyRepeatIt) {
+    {
+        ScopedLock hold(g_session.lock);
+        StoreErrorDescription(g_session, "Locked");
+    }
+    for (const FailureRule& row : kFailureRules) {
+        SCOPED_TRACE(::testing::Message() << "kind " << row.kind << ", code " << row.code << (row.lapsed ? ", lapsed" : ""));
+        Restart(row.before);
+        g_fake.armed = {IDT_REFRESH};
+        SetSessionInterval(row.lapsed ? -300000 : 60000);
+        MarkRunning(row.kind);
+        HandleWorkerResult(row.kind, row.code);
+        // What the timers left bring next: the same result again. With none, a lost worker's
+        // late twin.
+        if (g_fake.armed.count(IDT_REFRESH)) {
+            OnRefreshTick();
+        } else if (g_fake.armed.count(IDT_RETRY)) {
+            OnRetryTick();
+        }
+        HandleWorkerResult(row.kind, row.code);
+
+        EXPECT_EQ(row.after, g_app.state);
+        ASSERT_EQ(row.box ? 1u : 0u, g_fake.boxes.size());
+        if (row.box) {
+            EXPECT_EQ(row.box, g_fake.boxes[0].text);
+        }
+        EXPECT_EQ(row.timersLeft, g_fake.armed);
+        EXPECT_EQ(row.dialogs, g_fake.dialogs.size());
+    }
+}
+
 const int64_t kSecond = 10000000;  // in the clock's units
 
 // Retry ticks and results of the retried request until the wait settles.
@@ -107,6 +192,7 @@ void FailRetriesUntilTheWaitSettles(RequestKind kind, LPARAM code) {
 TEST_F(ControllerTest, RefreshOutageIsRiddenOutQuietlyUntilTheTokenRunsOut) {
     g_app.state = SignedIn;
     SetSessionInterval(3300000);  // the token runs out in an hour
+    MarkRunning(Refresh);
     HandleWorkerResult(Refresh, Failure | ServerUnreachable);
     EXPECT_EQ(SignedIn, g_app.state);
     EXPECT_EQ(kReconnecting, LastTrayTip());
@@ -146,12 +232,15 @@ TEST_F(ControllerTest, RefreshOutageIsRiddenOutQuietlyUntilTheTokenRunsOut) {
 TEST_F(ControllerTest, RealAnswerEndsTheRetriesAndAWakeUpAfterTheTokenSaysItIsLost) {
     g_app.state = SignedIn;
     SetSessionInterval(60000);
+    MarkRunning(Refresh);
     HandleWorkerResult(Refresh, 0);
-    HandleWorkerResult(Refresh, Failure | CredentialsRejected);
+    OnRetryTick();
+    HandleWorkerResult(Refresh, Failure | InvalidResponse);
     ASSERT_EQ(1u, g_fake.boxes.size());
-    EXPECT_EQ(kRejected, g_fake.boxes[0].text);
-    EXPECT_EQ(std::set<UINT_PTR>{IDT_REFRESH}, g_fake.armed) << "a failure leaves the refresh timer running";
+    EXPECT_EQ(kInvalid, g_fake.boxes[0].text);
+    EXPECT_EQ(std::set<UINT_PTR>{IDT_REFRESH}, g_fake.armed) << "while the token holds, the refresh timer runs again";
     // Out of SignedIn, no answer to a refresh changes nothing.
+    OnRefreshTick();
     HandleWorkerResult(Refresh, Failure | ServerUnreachable);
     EXPECT_EQ(std::set<UINT_PTR>{IDT_REFRESH}, g_fake.armed);
 
@@ -160,7 +249,8 @@ TEST_F(ControllerTest, RealAnswerEndsTheRetriesAndAWakeUpAfterTheTokenSaysItIsLo
     OnWakeUp();
     ASSERT_EQ(2u, g_fake.boxes.size());
     EXPECT_EQ(kConnectionLost, g_fake.boxes[1].text);
-    EXPECT_TRUE(g_fake.started.empty() && g_fake.armed.empty());
+    EXPECT_EQ((std::vector<RequestKind>{Refresh, Refresh}), g_fake.started);
+    EXPECT_TRUE(g_fake.armed.empty());
 }
 
 TEST_F(ControllerTest, UnansweredCheckIsRetriedQuietlyAndAtOnceOnAWakeUp) {
@@ -237,6 +327,8 @@ int WINAPI RealMessageBoxClosedSoon(HWND owner, LPCSTR text, LPCSTR caption, UIN
 
 TEST_F(ControllerTest, ResultsDuringAMessageBoxAreHandledAfterItClosesInOrder) {
     ASSERT_TRUE(InstallResultKeeper());
+    MarkRunning(CheckServer);
+    MarkRunning(SignIn);
     g_uiPlatform.messageBox = RealMessageBoxClosedSoon;
     g_fake.dialogEnd = IDCANCEL;
     SetSessionInterval(60000);
@@ -274,9 +366,9 @@ TEST_F(ControllerTest, RightClickDoubleClickAndPageCommandsActByState) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.state);
-        g_fake = FakePlatform();
-        g_app.state = row.state;
-        g_app.requestsRunning = 0;
+        Restart(row.state);
+        // The check of the sign-in under way.
+        if (row.state == SigningIn) MarkRunning(CheckServer);
         EXPECT_EQ(0, TrayMouse(WM_RBUTTONUP));
         ASSERT_EQ(1u, g_fake.menus.size());
         EXPECT_EQ(row.defaultItem, g_fake.menus[0].defaultCommand);

@@ -58,6 +58,8 @@ void SetSessionInterval(int64_t intervalMs);
 void SetSessionToken(const char* token);
 // The tooltip of the last tray call, or "" when there was none.
 std::string LastTrayTip();
+// Marks kind's worker as started seconds ago on the fake clock, as the controller does.
+void MarkRunning(RequestKind kind, int64_t seconds = 0);
 
 class ControllerTest : public ::testing::Test {
 protected:
