@@ -2,6 +2,10 @@
 
 #include "app/app_state.h"
 #include "app/tray_icon.h"
+#include "net/page_address.h"
+#include "res/resource.h"
+#include "storage/config_file.h"
+#include "storage/settings.h"
 #include "ui/failure_notice.h"
 
 namespace {
@@ -30,3 +34,14 @@ void ReportFailureText(UINT textId) {
 }
 
 void ForgetShownNotice() { g_app.lastNotice = 0; }
+
+void ReportUnreadableSettings() {
+    char path[MAX_PATH];
+    const UnreadableUserFile file = UnreadableFileAtLoad(path);
+    if (file == UnreadableUserFile::None) return;
+    // The user must know where the credentials they are about to type will go.
+    char server[PageAddressSize];
+    (void)ComposeServerPageAddress(Secure(), Host(), Port(), Directory(), "", server, sizeof server);
+    ShowSettingsNotice(g_app.mainWindow, file == UnreadableUserFile::Kept ? IDS_SETTINGS_KEPT : IDS_SETTINGS_NOT_KEPT,
+                       path, server);
+}

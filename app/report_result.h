@@ -13,3 +13,5 @@ void ReportResult(ResultCode code);
 void ReportFailureText(UINT textId);
 // The user started a sign-in: the next failure shows its box, whatever the last one was.
 void ForgetShownNotice();
+// Tells the user when their own settings file could not be read, and which server is used instead.
+void ReportUnreadableSettings();

@@ -70,3 +70,18 @@ void ShowFailureNotice(HWND owner, ResultCode code) {
 }
 
 void ShowTextNotice(HWND owner, UINT textId) { ShowNotice(owner, {0, textId, MB_ICONWARNING}); }
+
+void ShowSettingsNotice(HWND owner, UINT textId, const char* path, const char* server) {
+    char format[MessageTextSize];
+    LoadResourceText(textId, format, sizeof format);
+    // Cut, so that the whole text always fits the box.
+    char shortServer[MessageTextSize / 4] = "";
+    (void)AppendText(shortServer, sizeof shortServer, server);
+    DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(path), reinterpret_cast<DWORD_PTR>(shortServer)};
+    char text[MessageTextSize];
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, format, 0, 0, text, sizeof text,
+                       reinterpret_cast<va_list*>(inserts)) == 0) {
+        return;
+    }
+    ShowBox(owner, text, MB_ICONWARNING);
+}

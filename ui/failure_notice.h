@@ -13,3 +13,6 @@ void ShowFailureNotice(HWND owner, ResultCode code);
 // Shows the warning box with the string textId, owned by owner: for the failures whose
 // words depend on what the user was doing rather than on the code alone.
 void ShowTextNotice(HWND owner, UINT textId);
+// Shows the warning box with the string textId, whose inserts %1 and %2 are a settings file's
+// path and the address of the server used instead of the one it names.
+void ShowSettingsNotice(HWND owner, UINT textId, const char* path, const char* server);
