@@ -1,6 +1,7 @@
 // Pagewren.exe when the server goes away and comes back on the same port: an outage while
 // signed in, a start before the server is up, a sign-in that meets a dead server, a wake-up of
-// the computer, and a credential check that the server never answers.
+// the computer, an answer dripped past the deadline, and a credential check that the server
+// never answers.
 #include "e2e/e2e_fixture.h"
 
 #include "res/resource.h"
@@ -84,6 +85,37 @@ TEST_F(OutageTest, SignInAgainstADeadServerSaysThatItCouldNotConnect) {
     (void)PostMessageA(box, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitForTrayTip(kError));
     WaitForServerBack();
+}
+
+// An answer dripped a byte a second restarts WinINet's 30-second time-outs for ever; the
+// deadline (shortened to 3 s in this copy of the program) ends the sign-in with a box while
+// the program keeps answering, and the next sign-in works.
+TEST_F(OutageTest, DrippedAnswerEndsAtTheDeadlineAndTheNextSignInWorks) {
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, EncryptedPassword(kDemoPassword).c_str())));
+    ASSERT_TRUE(LaunchProgram(&program, "PAGEWREN_SHORT_DEADLINE_EXE"));
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = FindProgramDialog(program, "Pagewren", IDC_EMAIL)) != nullptr; },
+                          kStepTimeoutMs));
+    // The dialog's credential check passes; the sign-in behind it meets the drip.
+    ASSERT_TRUE(ControlServer("fault?script=auth-tray.php&mode=drip&seconds=1&after=1"));
+    const size_t logBefore = ServerLog().size();
+    const DWORD start = GetTickCount();
+    PressEnter(dialog, IDC_PASSWORD);
+    ASSERT_TRUE(WaitUntil([&] { return FaultMetSince(logBefore, "drip"); }, kStepTimeoutMs));
+    EXPECT_TRUE(Responsive(FindMainWindow()));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindMessageBox()) != nullptr; }, kStepTimeoutMs));
+    EXPECT_LT(GetTickCount() - start, 10000u);
+    EXPECT_EQ(kConnectFailed, ControlText(box, 0xFFFF));
+    (void)PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitForTrayTip(kError));
+
+    ASSERT_TRUE(ControlServer("fault?script=auth-tray.php&mode=none") && ControlServer("release"));
+    DoubleClickTrayIcon();
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = FindProgramDialog(program, "Pagewren", IDC_EMAIL)) != nullptr; },
+                          kStepTimeoutMs));
+    PressEnter(dialog, IDC_PASSWORD);
+    EXPECT_TRUE(WaitForTrayTip(kSignedIn));
 }
 
 TEST_F(OutageTest, CredentialCheckAgainstAHangingServerCanBeCancelled) {
