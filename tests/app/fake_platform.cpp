@@ -82,11 +82,6 @@ void SetSessionToken(const char* token) {
     StoreToken(g_session, token);
 }
 
-void MarkRunning(RequestKind kind, int64_t seconds) {
-    g_app.requests.marked[kind] = true;
-    g_app.requests.since[kind] = g_fake.now - seconds * 10000000;
-}
-
 std::string LastTrayTip() { return g_fake.tray.empty() ? std::string() : g_fake.tray.back().szTip; }
 
 void ControllerTest::SetUp() {

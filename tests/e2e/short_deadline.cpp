@@ -2,8 +2,4 @@
 // through the seam before WinMain runs, so that a dripped answer meets it within seconds.
 #include "net/http_exchange.h"
 
-namespace {
-
-const bool kShortened = (g_exchangeDeadlineMs = 3000, true);
-
-}  // namespace
+static const bool kShortened = (g_exchangeDeadlineMs = 3000, true);
