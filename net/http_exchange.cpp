@@ -69,6 +69,8 @@ struct SharedExchange {
 void LetGo(SharedExchange* exchange) {
     if (InterlockedDecrement(&exchange->holders) != 0) return;
     if (exchange->finished) (void)CloseHandle(exchange->finished);
+    // The copy holds the password; the heap keeps freed blocks as they were.
+    SecureZeroMemory(&exchange->settings, sizeof exchange->settings);
     exchange->~SharedExchange();
     (void)HeapFree(GetProcessHeap(), 0, exchange);
 }
@@ -218,7 +220,7 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
         HINTERNET blocked = InterlockedExchangePointer(const_cast<HINTERNET*>(&exchange->handles.request), nullptr);
         if (blocked) (void)InternetCloseHandle(blocked);
     }
-    // What a broken answer left behind is dropped.
+    // Only a whole answer is handed on.
     if (outcome == ExchangeOutcome::AnswerText &&
         !AppendBytes(body, exchange->body.bytes, exchange->body.length)) {
         outcome = ExchangeOutcome::NoAnswer;
