@@ -51,6 +51,7 @@ struct AppState {
     unsigned trayRefusals;
     // No request starts beside its twin, and a result no worker is marked for is dropped.
     RunningRequests requests;
+    // While it is open, a sign-in is under way whatever its requests do.
     bool signInDialogOpen;
     // The string of the last failure box; the same box is not shown again until the user
     // starts a sign-in.
