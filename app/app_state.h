@@ -14,7 +14,17 @@ enum TrayState : uint32_t {
     Error = 3,
 };
 
-enum : size_t { AppNameSize = 100 };
+enum : size_t {
+    AppNameSize = 100,
+    RequestKindSlots = Refresh + 1,
+};
+
+// The workers whose results the controller waits for, by RequestKind (slot 0 unused).
+struct RunningRequests {
+    bool marked[RequestKindSlots];
+    // When each was started, in the units of the UTC clock (see utc_clock.h).
+    int64_t since[RequestKindSlots];
+};
 
 // Read and written by the main thread only.
 struct AppState {
@@ -39,8 +49,13 @@ struct AppState {
     // Adds of the tray icon the shell refused since it was last shown; while above zero, the
     // tray retry timer tries again.
     unsigned trayRefusals;
-    // One bit per RequestKind whose worker runs, so that no request starts beside its twin.
-    unsigned requestsRunning;
+    // No request starts beside its twin, and a result no worker is marked for is dropped.
+    RunningRequests requests;
+    // While it is open, a sign-in is under way whatever its requests do.
+    bool signInDialogOpen;
+    // The string of the last failure box; the same box is not shown again until the user
+    // starts a sign-in.
+    UINT lastNotice;
 };
 
 extern AppState g_app;

@@ -50,6 +50,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Without the hook, results that land during a dialog or box are lost as before.
     (void)InstallResultKeeper();
     AddTrayIcon();
+    // Before any credentials are asked for.
+    ReportUnreadableSettings();
     (void)BeginSignIn();
     g_app.accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_MAIN));
 

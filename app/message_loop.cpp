@@ -29,14 +29,16 @@ int RunMessageLoop() {
         HandleKeptResults();
         // While a retry waits, a network that comes back is worth a try at once.
         HANDLE change = AddressChangeEvent();
-        const DWORD woke = MsgWaitForMultipleObjects(change ? 1 : 0, &change, FALSE, INFINITE, QS_ALLINPUT);
+        // Also wakes for messages already queued, such as a timer that fell due while a box was open.
+        const DWORD woke =
+            MsgWaitForMultipleObjectsEx(change ? 1 : 0, &change, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woke == WAIT_FAILED) return 0;
         if (woke == WAIT_OBJECT_0 && change) {
             TakeAddressChange();
             OnRetryTick();
             continue;
         }
-        // The wait ends only for input that is new since the last look, so all of it is taken.
+        // All of it is taken before the next wait.
         while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
             HandleQueuedMessage(&message);

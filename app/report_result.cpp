@@ -2,18 +2,46 @@
 
 #include "app/app_state.h"
 #include "app/tray_icon.h"
+#include "net/page_address.h"
+#include "res/resource.h"
+#include "storage/config_file.h"
+#include "storage/settings.h"
 #include "ui/failure_notice.h"
+
+namespace {
+
+// No failure shows the same box twice in a row unless the user acted in between.
+bool ShowsNew(UINT textId) {
+    if (textId == 0 || textId == g_app.lastNotice) return false;
+    g_app.lastNotice = textId;
+    return true;
+}
+
+}  // namespace
 
 void ReportResult(ResultCode code) {
     if (!IsFailure(code)) return;
     g_app.state = FailureCategory(code) == SignInRefused ? NotSignedIn : Error;
-    ShowFailureNotice(g_app.mainWindow, code);
+    if (ShowsNew(FailureNoticeText(code))) ShowFailureNotice(g_app.mainWindow, code);
     // The tray keeps the previous look until the box is dismissed.
     UpdateTrayIcon();
 }
 
 void ReportFailureText(UINT textId) {
     g_app.state = Error;
-    ShowTextNotice(g_app.mainWindow, textId);
+    if (ShowsNew(textId)) ShowTextNotice(g_app.mainWindow, textId);
     UpdateTrayIcon();
+}
+
+void ForgetShownNotice() { g_app.lastNotice = 0; }
+
+void ReportUnreadableSettings() {
+    char path[MAX_PATH];
+    const UnreadableUserFile file = UnreadableFileAtLoad(path);
+    if (file == UnreadableUserFile::None) return;
+    // The user must know where the credentials they are about to type will go.
+    char server[PageAddressSize];
+    (void)ComposeServerPageAddress(Secure(), Host(), Port(), Directory(), "", server, sizeof server);
+    ShowSettingsNotice(g_app.mainWindow, file == UnreadableUserFile::Kept ? IDS_SETTINGS_KEPT : IDS_SETTINGS_NOT_KEPT,
+                       path, server);
 }

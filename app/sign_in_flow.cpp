@@ -5,6 +5,7 @@
 #include "app/platform_calls.h"
 #include "app/report_result.h"
 #include "app/tray_icon.h"
+#include "net/http_exchange.h"
 #include "net/session.h"
 #include "net/utc_clock.h"
 #include "res/resource.h"
@@ -17,17 +18,29 @@ const UINT kRetryDelaysMs[] = {5000, 10000, 20000, 40000, 60000};
 const unsigned kRetryDelayCount = sizeof kRetryDelaysMs / sizeof kRetryDelaysMs[0];
 const int64_t kFileTimeUnitsPerMs = 10000;
 
-unsigned RunningBit(RequestKind kind) { return 1u << kind; }
+// The longest a worker can run: its own exchange and those that may hold the session lock
+// before it (one of each other kind and the dialog's credential check), each within the
+// deadline, and one deadline more for the rest of its work.
+int64_t LongestRun() { return int64_t(5) * EffectiveExchangeDeadlineMs() * kFileTimeUnitsPerMs; }
+
+// Whether kind's worker may still answer. A modal loop that no hook sees can drop a result;
+// its kind would wait for ever, so past the longest run the worker counts as finished.
+bool Running(RequestKind kind) {
+    if (!g_app.requests.marked[kind]) return false;
+    const int64_t age = UtcNowCount() - g_app.requests.since[kind];
+    return age >= 0 && age <= LongestRun();
+}
 
 // Starts a worker for kind unless one already runs, whose result then serves for both; false,
 // with 258 reported, when it cannot start.
 bool StartWorker(RequestKind kind) {
-    if (g_app.requestsRunning & RunningBit(kind)) return true;
+    if (Running(kind)) return true;
     if (!g_platform.startRequest(kind)) {
         ReportResult(WorkerNotStarted);
         return false;
     }
-    g_app.requestsRunning |= RunningBit(kind);
+    g_app.requests.marked[kind] = true;
+    g_app.requests.since[kind] = UtcNowCount();
     return true;
 }
 
@@ -67,11 +80,15 @@ void ScheduleRetry(RequestKind kind) {
     (void)WatchAddressChanges();
 }
 
+void StopRefreshing() {
+    StopRetry();
+    (void)g_platform.killTimer(g_app.mainWindow, IDT_REFRESH);
+}
+
 // The token ran out without a successful refresh: one box, Error, and no timer left to bring
 // another one; the user signs in again from the tray.
 void LoseSession() {
-    StopRetry();
-    (void)g_platform.killTimer(g_app.mainWindow, IDT_REFRESH);
+    StopRefreshing();
     ReportFailureText(IDS_CONNECTION_LOST);
 }
 
@@ -79,10 +96,6 @@ void LoseSession() {
 // tray says that it is reconnecting; the retries take the refresh timer's place.
 void RideOutOutage() {
     if (g_app.state != SignedIn) return;
-    if (SessionLapsed()) {
-        LoseSession();
-        return;
-    }
     const bool first = g_app.retryKind != Refresh;
     if (first) (void)g_platform.killTimer(g_app.mainWindow, IDT_REFRESH);
     ScheduleRetry(Refresh);
@@ -98,31 +111,51 @@ void EnterSignedIn() {
 
 // The server answered: ask for credentials, then sign in with them.
 void RunSignInDialog() {
-    // A retried check may answer after the session came back by itself: nothing to ask then.
-    if (g_app.state == SignedIn) return;
     StopRetry();
     if (g_app.state != SigningIn) {
         // Greys "Sign In" in the tray menu, so that no second sign-in starts beside this one.
         g_app.state = SigningIn;
         UpdateTrayIcon();
     }
+    g_app.signInDialogOpen = true;
     INT_PTR end = g_platform.dialogBoxParam(g_app.instance, MAKEINTRESOURCEA(IDD_SIGNIN), g_app.mainWindow,
                                             SignInDialogProc, 0);
+    g_app.signInDialogOpen = false;
     if (end != IDOK) {
         g_app.state = NotSignedIn;
         UpdateTrayIcon();
         return;
     }
+    // The user tries again, and is told again what goes wrong.
+    ForgetShownNotice();
     // Writes only what changed; a failed write must not stop the sign-in.
     (void)g_platform.saveSettings();
     (void)StartWorker(SignIn);
 }
 
-void HandleRefreshFailure(ResultCode result) {
+// A refresh that failed. Refused credentials, or a server whose identity does not verify,
+// would be refused at every try, and each try counts towards a lockout: everything stops until
+// the user signs in again. Otherwise the token decides: while it holds, no answer is ridden
+// out and any other failure leaves the refresh timer; once it has lapsed, the session is lost.
+void HandleRefreshFailure(ResultCode result, bool unanswered) {
+    const ResultCode category = FailureCategory(result);
+    if (IsFailure(result) && (category == CredentialsRejected || category == IdentityUnverified)) {
+        StopRefreshing();
+        ReportResult(result);
+        return;
+    }
+    if (SessionLapsed()) {
+        LoseSession();
+        return;
+    }
+    if (unanswered) {
+        RideOutOutage();
+        return;
+    }
     const bool reconnecting = g_app.retryKind == Refresh;
     StopRetry();
     ReportResult(result);
-    // A failure leaves the refresh timer running; the retries had stopped it.
+    // The retries had stopped the refresh timer.
     const int64_t interval = RefreshIntervalMs(g_session);
     if (reconnecting && interval > 0) (void)SetRefreshTimer(interval);
 }
@@ -131,7 +164,13 @@ void HandleRefreshFailure(ResultCode result) {
 
 UINT RetryDelayMs(unsigned count) { return kRetryDelaysMs[count < kRetryDelayCount ? count : kRetryDelayCount - 1]; }
 
+bool SignInUnderWay() {
+    return g_app.state == SigningIn && (g_app.signInDialogOpen || Running(CheckServer) || Running(SignIn));
+}
+
 bool BeginSignIn() {
+    if (SignInUnderWay()) return true;
+    ForgetShownNotice();
     StopRetry();
     g_app.state = SigningIn;
     UpdateTrayIcon();
@@ -139,8 +178,7 @@ bool BeginSignIn() {
 }
 
 void SignOut() {
-    StopRetry();
-    (void)g_platform.killTimer(g_app.mainWindow, IDT_REFRESH);
+    StopRefreshing();
     ForgetToken(g_session);
     // A store that will not delete leaves nothing the user could act on in a box.
     (void)g_platform.forgetPassword();
@@ -165,13 +203,17 @@ bool ArmRefreshTimer() {
 
 void HandleWorkerResult(WPARAM kind, LPARAM code) {
     // After Exit nothing about a worker may show up, though its result can still be queued.
-    if (g_app.closing) return;
-    if (kind >= CheckServer && kind <= Refresh) g_app.requestsRunning &= ~RunningBit(RequestKind(kind));
+    if (g_app.closing || kind < CheckServer || kind > Refresh) return;
+    // The late twin of a result handled already, from a worker that had counted as finished.
+    if (!g_app.requests.marked[kind]) return;
+    g_app.requests.marked[kind] = false;
     const ResultCode result = static_cast<ResultCode>(code);
     // No answer at all: the network or the server is away, which is no fault of the answer.
     const bool noAnswer = IsFailure(result) && FailureCategory(result) == ServerUnreachable;
     switch (kind) {
     case CheckServer:
+        // A check may answer after the session came back by itself; the session stands.
+        if (g_app.state == SignedIn) break;
         if (result == Success) {
             RunSignInDialog();
         } else {
@@ -198,13 +240,9 @@ void HandleWorkerResult(WPARAM kind, LPARAM code) {
         // A page that is no answer document (a captive portal, a proxy's error) is no answer either.
         if (result == Success) {
             EnterSignedIn();
-        } else if (noAnswer || result == 0) {
-            RideOutOutage();
         } else {
-            HandleRefreshFailure(result);
+            HandleRefreshFailure(result, noAnswer || result == 0);
         }
-        break;
-    default:
         break;
     }
 }

@@ -9,15 +9,18 @@
 // The longest period the platform timer accepts, 2^31 - 1 ms (about 24.8 days).
 enum : UINT { MaxTimerPeriodMs = 0x7FFFFFFF };
 
-// Enters SigningIn and starts the server check; false (and 258 reported) when it cannot start.
+// True while a sign-in runs: its dialog is open, or its check or sign-in can still answer.
+bool SignInUnderWay();
+// Enters SigningIn and starts the server check, unless a sign-in is under way; false (and 258
+// reported) when it cannot start.
 bool BeginSignIn();
 // Stops the refreshes and any retry, forgets the token and the kept password (the e-mail
 // address stays) and enters NotSignedIn; no box, no request.
 void SignOut();
 // Arms the refresh timer from the session's interval; stops it and reports 1026 when not positive.
 bool ArmRefreshTimer();
-// Acts on one worker result: kind is a RequestKind, code a ResultCode; other kinds, and every
-// result after the main window was destroyed, are ignored.
+// Acts on one worker result: kind is a RequestKind, code a ResultCode; other kinds, results no
+// worker is marked for, and every result after the main window was destroyed, are ignored.
 void HandleWorkerResult(WPARAM kind, LPARAM code);
 // A tick of the refresh timer: starts a Refresh worker.
 void OnRefreshTick();

@@ -41,13 +41,13 @@ LRESULT OnTrayMessage(HWND window, WPARAM iconId, LPARAM mouseMessage) {
 void OnTrayDoubleClick() {
     switch (g_app.state) {
     case NotSignedIn:
+    case SigningIn:
     case Error:
+        // A sign-in still under way is left to run.
         (void)BeginSignIn();
         break;
     case SignedIn:
         (void)OpenTrayPage(PageActionCurrentPage);
-        break;
-    case SigningIn:
         break;
     }
 }
@@ -68,7 +68,7 @@ void ShowTrayMenu() {
         item.cbSize = sizeof item;
         item.fMask = MIIM_STATE;
         // Greyed while a sign-in runs, so that a second one cannot start beside it.
-        item.fState = g_app.state == SigningIn ? MFS_GRAYED : MFS_ENABLED;
+        item.fState = SignInUnderWay() ? MFS_GRAYED : MFS_ENABLED;
         (void)SetMenuItemInfoA(popup, ID_SIGN_IN, FALSE, &item);
     }
     (void)SetMenuDefaultItem(popup, 0, TRUE);

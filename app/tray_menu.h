@@ -5,7 +5,7 @@
 
 // The icon's callback: a double-click acts by state, a right-button release opens the menu.
 LRESULT OnTrayMessage(HWND window, WPARAM iconId, LPARAM mouseMessage);
-// Signs in when signed out or in error, opens the current page when signed in.
+// Opens the current page when signed in, else signs in unless a sign-in is under way.
 void OnTrayDoubleClick();
 // Opens the menu of the current state at the cursor; its choice arrives as WM_COMMAND.
 void ShowTrayMenu();

@@ -1,10 +1,14 @@
 #include "net/http_exchange.h"
 
+#include "net/detached_thread.h"
 #include "storage/xml_document.h"
 
 #include <string.h>
 
+#include <new>
+
 DWORD g_exchangeTimeoutMs;
+DWORD g_exchangeDeadlineMs;
 
 namespace {
 
@@ -43,14 +47,43 @@ bool IsCertificateFailure(DWORD error) {
 struct ExchangeHandles {
     HINTERNET internet = nullptr;
     HINTERNET connection = nullptr;
-    HINTERNET request = nullptr;
+    // Taken by whichever closes it first: the exchange's own thread, or the caller at the deadline.
+    HINTERNET volatile request = nullptr;
 };
 
+// One exchange, run on a thread of its own and shared with the caller, who waits for it until
+// the deadline and then leaves it behind. Whichever of the two lets go last frees it.
+struct SharedExchange {
+    LONG volatile holders = 2;
+    ServerSettings settings;
+    HeapText path;  // directory and tail, as the caller's own texts may be gone by the end
+    ExchangeRequest request;
+    ExchangeHandles handles;
+    // Set when the caller left it behind.
+    LONG volatile abandoned = 0;
+    HANDLE finished = nullptr;
+    ExchangeOutcome outcome = ExchangeOutcome::NotSent;
+    HeapText body;
+};
+
+void LetGo(SharedExchange* exchange) {
+    if (InterlockedDecrement(&exchange->holders) != 0) return;
+    if (exchange->finished) (void)CloseHandle(exchange->finished);
+    // The copy holds the password; the heap keeps freed blocks as they were.
+    SecureZeroMemory(&exchange->settings, sizeof exchange->settings);
+    exchange->~SharedExchange();
+    (void)HeapFree(GetProcessHeap(), 0, exchange);
+}
+
+// The request handle, or null once the caller has left: WinINet may by then have given the
+// closed handle's value to another exchange.
+HINTERNET Request(const SharedExchange* exchange) { return exchange->abandoned ? nullptr : exchange->handles.request; }
+
 void CloseHandles(ExchangeHandles* handles) {
-    if (handles->request) (void)InternetCloseHandle(handles->request);
+    HINTERNET request = InterlockedExchangePointer(const_cast<HINTERNET*>(&handles->request), nullptr);
+    if (request) (void)InternetCloseHandle(request);
     if (handles->connection) (void)InternetCloseHandle(handles->connection);
     if (handles->internet) (void)InternetCloseHandle(handles->internet);
-    *handles = ExchangeHandles();
 }
 
 // Without these WinINet waits an hour on Windows and for ever under Wine for a server that
@@ -85,12 +118,12 @@ DWORD QueryStatus(HINTERNET request) {
 
 // Appends the body chunk by chunk, each decoded from the system code page up to its first
 // zero byte. A failed read ends the body with what came before it.
-ExchangeOutcome ReadBody(HINTERNET request, HeapText* body) {
+ExchangeOutcome ReadBody(SharedExchange* exchange) {
     HeapText chunk;
     DWORD total = 0;
     for (;;) {
         DWORD available = 0;
-        if (!InternetQueryDataAvailable(request, &available, 0, 0)) return ExchangeOutcome::NoAnswer;
+        if (!InternetQueryDataAvailable(Request(exchange), &available, 0, 0)) return ExchangeOutcome::NoAnswer;
         if (available == 0) break;
         if (available > ExchangeBodyLimit - total) return ExchangeOutcome::NoAnswer;
         ClearHeapText(&chunk);
@@ -98,12 +131,50 @@ ExchangeOutcome ReadBody(HINTERNET request, HeapText* body) {
         char* bytes = AppendRoom(&chunk, available);
         if (!bytes) return ExchangeOutcome::NoAnswer;
         DWORD read = 0;
-        if (!InternetReadFile(request, bytes, available, &read)) break;
+        if (!InternetReadFile(Request(exchange), bytes, available, &read)) break;
         if (read == 0) break;
         total += read;
-        if (!NarrowToWide(bytes, body)) return ExchangeOutcome::NoAnswer;
+        if (!NarrowToWide(bytes, &exchange->body)) return ExchangeOutcome::NoAnswer;
     }
     return ExchangeOutcome::AnswerText;
+}
+
+// Open, send, status and body, as the request asks.
+ExchangeOutcome RunSteps(SharedExchange* exchange) {
+    const ServerSettings& settings = exchange->settings;
+    INTERNET_PORT port = PortFromText(settings.port);
+    if (port == 0) port = settings.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    ExchangeHandles& handles = exchange->handles;
+    handles.internet = InternetOpenA(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (handles.internet) {
+        handles.connection =
+            InternetConnectA(handles.internet, settings.host, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    }
+    if (handles.connection) {
+        handles.request = HttpOpenRequestA(handles.connection, "GET", NarrowText(exchange->path), nullptr, nullptr,
+                                           nullptr, settings.secure ? kSecureRequestFlags : kRequestFlags, 0);
+    }
+    bool ready = Request(exchange) && SetTimeouts(Request(exchange)) &&
+                 (!exchange->request.attachCredentials || SetCredentials(Request(exchange), settings));
+    if (!ready || !HttpSendRequestA(Request(exchange), nullptr, 0, nullptr, 0)) {
+        return ready && settings.secure && IsCertificateFailure(GetLastError()) ? ExchangeOutcome::Unverified
+                                                                                : ExchangeOutcome::NotSent;
+    }
+    // A connection closed before any status line brought no answer, though some WinINet
+    // versions report the send as a success; the status query tells.
+    const DWORD status = QueryStatus(Request(exchange));
+    if (status == 0) return ExchangeOutcome::NotSent;
+    if (exchange->request.queryStatus && status == kRefusedStatus) return ExchangeOutcome::Refused;
+    return exchange->request.readBody ? ReadBody(exchange) : ExchangeOutcome::Sent;
+}
+
+unsigned __stdcall ExchangeThreadMain(void* argument) {
+    SharedExchange* exchange = static_cast<SharedExchange*>(argument);
+    exchange->outcome = RunSteps(exchange);
+    CloseHandles(&exchange->handles);
+    (void)SetEvent(exchange->finished);
+    LetGo(exchange);
+    return 0;
 }
 
 }  // namespace
@@ -112,45 +183,38 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
     HeapText answer;
     if (!body) body = &answer;
     ClearHeapText(body);
-    HeapText path;
-    if (!AppendText(&path, settings.directory) || !AppendText(&path, request.pathTail ? request.pathTail : "")) {
+    void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(SharedExchange));
+    if (!memory) return ExchangeOutcome::NotSent;
+    SharedExchange* exchange = new (memory) SharedExchange();
+    exchange->settings = settings;
+    exchange->request = request;
+    exchange->request.pathTail = nullptr;
+    exchange->finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const bool ready = exchange->finished && AppendText(&exchange->path, settings.directory) &&
+                       AppendText(&exchange->path, request.pathTail ? request.pathTail : "");
+    if (!ready || !StartDetachedThread(ExchangeThreadMain, exchange)) {
+        // The thread never started, so its hold goes too.
+        LetGo(exchange);
+        LetGo(exchange);
         return ExchangeOutcome::NotSent;
     }
-
-    INTERNET_PORT port = PortFromText(settings.port);
-    if (port == 0) port = settings.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
-    ExchangeHandles handles;
-    handles.internet = InternetOpenA(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (handles.internet) {
-        handles.connection =
-            InternetConnectA(handles.internet, settings.host, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    ExchangeOutcome outcome = ExchangeOutcome::NotSent;
+    if (WaitForSingleObject(exchange->finished, EffectiveExchangeDeadlineMs()) == WAIT_OBJECT_0) {
+        outcome = exchange->outcome;
+    } else {
+        // Closing the request handle ends a call blocked on it inside WinINet. Wine's WinINet
+        // finishes such a call first; the thread then ends unheeded.
+        (void)InterlockedExchange(&exchange->abandoned, 1);
+        HINTERNET blocked = InterlockedExchangePointer(const_cast<HINTERNET*>(&exchange->handles.request), nullptr);
+        if (blocked) (void)InternetCloseHandle(blocked);
     }
-    if (handles.connection) {
-        handles.request = HttpOpenRequestA(handles.connection, "GET", NarrowText(path), nullptr, nullptr, nullptr,
-                                           settings.secure ? kSecureRequestFlags : kRequestFlags, 0);
+    // Only a whole answer is handed on.
+    if (outcome == ExchangeOutcome::AnswerText &&
+        !AppendBytes(body, exchange->body.bytes, exchange->body.length)) {
+        outcome = ExchangeOutcome::NoAnswer;
     }
-    bool ready = handles.request && SetTimeouts(handles.request) &&
-                 (!request.attachCredentials || SetCredentials(handles.request, settings));
-    if (!ready || !HttpSendRequestA(handles.request, nullptr, 0, nullptr, 0)) {
-        const bool unverified = ready && settings.secure && IsCertificateFailure(GetLastError());
-        CloseHandles(&handles);
-        return unverified ? ExchangeOutcome::Unverified : ExchangeOutcome::NotSent;
-    }
-    // A connection closed before any status line brought no answer, though some WinINet
-    // versions report the send as a success; the status query tells.
-    const DWORD status = QueryStatus(handles.request);
-    if (status == 0) {
-        CloseHandles(&handles);
-        return ExchangeOutcome::NotSent;
-    }
-    ExchangeOutcome outcome = ExchangeOutcome::Sent;
-    if (request.queryStatus && status == kRefusedStatus) {
-        outcome = ExchangeOutcome::Refused;
-    } else if (request.readBody) {
-        outcome = ReadBody(handles.request, body);
-    }
-    CloseHandles(&handles);
-    // What a broken answer left behind is dropped.
-    if (outcome != ExchangeOutcome::AnswerText) ClearHeapText(body);
+    LetGo(exchange);
     return outcome;
 }
+
+DWORD EffectiveExchangeDeadlineMs() { return g_exchangeDeadlineMs ? g_exchangeDeadlineMs : ExchangeDeadlineMs; }

@@ -35,6 +35,15 @@ enum : DWORD { ExchangeTimeoutMs = 30000 };
 // at zero so that the image needs no initialised writable data.
 extern DWORD g_exchangeTimeoutMs;
 
+// The longest one exchange may take from its start to the end of its body, in milliseconds:
+// a server that sends a byte now and then would restart the per-step time-outs for ever.
+enum : DWORD { ExchangeDeadlineMs = 60000 };
+// Tests shorten the deadline here; 0, as at start, keeps ExchangeDeadlineMs.
+extern DWORD g_exchangeDeadlineMs;
+// The deadline in force, in milliseconds.
+DWORD EffectiveExchangeDeadlineMs();
+
 // Runs one exchange with the given settings; body gets the answer as UTF-16 text for
-// AnswerText and is empty otherwise. The caller holds the session lock.
+// AnswerText and is empty otherwise. An exchange still under way at its deadline ends as
+// NotSent. The caller holds the session lock.
 ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, HeapText* body);

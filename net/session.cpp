@@ -30,11 +30,6 @@ Session::Session() : mainThreadId(0), refreshIntervalMs(0), expiryUtc(0) {
     InitializeCriticalSection(&fieldsLock);
 }
 
-Session::~Session() {
-    DeleteCriticalSection(&fieldsLock);
-    DeleteCriticalSection(&lock);
-}
-
 void SetMainThreadId(Session& session, DWORD threadId) { session.mainThreadId = threadId; }
 
 DWORD MainThreadId(const Session& session) { return session.mainThreadId; }

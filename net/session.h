@@ -25,12 +25,12 @@ struct Session {
     CRITICAL_SECTION fieldsLock;
 
     Session();
-    ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 };
 
-// The one record of the process, built before WinMain runs.
+// The one record of the process, built before WinMain runs and never destroyed: a worker
+// that nothing waits for may still hold its locks while the process ends.
 extern Session g_session;
 
 // Records the thread that workers post their results to; once, at start-up.

@@ -24,7 +24,7 @@ import urllib.parse
 
 SCRIPTS = ("auth-tray.php", "tray.php")
 MODES = ("none", "reject", "error", "empty", "malformed", "huge", "status500", "expired", "soon",
-         "slow", "close", "hang", "longtoken", "bomb", "html", "redirect")
+         "slow", "close", "hang", "longtoken", "bomb", "html", "redirect", "drip")
 DEFAULT_ACCOUNT = ("demo@pagewren.test", "pagewren-demo")
 DEFAULT_HUGE_BYTES = 2 * 1024 * 1024
 DEFAULT_LONG_TOKEN = 5000
@@ -204,6 +204,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         return str(length)
 
     def service(self):
+        self.drip_seconds = 0
         auth, email, password = self.credentials()
         length = self.body_length()
         agent = self.headers.get("User-Agent", "")
@@ -251,6 +252,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         # The client decodes every body in its system code page; characters outside it go as
         # references, which XML and HTML both read back.
         data = body.encode(self.state.codepage, "xmlcharrefreplace") if isinstance(body, str) else body
+        if self.drip_seconds:
+            return self.drip(status, content_type, data, extra_headers)
         self.send_response(status)
         for name, value in extra_headers:
             self.send_header(name, value)
@@ -259,6 +262,23 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         if self.command != "HEAD":
             self.wfile.write(data)
+
+    def drip(self, status, content_type, data, extra_headers):
+        """Sends the whole answer, status line first, one byte every drip_seconds; a release or
+        reset meanwhile drops the rest.
+        """
+        head = "HTTP/1.1 {0} {1}\r\n".format(status, self.responses[status][0])
+        for name, value in tuple(extra_headers) + (("Content-Type", content_type), ("Content-Length", len(data))):
+            head += "{0}: {1}\r\n".format(name, value)
+        release = self.state.release
+        for byte in (head + "\r\n").encode("latin-1") + data:
+            if release.wait(self.drip_seconds):
+                return self.drop()
+            try:
+                self.wfile.write(bytes((byte,)))
+            except OSError:
+                return self.drop()
+        return None
 
     def challenge(self):
         return self.leave_and_send(401, "text/html", html_page("Sign in required", "Credentials refused."),
@@ -271,6 +291,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def session_script(self, script, query, accepted, fault):
         mode = fault["mode"]
+        self.drip_seconds = float(fault.get("seconds", "5")) if mode == "drip" else 0
         if script == "tray.php":
             token, action = parse_refresh_query(query)
             if action in ("2", "3"):

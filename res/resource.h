@@ -25,6 +25,8 @@
 #define IDS_EMAIL_REQUIRED       122
 #define IDS_TIP_RECONNECTING     123
 #define IDS_IDENTITY_UNVERIFIED  124
+#define IDS_SETTINGS_KEPT        125
+#define IDS_SETTINGS_NOT_KEPT    126
 
 // Icons
 #define IDI_TRAY_SIGNED_IN       107

@@ -20,6 +20,10 @@ const char kUnreadableSuffix[] = ".unreadable";
 // Set while the per-user file could not be read and no copy of it could be kept: saving then
 // would destroy the only copy of what the user or an administrator wrote there.
 bool s_unreadableFileUnkept = false;
+// The per-user file that could not be read at the last Load, and where its copy went ("" when
+// it was read, missing, or not kept).
+char s_unreadableFile[MAX_PATH];
+char s_keptCopy[MAX_PATH];
 
 // Path followed by suffix in out (MAX_PATH bytes); false when it would not fit.
 bool AppendSuffix(const char* path, const char* suffix, char* out) {
@@ -32,13 +36,13 @@ bool AppendSuffix(const char* path, const char* suffix, char* out) {
 // Keeps a per-user file that exists but could not be read as "config.xml.unreadable" beside
 // it, replacing an earlier copy, before the defaults that stand instead are ever saved over it.
 void KeepUnreadableFile(const char* path) {
-    s_unreadableFileUnkept = false;
     if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
     }
-    char kept[MAX_PATH];
-    s_unreadableFileUnkept = !AppendSuffix(path, kUnreadableSuffix, kept) || !CopyFileA(path, kept, FALSE);
+    lstrcpynA(s_unreadableFile, path, MAX_PATH);
+    s_unreadableFileUnkept = !AppendSuffix(path, kUnreadableSuffix, s_keptCopy) || !CopyFileA(path, s_keptCopy, FALSE);
+    if (s_unreadableFileUnkept) s_keptCopy[0] = '\0';
 }
 
 // Appends a system-code-page text as XML character data: the reserved characters as
@@ -160,6 +164,9 @@ bool ReadServerElement(IXMLDOMElement* server) {
 
 bool Load() {
     ScopedLock hold(g_settings.lock);
+    s_unreadableFileUnkept = false;
+    s_unreadableFile[0] = '\0';
+    s_keptCopy[0] = '\0';
     char path[MAX_PATH];
     if (!GetConfigPath(StorageScope::CurrentUser, path)) return false;
     if (!ReadConfigFile(path)) {
@@ -170,6 +177,12 @@ bool Load() {
     // Only the password kept for this server and this e-mail address is filled in.
     if (g_settings.remember) (void)ReadKeptPassword();
     return true;
+}
+
+UnreadableUserFile UnreadableFileAtLoad(char* path) {
+    lstrcpynA(path, s_keptCopy[0] ? s_keptCopy : s_unreadableFile, MAX_PATH);
+    if (!s_unreadableFile[0]) return UnreadableUserFile::None;
+    return s_keptCopy[0] ? UnreadableUserFile::Kept : UnreadableUserFile::NotKept;
 }
 
 bool Save() {

@@ -5,6 +5,12 @@
 
 // Fills the settings from the per-user file, else the all-users one; true when one was read.
 bool Load();
+
+// What the last Load made of a per-user file that exists but could not be read.
+enum class UnreadableUserFile : int { None = 0, Kept = 1, NotKept = 2 };
+// The per-user file at the last Load; path (MAX_PATH bytes) gets the copy kept of an unreadable
+// one, or the file itself when no copy could be kept, else "".
+UnreadableUserFile UnreadableFileAtLoad(char* path);
 // Writes the per-user file when the settings were modified or the file still holds the
 // password, and keeps the remembered password with Windows or deletes it; true when nothing failed.
 bool Save();

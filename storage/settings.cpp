@@ -16,8 +16,6 @@ Settings::Settings() : remember(false), secure(false), passwordInFile(false), st
     InitializeCriticalSection(&lock);
 }
 
-Settings::~Settings() { DeleteCriticalSection(&lock); }
-
 void ResetToDefaults() {
     ScopedLock hold(g_settings.lock);
     lstrcpynA(g_settings.host, DEFAULT_SERVER_HOST, sizeof g_settings.host);

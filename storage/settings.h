@@ -28,12 +28,12 @@ struct Settings {
     CRITICAL_SECTION lock;
 
     Settings();
-    ~Settings();
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
 };
 
-// The one record of the process, built before WinMain runs.
+// The one record of the process, built before WinMain runs and never destroyed: a worker
+// that nothing waits for may still hold its lock while the process ends.
 extern Settings g_settings;
 
 // A consistent copy of what a server exchange needs, taken under the settings lock.

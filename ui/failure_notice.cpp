@@ -28,10 +28,14 @@ const Notice kNotices[] = {
     {IdentityUnverified, IDS_IDENTITY_UNVERIFIED, MB_ICONERROR},
 };
 
-// The box of one notice, with the server's description after its text where it has one.
-void ShowNotice(HWND owner, const Notice& notice) {
+void ShowBox(HWND owner, const char* text, UINT icon) {
     char caption[CaptionSize];
     LoadResourceText(IDS_APP_TITLE, caption, sizeof caption);
+    (void)g_uiPlatform.messageBox(owner, text, caption, MB_OK | MB_TOPMOST | icon);
+}
+
+// The box of one notice, with the server's description after its text where it has one.
+void ShowNotice(HWND owner, const Notice& notice) {
     char text[MessageTextSize];
     LoadResourceText(notice.textId, text, sizeof text);
     if (notice.textId == IDS_SERVER_ERROR) {
@@ -40,19 +44,44 @@ void ShowNotice(HWND owner, const Notice& notice) {
         // A description too long for the box is cut, never overflowed.
         (void)AppendText(text, sizeof text, description);
     }
-    (void)g_uiPlatform.messageBox(owner, text, caption, MB_OK | MB_TOPMOST | notice.icon);
+    ShowBox(owner, text, notice.icon);
+}
+
+// The notice of code's category; false for the failures that show none.
+bool FindNotice(ResultCode code, Notice* notice) {
+    const ResultCode category = FailureCategory(code);
+    if (!IsFailure(code) || category == ServerUnreachable || category == SignInRefused) return false;
+    *notice = {category, IDS_UNKNOWN_ERROR, MB_ICONWARNING};
+    for (const Notice& known : kNotices)
+        if (known.category == category) *notice = known;
+    return true;
 }
 
 }  // namespace
 
+UINT FailureNoticeText(ResultCode code) {
+    Notice notice;
+    return FindNotice(code, &notice) ? notice.textId : 0;
+}
+
 void ShowFailureNotice(HWND owner, ResultCode code) {
-    if (!IsFailure(code)) return;
-    const ResultCode category = FailureCategory(code);
-    if (category == ServerUnreachable || category == SignInRefused) return;
-    Notice notice = {category, IDS_UNKNOWN_ERROR, MB_ICONWARNING};
-    for (const Notice& known : kNotices)
-        if (known.category == category) notice = known;
-    ShowNotice(owner, notice);
+    Notice notice;
+    if (FindNotice(code, &notice)) ShowNotice(owner, notice);
 }
 
 void ShowTextNotice(HWND owner, UINT textId) { ShowNotice(owner, {0, textId, MB_ICONWARNING}); }
+
+void ShowSettingsNotice(HWND owner, UINT textId, const char* path, const char* server) {
+    char format[MessageTextSize];
+    LoadResourceText(textId, format, sizeof format);
+    // Cut, so that the whole text always fits the box.
+    char shortServer[MessageTextSize / 4] = "";
+    (void)AppendText(shortServer, sizeof shortServer, server);
+    DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(path), reinterpret_cast<DWORD_PTR>(shortServer)};
+    char text[MessageTextSize];
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, format, 0, 0, text, sizeof text,
+                       reinterpret_cast<va_list*>(inserts)) == 0) {
+        return;
+    }
+    ShowBox(owner, text, MB_ICONWARNING);
+}

@@ -59,6 +59,11 @@ void SetSessionInterval(int64_t intervalMs);
 void SetSessionToken(const char* token);
 // The tooltip of the last tray call, or "" when there was none.
 std::string LastTrayTip();
+// Marks kind's worker as started seconds ago on the fake clock, as the controller does.
+inline void MarkRunning(RequestKind kind, int64_t seconds = 0) {
+    g_app.requests.since[kind] = g_fake.now - seconds * 10000000;
+    g_app.requests.marked[kind] = true;
+}
 
 class ControllerTest : public ::testing::Test {
 protected:

@@ -30,8 +30,8 @@ std::string ProgramTest::ConfigText(int port, const char* user, const char* encr
     return text + "\t</server>\r\n</config>";
 }
 
-HWND ProgramTest::LaunchAndWaitForSignIn() {
-    if (!LaunchProgram(&program)) return nullptr;
+HWND ProgramTest::LaunchAndWaitForSignIn(const char* pathVariable) {
+    if (!LaunchProgram(&program, pathVariable)) return nullptr;
     HWND dialog = nullptr;
     (void)WaitUntil([&] { return (dialog = FindProgramDialog(program, "Pagewren", 1010)) != nullptr; }, kStepTimeoutMs);
     return dialog;

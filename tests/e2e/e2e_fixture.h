@@ -35,8 +35,8 @@ struct ProgramTest : ::testing::Test {
     // A configuration file that points at the reference server (or at port), with the
     // given remembered credentials when user is not null.
     static std::string ConfigText(int port, const char* user = nullptr, const char* encryptedPassword = nullptr);
-    // Starts the program and waits for its sign-in dialog.
-    HWND LaunchAndWaitForSignIn();
+    // Starts the program (path from the environment variable) and waits for its sign-in dialog.
+    HWND LaunchAndWaitForSignIn(const char* pathVariable = "PAGEWREN_EXE");
     // Waits until the tray tooltip reads tip.
     bool WaitForTrayTip(const char* tip);
     // The program's message box, or null.

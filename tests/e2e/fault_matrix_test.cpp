@@ -52,6 +52,7 @@ const FaultRow kRows[] = {
     {"slow&seconds=120", {kUnreachable, kNoConnection, kReconnect}, true},
     {"close", {kUnreachable, kNoConnection, kReconnect}, false},
     {"hang", {kUnreachable, kNoConnection, kReconnect}, true},
+    {"drip&seconds=5", {kUnreachable, kNoConnection, kReconnect}, true},
     {"longtoken", {kDialog, kInvalidAnswer, kReconnect}, false},
     {"bomb", {kDialog, kInvalidAnswer, kReconnect}, false},
 };

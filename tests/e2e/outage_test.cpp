@@ -1,6 +1,7 @@
 // Pagewren.exe when the server goes away and comes back on the same port: an outage while
 // signed in, a start before the server is up, a sign-in that meets a dead server, a wake-up of
-// the computer, and a credential check that the server never answers.
+// the computer, an answer dripped past the deadline, and a credential check that the server
+// never answers.
 #include "e2e/e2e_fixture.h"
 
 #include "res/resource.h"
@@ -84,6 +85,31 @@ TEST_F(OutageTest, SignInAgainstADeadServerSaysThatItCouldNotConnect) {
     (void)PostMessageA(box, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitForTrayTip(kError));
     WaitForServerBack();
+}
+
+// An answer dripped a byte a second restarts WinINet's 30-second time-outs for ever; the
+// deadline (shortened to 3 s in this copy of the program) ends the sign-in with a box while
+// the program keeps answering, and the next sign-in works.
+TEST_F(OutageTest, DrippedAnswerEndsAtTheDeadlineAndTheNextSignInWorks) {
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, kDemoPasswordOldForm)));
+    HWND dialog = LaunchAndWaitForSignIn("PAGEWREN_SHORT_DEADLINE_EXE");
+    ASSERT_NE(nullptr, dialog);
+    // The dialog's credential check passes; the sign-in behind it meets the drip.
+    ASSERT_TRUE(ControlServer("fault?script=auth-tray.php&mode=drip&seconds=1&after=1"));
+    PressEnter(dialog, IDC_PASSWORD);
+    // The whole dripped answer would take minutes; the program answers while it comes.
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return !Responsive(FindMainWindow()) || (box = FindMessageBox()); }, kStepTimeoutMs));
+    EXPECT_EQ(kConnectFailed, ControlText(box, 0xFFFF));
+    (void)PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitForTrayTip(kError));
+
+    ASSERT_TRUE(ControlServer("fault?script=auth-tray.php&mode=none") && ControlServer("release"));
+    DoubleClickTrayIcon();
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = FindProgramDialog(program, "Pagewren", IDC_EMAIL)) != nullptr; },
+                          kStepTimeoutMs));
+    PressEnter(dialog, IDC_PASSWORD);
+    EXPECT_TRUE(WaitForTrayTip(kSignedIn));
 }
 
 TEST_F(OutageTest, CredentialCheckAgainstAHangingServerCanBeCancelled) {

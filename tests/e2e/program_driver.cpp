@@ -28,8 +28,8 @@ bool StartProcess(std::string commandLine, ProgramRun* run) {
                           &run->process) != FALSE;
 }
 
-bool LaunchProgram(ProgramRun* run) {
-    const char* path = getenv("PAGEWREN_EXE");
+bool LaunchProgram(ProgramRun* run, const char* pathVariable) {
+    const char* path = getenv(pathVariable);
     return path && *path && StartProcess(std::string("\"") + path + "\"", run);
 }
 

@@ -19,8 +19,9 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
 // Starts a process with the command line; false when it cannot be started.
 bool StartProcess(std::string commandLine, ProgramRun* run);
-// Starts Pagewren.exe (path from PAGEWREN_EXE); false when it cannot be started.
-bool LaunchProgram(ProgramRun* run);
+// Starts Pagewren.exe (path from the environment variable, PAGEWREN_EXE unless named); false
+// when it cannot be started.
+bool LaunchProgram(ProgramRun* run, const char* pathVariable = "PAGEWREN_EXE");
 // Waits for the process to end; its exit code, or STILL_ACTIVE on time-out.
 DWORD WaitForProgramExit(ProgramRun& run, DWORD timeoutMs);
 // Asks the program to exit through its Exit command, then ends it by force if it lingers.

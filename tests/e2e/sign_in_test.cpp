@@ -3,6 +3,7 @@
 // program does from outside.
 #include "e2e/e2e_fixture.h"
 
+#include "res/default_server.h"
 #include "res/resource.h"
 #include "support/files.h"
 #include "support/kept_credentials.h"
@@ -146,6 +147,20 @@ TEST_F(ProgramTest, DialogRefusesRejectedCredentialsAndAnEmptyEmailThenRemembers
     PressEnter(dialog, IDC_PASSWORD);
     ASSERT_TRUE(WaitForTrayTip(kSignedIn));
     EXPECT_EQ(std::vector<std::string>(), FilesHolding(std::string(kDemoPassword) + "\n" + kDemoPasswordOldForm));
+}
+
+// An unreadable per-user config.xml is told before any sign-in, with the copy kept of it and
+// the server used meanwhile.
+TEST_F(ProgramTest, UnreadableSettingsFileIsToldBeforeAnySignIn) {
+    ASSERT_TRUE(WriteUserConfig("<config><server host='intranet.example' directory='/' port='123456789012'/></config>"));
+    ASSERT_TRUE(LaunchProgram(&program));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindMessageBox()) != nullptr; }, kStepTimeoutMs));
+    EXPECT_EQ("Pagewren could not read your settings file. A copy of it was kept as\r\n" + UserConfigPath() +
+                  ".unreadable\r\nUntil you mend the copy and rename it back to config.xml, Pagewren uses the "
+                  "server\r\nhttp://" DEFAULT_SERVER_HOST "/",
+              ControlText(box, 0xFFFF));
+    EXPECT_TRUE(ServerLog().empty()) << "nothing is sent before the box is closed";
 }
 
 TEST_F(ProgramTest, IconRefusedByAShellStillStartingAppearsOnceTheShellTakesIt) {
