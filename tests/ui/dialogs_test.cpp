@@ -142,15 +142,17 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
         PressEnter(d, IDC_PASSWORD);
     };
     LONG clientHeight = 0, backgroundHeight = -1;
+    MEMORY_BASIC_INFORMATION pixels = {};
     auto empty = [&](HWND d) {
         afterFirst = TakeLayout(d);
         // The background is rendered anew at the taller client size.
         RECT client = {};
-        BITMAP background = {};
+        DIBSECTION background = {};
         (void)GetClientRect(d, &client);
         (void)GetObjectA(g_signInDrawing.background, sizeof background, &background);
         clientHeight = client.bottom;
-        backgroundHeight = background.bmHeight;
+        backgroundHeight = background.dsBm.bmHeight;
+        pixels.BaseAddress = background.dsBm.bmBits;
         afterReject = ControlText(d, IDC_EMAIL) + "|" + ControlText(d, IDC_PASSWORD);
         SetControlText(d, IDC_EMAIL, "");
         SetControlText(d, IDC_PASSWORD, "typed");
@@ -179,6 +181,9 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
     EXPECT_GT(distance, 10);
     ExpectMovedBy(start, afterFirst, distance);
     EXPECT_EQ(clientHeight, backgroundHeight);
+    // The background's pixels were mapped for it alone and went back to the system with it.
+    ASSERT_NE(nullptr, pixels.BaseAddress);
+    EXPECT_TRUE(VirtualQuery(pixels.BaseAddress, &pixels, sizeof pixels) && pixels.State == MEM_FREE);
 }
 
 TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
