@@ -259,8 +259,7 @@ const struct {
 
 TEST_F(SignInDialog, KeysReachAndOpenBothLinksWithoutSigningInAndFocusFramesTheText) {
     SetRecord("pages.example.org", "/", "", "kim@example.org");
-    // With COM, as in the program, the links are annotated for screen readers. Wine 8's service
-    // refuses annotations (E_NOTIMPL), so here it is only seen that nothing fails.
+    // With COM, as in the program, so that the links could be annotated for screen readers.
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     std::vector<COLORREF> unfocused, focused;
     LONG width = 0;
@@ -278,6 +277,13 @@ TEST_F(SignInDialog, KeysReachAndOpenBothLinksWithoutSigningInAndFocusFramesTheT
         });
     }
     Run(steps);
+    // Where no screen reader runs, keys, focus and closing ask for no accessible object: the
+    // accessibility DLL stays unloaded.
+    EXPECT_EQ(nullptr, GetModuleHandleA("oleacc.dll"));
+    // A screen reader's first question has the links annotated, which loads it. Wine 8's service
+    // then refuses the annotation (E_NOTIMPL); Windows keeps it.
+    Run({[](HWND d) { (void)SendMessageA(d, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT)); }});
+    EXPECT_NE(nullptr, GetModuleHandleA("oleacc.dll"));
     CoUninitialize();
     EXPECT_TRUE(g_checks.empty());
     // Around the text at every display scale, as far as the label reaches, and no wider than it.
