@@ -15,11 +15,19 @@ static HICON LoadTrayImage(HINSTANCE instance, UINT id, int size) {
     return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
+// The size the tray icons were loaded at, for the error icon loaded later.
+static int s_trayIconSize;
+
 static void LoadTrayIconsFor(HINSTANCE instance, UINT dpi) {
-    const int size = SmallIconSize(dpi);
-    g_app.signedInIcon = LoadTrayImage(instance, IDI_TRAY_SIGNED_IN, size);
-    g_app.signedOutIcon = LoadTrayImage(instance, IDI_TRAY_SIGNED_OUT, size);
-    g_app.errorIcon = LoadTrayImage(instance, IDI_TRAY_ERROR, size);
+    s_trayIconSize = SmallIconSize(dpi);
+    g_app.signedInIcon = LoadTrayImage(instance, IDI_TRAY_SIGNED_IN, s_trayIconSize);
+    g_app.signedOutIcon = LoadTrayImage(instance, IDI_TRAY_SIGNED_OUT, s_trayIconSize);
+}
+
+// Most runs never show an error, so its icon is loaded when first shown.
+static HICON ErrorIcon() {
+    if (!g_app.errorIcon) g_app.errorIcon = LoadTrayImage(g_app.instance, IDI_TRAY_ERROR, s_trayIconSize);
+    return g_app.errorIcon;
 }
 
 void LoadTrayIcons(HINSTANCE instance) {
@@ -45,7 +53,7 @@ void FillTrayLook(NOTIFYICONDATAA* data, TrayState state) {
         tip = g_app.retryKind == Refresh ? IDS_TIP_RECONNECTING : IDS_TIP_SIGNED_IN;
         break;
     case Error:
-        icon = g_app.errorIcon;
+        icon = ErrorIcon();
         tip = IDS_TIP_ERROR;
         break;
     }

@@ -17,7 +17,8 @@ enum : UINT {
 // every shell since Windows 2000 accepts (488 bytes on 32-bit Windows).
 enum : DWORD { TrayRecordSize = offsetof(NOTIFYICONDATAA, guidItem) };
 
-// Loads the three tray icons from the program's resources at the system's small-icon size.
+// Loads the signed-in and signed-out tray icons from the program's resources at the system's
+// small-icon size; the error icon follows at that size when first shown.
 void LoadTrayIcons(HINSTANCE instance);
 // Loads the tray icons anew at the small-icon size of dpi and shows the icon with them.
 void ChangeTrayDpi(UINT dpi);

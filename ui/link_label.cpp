@@ -13,6 +13,8 @@ namespace {
 
 // The STATIC class procedure taken from IDC_FORGOT_LINK; both labels are of that class.
 WNDPROC g_staticProc = nullptr;
+// Whether this opening's labels were annotated (or at least tried).
+bool g_annotated = false;
 
 const char* PageOfLink(int controlId) {
     switch (controlId) {
@@ -110,8 +112,15 @@ void SubclassLinkLabels(HWND dialog) {
     g_staticProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(forgot, GWLP_WNDPROC));
     (void)SetWindowLongPtrA(forgot, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkLabelProc));
     (void)SetWindowLongPtrA(signUp, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkLabelProc));
-    AnnotateAsLink(forgot);
-    AnnotateAsLink(signUp);
+    g_annotated = false;
+}
+
+void AnnotateLinkLabels(HWND dialog, LPARAM objectId) {
+    // The window's frame or UI Automation's root do not lead to the labels' roles.
+    if (g_annotated || static_cast<DWORD>(objectId) != static_cast<DWORD>(OBJID_CLIENT)) return;
+    g_annotated = true;
+    AnnotateAsLink(GetDlgItem(dialog, IDC_FORGOT_LINK));
+    AnnotateAsLink(GetDlgItem(dialog, IDC_SIGNUP_LINK));
 }
 
 LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -154,8 +163,12 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
         case WM_PRINTCLIENT:
             PrintLinkLabel(label, reinterpret_cast<HDC>(wParam), lParam);
             return 0;
+        case WM_GETOBJECT:
+            // Annotated before the default answer builds the label's accessible object.
+            AnnotateLinkLabels(GetParent(label), lParam);
+            break;
         case WM_DESTROY:
-            ClearLinkAnnotation(label);
+            if (g_annotated) ClearLinkAnnotation(label);
             break;
         default:
             break;

@@ -148,6 +148,10 @@ INT_PTR CALLBACK SignInDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
                 ColourSignInStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
         case WM_CTLCOLORDLG:
             return reinterpret_cast<INT_PTR>(g_signInDrawing.whiteBrush);
+        case WM_GETOBJECT:
+            // A screen reader asks; the default answer follows.
+            AnnotateLinkLabels(dialog, lParam);
+            return FALSE;
         case WM_DPICHANGED:
             // The new DPI is in both words of wParam; the suggested window rectangle in lParam.
             ChangeSignInDpi(dialog, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));

@@ -129,6 +129,20 @@ void DrawBanner(HWND dialog, HDC dc, const RECT& box, UINT dpi) {
     (void)DeleteObject(banner);
 }
 
+// Its pixels are mapped for it alone and go back to the system when it is deleted; a bitmap
+// compatible with the screen comes from the heap, which keeps its freed blocks.
+HBITMAP CreateBackgroundBitmap(HDC dc, int width, int height) {
+    BITMAPINFO format = {};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = width;
+    format.bmiHeader.biHeight = height;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    return CreateDIBSection(dc, &format, DIB_RGB_COLORS, &pixels, nullptr, 0);
+}
+
 void DrawPanel(HDC dc, const RECT& panel, UINT dpi) {
     HPEN pen = CreateScaledPen(0, kPanelBorderColour, dpi);
     HBRUSH brush = CreateSolidBrush(kPanelColour);
@@ -212,7 +226,7 @@ void EraseSignInBackground(HWND dialog, HDC dc) {
 void RenderSignInBackground(HWND dialog, HDC dc, int width, int height) {
     HDC memory = CreateCompatibleDC(dc);
     if (!memory) return;
-    if (!g_signInDrawing.background) g_signInDrawing.background = CreateCompatibleBitmap(dc, width, height);
+    if (!g_signInDrawing.background) g_signInDrawing.background = CreateBackgroundBitmap(dc, width, height);
     HGDIOBJ oldBitmap = SelectObject(memory, g_signInDrawing.background);
 
     RECT all = {0, 0, width, height};

@@ -11,7 +11,8 @@ enum : int { SignInFontCount = 9 };
 struct SignInDrawing {
     HBRUSH whiteBrush;
     HFONT fonts[SignInFontCount];
-    // The rendered background at the client size; absent until the first erase.
+    // The rendered background at the client size, a DIB section whose pixels are freed with it;
+    // absent until the first erase.
     HBITMAP background;
     // The DPI the fonts and the background are made for; 0 while the dialog is closed.
     UINT dpi;

@@ -261,13 +261,16 @@ TEST_F(ControllerTest, ServerErrorDescriptionTooLongForTheBoxIsCut) {
 
 // The end-to-end tests read each state's tooltip; here the icons.
 TEST_F(ControllerTest, TrayLookOfEachStateAndItsRemoval) {
-    const std::pair<TrayState, HICON> looks[] = {{NotSignedIn, g_app.signedOutIcon}, {SigningIn, g_app.signedOutIcon},
-                                                 {SignedIn, g_app.signedInIcon}, {Error, g_app.errorIcon}};
+    // The error icon is loaded when first shown.
+    const std::pair<TrayState, HICON*> looks[] = {{NotSignedIn, &g_app.signedOutIcon}, {SigningIn, &g_app.signedOutIcon},
+                                                  {SignedIn, &g_app.signedInIcon}, {Error, &g_app.errorIcon}};
     for (const auto& [state, icon] : looks) {
+        EXPECT_EQ(state == Error, *icon == nullptr) << state;
         g_app.state = state;
         UpdateTrayIcon();
         EXPECT_EQ(DWORD(NIM_MODIFY), g_fake.trayOperations.back());
-        EXPECT_EQ(icon, g_fake.tray.back().hIcon) << state;
+        EXPECT_EQ(*icon, g_fake.tray.back().hIcon) << state;
+        EXPECT_NE(nullptr, *icon) << state;
     }
 
     // An add that fails because the icon still exists brings it up to date instead.

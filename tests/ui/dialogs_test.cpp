@@ -142,15 +142,17 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
         PressEnter(d, IDC_PASSWORD);
     };
     LONG clientHeight = 0, backgroundHeight = -1;
+    MEMORY_BASIC_INFORMATION pixels = {};
     auto empty = [&](HWND d) {
         afterFirst = TakeLayout(d);
         // The background is rendered anew at the taller client size.
         RECT client = {};
-        BITMAP background = {};
+        DIBSECTION background = {};
         (void)GetClientRect(d, &client);
         (void)GetObjectA(g_signInDrawing.background, sizeof background, &background);
         clientHeight = client.bottom;
-        backgroundHeight = background.bmHeight;
+        backgroundHeight = background.dsBm.bmHeight;
+        pixels.BaseAddress = background.dsBm.bmBits;
         afterReject = ControlText(d, IDC_EMAIL) + "|" + ControlText(d, IDC_PASSWORD);
         SetControlText(d, IDC_EMAIL, "");
         SetControlText(d, IDC_PASSWORD, "typed");
@@ -179,6 +181,9 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
     EXPECT_GT(distance, 10);
     ExpectMovedBy(start, afterFirst, distance);
     EXPECT_EQ(clientHeight, backgroundHeight);
+    // The background's pixels were mapped for it alone and went back to the system with it.
+    ASSERT_NE(nullptr, pixels.BaseAddress);
+    EXPECT_TRUE(VirtualQuery(pixels.BaseAddress, &pixels, sizeof pixels) && pixels.State == MEM_FREE);
 }
 
 TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
@@ -254,8 +259,7 @@ const struct {
 
 TEST_F(SignInDialog, KeysReachAndOpenBothLinksWithoutSigningInAndFocusFramesTheText) {
     SetRecord("pages.example.org", "/", "", "kim@example.org");
-    // With COM, as in the program, the links are annotated for screen readers. Wine 8's service
-    // refuses annotations (E_NOTIMPL), so here it is only seen that nothing fails.
+    // With COM, as in the program, so that the links could be annotated for screen readers.
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     std::vector<COLORREF> unfocused, focused;
     LONG width = 0;
@@ -273,6 +277,13 @@ TEST_F(SignInDialog, KeysReachAndOpenBothLinksWithoutSigningInAndFocusFramesTheT
         });
     }
     Run(steps);
+    // Where no screen reader runs, keys, focus and closing ask for no accessible object: the
+    // accessibility DLL stays unloaded.
+    EXPECT_EQ(nullptr, GetModuleHandleA("oleacc.dll"));
+    // A screen reader's first question has the links annotated, which loads it. Wine 8's service
+    // then refuses the annotation (E_NOTIMPL); Windows keeps it.
+    Run({[](HWND d) { (void)SendMessageA(d, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT)); }});
+    EXPECT_NE(nullptr, GetModuleHandleA("oleacc.dll"));
     CoUninitialize();
     EXPECT_TRUE(g_checks.empty());
     // Around the text at every display scale, as far as the label reaches, and no wider than it.
