@@ -1,5 +1,6 @@
 #include "net/http_exchange.h"
 
+#include "net/exchange_log.h"
 #include "storage/xml_document.h"
 
 #include <string.h>
@@ -85,14 +86,13 @@ DWORD QueryStatus(HINTERNET request) {
 
 // Appends the body chunk by chunk, each decoded from the system code page up to its first
 // zero byte. A failed read ends the body with what came before it.
-ExchangeOutcome ReadBody(HINTERNET request, HeapText* body) {
+ExchangeOutcome ReadBody(HINTERNET request, HeapText* body, DWORD* total) {
     HeapText chunk;
-    DWORD total = 0;
     for (;;) {
         DWORD available = 0;
         if (!InternetQueryDataAvailable(request, &available, 0, 0)) return ExchangeOutcome::NoAnswer;
         if (available == 0) break;
-        if (available > ExchangeBodyLimit - total) return ExchangeOutcome::NoAnswer;
+        if (available > ExchangeBodyLimit - *total) return ExchangeOutcome::NoAnswer;
         ClearHeapText(&chunk);
         // Zero-filled, so the bytes read are always followed by a terminator.
         char* bytes = AppendRoom(&chunk, available);
@@ -100,7 +100,7 @@ ExchangeOutcome ReadBody(HINTERNET request, HeapText* body) {
         DWORD read = 0;
         if (!InternetReadFile(request, bytes, available, &read)) break;
         if (read == 0) break;
-        total += read;
+        *total += read;
         if (!NarrowToWide(bytes, body)) return ExchangeOutcome::NoAnswer;
     }
     return ExchangeOutcome::AnswerText;
@@ -117,6 +117,7 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
         return ExchangeOutcome::NotSent;
     }
 
+    const DWORD startTick = GetTickCount();
     INTERNET_PORT port = PortFromText(settings.port);
     if (port == 0) port = settings.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
     ExchangeHandles handles;
@@ -132,23 +133,32 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
     bool ready = handles.request && SetTimeouts(handles.request) &&
                  (!request.attachCredentials || SetCredentials(handles.request, settings));
     if (!ready || !HttpSendRequestA(handles.request, nullptr, 0, nullptr, 0)) {
-        const bool unverified = ready && settings.secure && IsCertificateFailure(GetLastError());
+        const DWORD error = GetLastError();
+        const bool unverified = ready && settings.secure && IsCertificateFailure(error);
+        const ExchangeOutcome failed = unverified ? ExchangeOutcome::Unverified : ExchangeOutcome::NotSent;
+        LogExchange(settings, NarrowText(path), handles.request, failed, 0, error, 0, startTick);
         CloseHandles(&handles);
-        return unverified ? ExchangeOutcome::Unverified : ExchangeOutcome::NotSent;
+        return failed;
     }
     // A connection closed before any status line brought no answer, though some WinINet
     // versions report the send as a success; the status query tells.
     const DWORD status = QueryStatus(handles.request);
     if (status == 0) {
+        LogExchange(settings, NarrowText(path), handles.request, ExchangeOutcome::NotSent, 0, GetLastError(), 0,
+                    startTick);
         CloseHandles(&handles);
         return ExchangeOutcome::NotSent;
     }
     ExchangeOutcome outcome = ExchangeOutcome::Sent;
+    DWORD bytes = 0;
     if (request.queryStatus && status == kRefusedStatus) {
         outcome = ExchangeOutcome::Refused;
     } else if (request.readBody) {
-        outcome = ReadBody(handles.request, body);
+        SetLastError(0);
+        outcome = ReadBody(handles.request, body, &bytes);
     }
+    LogExchange(settings, NarrowText(path), handles.request, outcome, status,
+                outcome == ExchangeOutcome::NoAnswer ? GetLastError() : 0, bytes, startTick);
     CloseHandles(&handles);
     // What a broken answer left behind is dropped.
     if (outcome != ExchangeOutcome::AnswerText) ClearHeapText(body);

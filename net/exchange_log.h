@@ -1,0 +1,11 @@
+// The support log's line for one HTTP exchange: what was asked of which address, and what came
+// of it. It names no credential and no token.
+#pragma once
+
+#include "net/http_exchange.h"
+
+// Logs the exchange of path on the settings' server: its outcome, the final status (0: none),
+// WinINet's error number and name (0: none), the body bytes read, the time since startTick and
+// whether a proxy answered (status 407, or a Via header on request, which may be null).
+void LogExchange(const ServerSettings& settings, const char* path, HINTERNET request, ExchangeOutcome outcome,
+                 DWORD status, DWORD error, DWORD bytes, DWORD startTick);
