@@ -8,6 +8,7 @@
 #include "net/session.h"
 #include "net/utc_clock.h"
 #include "res/resource.h"
+#include "storage/support_log.h"
 #include "ui/signin_dialog.h"
 
 namespace {
@@ -28,12 +29,14 @@ bool StartWorker(RequestKind kind) {
         return false;
     }
     g_app.requestsRunning |= RunningBit(kind);
+    LogEvent("%s started", RequestKindName(kind));
     return true;
 }
 
 // Sets the refresh timer to interval ms (positive), cut to the longest period the timer takes.
 bool SetRefreshTimer(int64_t interval) {
     UINT period = interval > MaxTimerPeriodMs ? UINT(MaxTimerPeriodMs) : static_cast<UINT>(interval);
+    LogEvent("refresh timer armed: every %u ms", period);
     return g_platform.setTimer(g_app.mainWindow, IDT_REFRESH, period, NULL) != 0;
 }
 
@@ -63,6 +66,7 @@ void ScheduleRetry(RequestKind kind) {
         ReportResult(WorkerNotStarted);
         return;
     }
+    LogEvent("retry %u of %s in %u ms", g_app.retryCount, RequestKindName(kind), static_cast<UINT>(delay));
     // Where the system gives no notice of a network coming back, the timer alone retries.
     (void)WatchAddressChanges();
 }
@@ -91,7 +95,7 @@ void RideOutOutage() {
 
 void EnterSignedIn() {
     StopRetry();
-    g_app.state = SignedIn;
+    EnterState(SignedIn, "signed in");
     UpdateTrayIcon();
     (void)ArmRefreshTimer();
 }
@@ -103,13 +107,14 @@ void RunSignInDialog() {
     StopRetry();
     if (g_app.state != SigningIn) {
         // Greys "Sign In" in the tray menu, so that no second sign-in starts beside this one.
-        g_app.state = SigningIn;
+        EnterState(SigningIn, "server answered");
         UpdateTrayIcon();
     }
     INT_PTR end = g_platform.dialogBoxParam(g_app.instance, MAKEINTRESOURCEA(IDD_SIGNIN), g_app.mainWindow,
                                             SignInDialogProc, 0);
+    LogEvent("sign-in dialog closed: %s", end == IDOK ? "OK" : "Cancel");
     if (end != IDOK) {
-        g_app.state = NotSignedIn;
+        EnterState(NotSignedIn, "sign-in dialog cancelled");
         UpdateTrayIcon();
         return;
     }
@@ -133,7 +138,7 @@ UINT RetryDelayMs(unsigned count) { return kRetryDelaysMs[count < kRetryDelayCou
 
 bool BeginSignIn() {
     StopRetry();
-    g_app.state = SigningIn;
+    EnterState(SigningIn, "sign-in begun");
     UpdateTrayIcon();
     return StartWorker(CheckServer);
 }
@@ -144,7 +149,7 @@ void SignOut() {
     ForgetToken(g_session);
     // A store that will not delete leaves nothing the user could act on in a box.
     (void)g_platform.forgetPassword();
-    g_app.state = NotSignedIn;
+    EnterState(NotSignedIn, "signed out");
     UpdateTrayIcon();
 }
 
@@ -168,6 +173,7 @@ void HandleWorkerResult(WPARAM kind, LPARAM code) {
     if (g_app.closing) return;
     if (kind >= CheckServer && kind <= Refresh) g_app.requestsRunning &= ~RunningBit(RequestKind(kind));
     const ResultCode result = static_cast<ResultCode>(code);
+    LogEvent("%s result: %lu", RequestKindName(kind), static_cast<unsigned long>(result));
     // No answer at all: the network or the server is away, which is no fault of the answer.
     const bool noAnswer = IsFailure(result) && FailureCategory(result) == ServerUnreachable;
     switch (kind) {
@@ -233,6 +239,7 @@ void OnRetryTick() {
 }
 
 void OnWakeUp() {
+    LogEvent("wake-up");
     // A retry that waits is due at once; its tick also tells a session that ran out in the sleep.
     if (g_app.state != SignedIn || g_app.retryKind == Refresh) {
         OnRetryTick();

@@ -3,6 +3,7 @@
 #include "net/session.h"
 #include "res/resource.h"
 #include "storage/resource_text.h"
+#include "storage/support_log.h"
 #include "ui/ui_platform_calls.h"
 
 namespace {
@@ -40,7 +41,9 @@ void ShowNotice(HWND owner, const Notice& notice) {
         // A description too long for the box is cut, never overflowed.
         (void)AppendText(text, sizeof text, description);
     }
+    LogEvent("box %u shown: %s", notice.textId, text);
     (void)g_uiPlatform.messageBox(owner, text, caption, MB_OK | MB_TOPMOST | notice.icon);
+    LogEvent("box %u closed", notice.textId);
 }
 
 }  // namespace
