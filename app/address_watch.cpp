@@ -1,5 +1,7 @@
 #include "app/address_watch.h"
 
+#include "storage/support_log.h"
+
 namespace {
 
 typedef DWORD (WINAPI* NotifyAddrChangeCall)(PHANDLE handle, LPOVERLAPPED overlapped);
@@ -34,6 +36,7 @@ bool WatchAddressChanges() {
 HANDLE AddressChangeEvent() { return s_watching ? s_event : NULL; }
 
 void TakeAddressChange() {
+    LogEvent("network change notice");
     (void)ResetEvent(s_event);
     s_watching = false;
 }

@@ -59,3 +59,6 @@ struct AppState {
 };
 
 extern AppState g_app;
+
+// Sets the state and logs a change with its cause.
+void EnterState(TrayState next, const char* cause);

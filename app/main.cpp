@@ -15,12 +15,33 @@
 #include "storage/config_file.h"
 #include "storage/resource_text.h"
 #include "storage/settings.h"
+#include "storage/support_log.h"
+#include "ui/display_scale.h"
 #include "ui/signin_dialog.h"
+#include "version.h"
+
+// What support asks first: which program on which system, then which settings and server.
+static void LogStartUp() {
+    const DWORD version = GetVersion();
+    LogEvent("start-up: Pagewren %s, Windows %u.%u build %u, code page %u, display %u dpi", PAGEWREN_VERSION_TEXT,
+             LOBYTE(LOWORD(version)), HIBYTE(LOWORD(version)), version < 0x80000000 ? HIWORD(version) : 0, GetACP(),
+             DpiOfWindow(NULL));
+}
+
+static void LogServer(bool loaded) {
+    if (!loaded) LogEvent("settings: none read, built-in server");
+    const WORD port = PortFromText(Port());
+    LogEvent("server %s://%s:%u%s, e-mail address %s", Secure() ? "https" : "http", Host(),
+             port ? port : (Secure() ? 443u : 80u), Directory(), User()[0] ? "set" : "not set");
+}
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Marks the running copy for as long as the process lives; never closed.
     HANDLE mutex = CreateMutexA(NULL, FALSE, "_ZEL_TRAY_MUTEX_");
     if (mutex == NULL || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+    // Without its folder the program runs as well, only unlogged.
+    (void)StartSupportLog();
+    LogStartUp();
 
     INITCOMMONCONTROLSEX controls;
     controls.dwSize = sizeof controls;
@@ -46,7 +67,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     (void)UpdateWindow(window);
 
     SetMainThreadId(g_session, GetCurrentThreadId());
-    if (!Load()) ResetToDefaults();
+    const bool loaded = Load();
+    if (!loaded) ResetToDefaults();
+    LogServer(loaded);
     // Without the hook, results that land during a dialog or box are lost as before.
     (void)InstallResultKeeper();
     AddTrayIcon();
@@ -58,5 +81,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     int exitCode = RunMessageLoop();
     RemoveResultKeeper();
     CoUninitialize();
+    LogEvent("exit: code %d", exitCode);
     return exitCode;
 }

@@ -10,6 +10,8 @@
 
 namespace {
 
+enum : int { CauseSize = 32 };
+
 // No failure shows the same box twice in a row unless the user acted in between.
 bool ShowsNew(UINT textId) {
     if (textId == 0 || textId == g_app.lastNotice) return false;
@@ -21,14 +23,16 @@ bool ShowsNew(UINT textId) {
 
 void ReportResult(ResultCode code) {
     if (!IsFailure(code)) return;
-    g_app.state = FailureCategory(code) == SignInRefused ? NotSignedIn : Error;
+    char cause[CauseSize];
+    (void)wsprintfA(cause, "failure %lu", static_cast<unsigned long>(code));
+    EnterState(FailureCategory(code) == SignInRefused ? NotSignedIn : Error, cause);
     if (ShowsNew(FailureNoticeText(code))) ShowFailureNotice(g_app.mainWindow, code);
     // The tray keeps the previous look until the box is dismissed.
     UpdateTrayIcon();
 }
 
 void ReportFailureText(UINT textId) {
-    g_app.state = Error;
+    EnterState(Error, "failure told in its own words");
     if (ShowsNew(textId)) ShowTextNotice(g_app.mainWindow, textId);
     UpdateTrayIcon();
 }

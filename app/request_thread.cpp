@@ -3,6 +3,20 @@
 #include "net/detached_thread.h"
 #include "net/server_operations.h"
 #include "net/session.h"
+#include "storage/support_log.h"
+
+const char* RequestKindName(WPARAM kind) {
+    switch (kind) {
+    case CheckServer:
+        return "check";
+    case SignIn:
+        return "sign-in";
+    case Refresh:
+        return "refresh";
+    default:
+        return "unknown";
+    }
+}
 
 bool StartRequest(RequestKind kind) {
     RequestRecord* record = static_cast<RequestRecord*>(HeapAlloc(GetProcessHeap(), 0, sizeof(RequestRecord)));
@@ -17,6 +31,7 @@ bool StartRequest(RequestKind kind) {
 
 unsigned __stdcall RequestThreadMain(void* argument) {
     RequestRecord* record = static_cast<RequestRecord*>(argument);
+    SetLogThreadRole(RequestKindName(record->kind));
     // The server operations read answers through the COM XML document object.
     HRESULT com = CoInitialize(NULL);
     bool known = true;

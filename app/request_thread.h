@@ -18,6 +18,8 @@ struct RequestRecord {
     RequestKind kind;
 };
 
+// The kind's name in the support log, which is also its worker's role there: "check" and so on.
+const char* RequestKindName(WPARAM kind);
 // Starts one worker for kind; true when the thread was created.
 bool StartRequest(RequestKind kind);
 // A worker: runs the kind's server operation and posts its result to the main thread.

@@ -9,6 +9,7 @@
 #include "net/session.h"
 #include "net/utc_clock.h"
 #include "res/resource.h"
+#include "storage/support_log.h"
 #include "ui/signin_dialog.h"
 
 namespace {
@@ -41,12 +42,14 @@ bool StartWorker(RequestKind kind) {
     }
     g_app.requests.marked[kind] = true;
     g_app.requests.since[kind] = UtcNowCount();
+    LogEvent("%s started", RequestKindName(kind));
     return true;
 }
 
 // Sets the refresh timer to interval ms (positive), cut to the longest period the timer takes.
 bool SetRefreshTimer(int64_t interval) {
     UINT period = interval > MaxTimerPeriodMs ? UINT(MaxTimerPeriodMs) : static_cast<UINT>(interval);
+    LogEvent("refresh timer armed: every %u ms", period);
     return g_platform.setTimer(g_app.mainWindow, IDT_REFRESH, period, NULL) != 0;
 }
 
@@ -76,6 +79,7 @@ void ScheduleRetry(RequestKind kind) {
         ReportResult(WorkerNotStarted);
         return;
     }
+    LogEvent("retry %u of %s in %u ms", g_app.retryCount, RequestKindName(kind), static_cast<UINT>(delay));
     // Where the system gives no notice of a network coming back, the timer alone retries.
     (void)WatchAddressChanges();
 }
@@ -104,7 +108,7 @@ void RideOutOutage() {
 
 void EnterSignedIn() {
     StopRetry();
-    g_app.state = SignedIn;
+    EnterState(SignedIn, "signed in");
     UpdateTrayIcon();
     (void)ArmRefreshTimer();
 }
@@ -114,15 +118,16 @@ void RunSignInDialog() {
     StopRetry();
     if (g_app.state != SigningIn) {
         // Greys "Sign In" in the tray menu, so that no second sign-in starts beside this one.
-        g_app.state = SigningIn;
+        EnterState(SigningIn, "server answered");
         UpdateTrayIcon();
     }
     g_app.signInDialogOpen = true;
     INT_PTR end = g_platform.dialogBoxParam(g_app.instance, MAKEINTRESOURCEA(IDD_SIGNIN), g_app.mainWindow,
                                             SignInDialogProc, 0);
     g_app.signInDialogOpen = false;
+    LogEvent("sign-in dialog closed: %s", end == IDOK ? "OK" : "Cancel");
     if (end != IDOK) {
-        g_app.state = NotSignedIn;
+        EnterState(NotSignedIn, "sign-in dialog cancelled");
         UpdateTrayIcon();
         return;
     }
@@ -172,7 +177,7 @@ bool BeginSignIn() {
     if (SignInUnderWay()) return true;
     ForgetShownNotice();
     StopRetry();
-    g_app.state = SigningIn;
+    EnterState(SigningIn, "sign-in begun");
     UpdateTrayIcon();
     return StartWorker(CheckServer);
 }
@@ -182,7 +187,7 @@ void SignOut() {
     ForgetToken(g_session);
     // A store that will not delete leaves nothing the user could act on in a box.
     (void)g_platform.forgetPassword();
-    g_app.state = NotSignedIn;
+    EnterState(NotSignedIn, "signed out");
     UpdateTrayIcon();
 }
 
@@ -208,6 +213,7 @@ void HandleWorkerResult(WPARAM kind, LPARAM code) {
     if (!g_app.requests.marked[kind]) return;
     g_app.requests.marked[kind] = false;
     const ResultCode result = static_cast<ResultCode>(code);
+    LogEvent("%s result: %lu", RequestKindName(kind), static_cast<unsigned long>(result));
     // No answer at all: the network or the server is away, which is no fault of the answer.
     const bool noAnswer = IsFailure(result) && FailureCategory(result) == ServerUnreachable;
     switch (kind) {
@@ -271,6 +277,7 @@ void OnRetryTick() {
 }
 
 void OnWakeUp() {
+    LogEvent("wake-up");
     // A retry that waits is due at once; its tick also tells a session that ran out in the sleep.
     if (g_app.state != SignedIn || g_app.retryKind == Refresh) {
         OnRetryTick();

@@ -3,6 +3,7 @@
 #include "app/platform_calls.h"
 #include "res/resource.h"
 #include "storage/resource_text.h"
+#include "storage/support_log.h"
 #include "ui/display_scale.h"
 
 static_assert(sizeof(void*) != 4 || TrayRecordSize == 488, "the 32-bit tray record is 488 bytes");
@@ -94,6 +95,7 @@ void AddTrayIcon() {
     // "TaskbarCreated" may have come already: without a retry the program would run unseen.
     const UINT wait = g_app.trayRefusals < TrayQuickRetries ? TrayRetryQuickMs : TrayRetrySlowMs;
     if (g_app.trayRefusals < TrayQuickRetries) ++g_app.trayRefusals;
+    LogEvent("tray icon refused by the shell, tried again in %u ms", wait);
     // Setting the timer again replaces it, with the new wait.
     (void)g_platform.setTimer(g_app.mainWindow, IDT_TRAY_RETRY, wait, NULL);
 }

@@ -226,6 +226,11 @@ class Bench:
                                   subprocess.run(["id", "-un"], capture_output=True, text=True).stdout.strip(),
                                   "AppData", "Local", "Pagewren")
         os.makedirs(self.config_dir, exist_ok=True)
+        # Every Pagewren run of every round writes to the one support log of the prefix, from empty.
+        logs = [os.path.join(self.config_dir, name) for name in ("Pagewren.log", "Pagewren.1.log")]
+        for log in logs:
+            if os.path.exists(log):
+                os.remove(log)
         port_file = os.path.join(options.state, "port")
         if os.path.exists(port_file):
             os.remove(port_file)
@@ -256,11 +261,14 @@ class Bench:
         print("%-24s%16.0f" % ("back after outage (ms)", statistics.median(returns)))
         print()
         print(table(secure_medians, secure_ratios, secure_names, SECURE_FIGURES))
+        log_bytes = sum(os.path.getsize(log) for log in logs if os.path.exists(log))
+        print("%-24s%16d" % ("support log (bytes)", log_bytes))
         with open(options.json, "w") as out:
             json.dump({"idle_seconds": options.idle, "rounds": rounds, "medians": medians, "ratios": ratios,
                        "https_medians": secure_medians, "https_ratios": secure_ratios,
                        "outage_seconds": OUTAGE_SECONDS, "back_after_outage_ms": returns,
-                       "back_after_outage_median_ms": statistics.median(returns)}, out, indent=2)
+                       "back_after_outage_median_ms": statistics.median(returns), "support_log_bytes": log_bytes},
+                      out, indent=2)
         print("\nfigures written to " + options.json)
 
 

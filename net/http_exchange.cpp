@@ -1,6 +1,7 @@
 #include "net/http_exchange.h"
 
 #include "net/detached_thread.h"
+#include "net/exchange_log.h"
 #include "storage/xml_document.h"
 
 #include <string.h>
@@ -64,6 +65,12 @@ struct SharedExchange {
     HANDLE finished = nullptr;
     ExchangeOutcome outcome = ExchangeOutcome::NotSent;
     HeapText body;
+    // For the support log: the final status, WinINet's error, the body bytes read and whether a
+    // proxy answered.
+    DWORD status = 0;
+    DWORD error = 0;
+    DWORD bytes = 0;
+    bool throughProxy = false;
 };
 
 void LetGo(SharedExchange* exchange) {
@@ -120,12 +127,11 @@ DWORD QueryStatus(HINTERNET request) {
 // zero byte. A failed read ends the body with what came before it.
 ExchangeOutcome ReadBody(SharedExchange* exchange) {
     HeapText chunk;
-    DWORD total = 0;
     for (;;) {
         DWORD available = 0;
         if (!InternetQueryDataAvailable(Request(exchange), &available, 0, 0)) return ExchangeOutcome::NoAnswer;
         if (available == 0) break;
-        if (available > ExchangeBodyLimit - total) return ExchangeOutcome::NoAnswer;
+        if (available > ExchangeBodyLimit - exchange->bytes) return ExchangeOutcome::NoAnswer;
         ClearHeapText(&chunk);
         // Zero-filled, so the bytes read are always followed by a terminator.
         char* bytes = AppendRoom(&chunk, available);
@@ -133,7 +139,7 @@ ExchangeOutcome ReadBody(SharedExchange* exchange) {
         DWORD read = 0;
         if (!InternetReadFile(Request(exchange), bytes, available, &read)) break;
         if (read == 0) break;
-        total += read;
+        exchange->bytes += read;
         if (!NarrowToWide(bytes, &exchange->body)) return ExchangeOutcome::NoAnswer;
     }
     return ExchangeOutcome::AnswerText;
@@ -157,15 +163,24 @@ ExchangeOutcome RunSteps(SharedExchange* exchange) {
     bool ready = Request(exchange) && SetTimeouts(Request(exchange)) &&
                  (!exchange->request.attachCredentials || SetCredentials(Request(exchange), settings));
     if (!ready || !HttpSendRequestA(Request(exchange), nullptr, 0, nullptr, 0)) {
-        return ready && settings.secure && IsCertificateFailure(GetLastError()) ? ExchangeOutcome::Unverified
-                                                                                : ExchangeOutcome::NotSent;
+        exchange->error = GetLastError();
+        return ready && settings.secure && IsCertificateFailure(exchange->error) ? ExchangeOutcome::Unverified
+                                                                                 : ExchangeOutcome::NotSent;
     }
     // A connection closed before any status line brought no answer, though some WinINet
     // versions report the send as a success; the status query tells.
-    const DWORD status = QueryStatus(Request(exchange));
-    if (status == 0) return ExchangeOutcome::NotSent;
-    if (exchange->request.queryStatus && status == kRefusedStatus) return ExchangeOutcome::Refused;
-    return exchange->request.readBody ? ReadBody(exchange) : ExchangeOutcome::Sent;
+    exchange->status = QueryStatus(Request(exchange));
+    if (exchange->status == 0) {
+        exchange->error = GetLastError();
+        return ExchangeOutcome::NotSent;
+    }
+    exchange->throughProxy = ExchangeThroughProxy(Request(exchange), exchange->status);
+    if (exchange->request.queryStatus && exchange->status == kRefusedStatus) return ExchangeOutcome::Refused;
+    if (!exchange->request.readBody) return ExchangeOutcome::Sent;
+    SetLastError(0);
+    const ExchangeOutcome read = ReadBody(exchange);
+    if (read == ExchangeOutcome::NoAnswer) exchange->error = GetLastError();
+    return read;
 }
 
 unsigned __stdcall ExchangeThreadMain(void* argument) {
@@ -183,6 +198,7 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
     HeapText answer;
     if (!body) body = &answer;
     ClearHeapText(body);
+    const DWORD startTick = GetTickCount();
     void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(SharedExchange));
     if (!memory) return ExchangeOutcome::NotSent;
     SharedExchange* exchange = new (memory) SharedExchange();
@@ -201,12 +217,16 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
     ExchangeOutcome outcome = ExchangeOutcome::NotSent;
     if (WaitForSingleObject(exchange->finished, EffectiveExchangeDeadlineMs()) == WAIT_OBJECT_0) {
         outcome = exchange->outcome;
+        LogExchange(settings, NarrowText(exchange->path), exchange->throughProxy, outcome, exchange->status,
+                    exchange->error, exchange->bytes, startTick);
     } else {
         // Closing the request handle ends a call blocked on it inside WinINet. Wine's WinINet
         // finishes such a call first; the thread then ends unheeded.
         (void)InterlockedExchange(&exchange->abandoned, 1);
         HINTERNET blocked = InterlockedExchangePointer(const_cast<HINTERNET*>(&exchange->handles.request), nullptr);
         if (blocked) (void)InternetCloseHandle(blocked);
+        // The deadline is told as WinINet's own time-out.
+        LogExchange(settings, NarrowText(exchange->path), false, outcome, 0, ERROR_INTERNET_TIMEOUT, 0, startTick);
     }
     // Only a whole answer is handed on.
     if (outcome == ExchangeOutcome::AnswerText &&

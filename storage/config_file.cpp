@@ -6,6 +6,7 @@
 #include "storage/scoped_lock.h"
 #include "storage/settings.h"
 #include "storage/storage_paths.h"
+#include "storage/support_log.h"
 #include "storage/xml_document.h"
 
 #include <string.h>
@@ -38,11 +39,16 @@ bool AppendSuffix(const char* path, const char* suffix, char* out) {
 void KeepUnreadableFile(const char* path) {
     if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            LogEvent("settings: no per-user file");
+            return;
+        }
     }
     lstrcpynA(s_unreadableFile, path, MAX_PATH);
     s_unreadableFileUnkept = !AppendSuffix(path, kUnreadableSuffix, s_keptCopy) || !CopyFileA(path, s_keptCopy, FALSE);
     if (s_unreadableFileUnkept) s_keptCopy[0] = '\0';
+    LogEvent("settings: per-user file unreadable, copy as config.xml.unreadable %s",
+             s_unreadableFileUnkept ? "failed" : "kept");
 }
 
 // Appends a system-code-page text as XML character data: the reserved characters as
@@ -169,10 +175,12 @@ bool Load() {
     s_keptCopy[0] = '\0';
     char path[MAX_PATH];
     if (!GetConfigPath(StorageScope::CurrentUser, path)) return false;
-    if (!ReadConfigFile(path)) {
+    const bool perUser = ReadConfigFile(path);
+    if (!perUser) {
         KeepUnreadableFile(path);
         if (!GetConfigPath(StorageScope::AllUsers, path) || !ReadConfigFile(path)) return false;
     }
+    LogEvent("settings: %s file read", perUser ? "per-user" : "all-users");
     g_settings.state = SettingsState::Loaded;
     // Only the password kept for this server and this e-mail address is filled in.
     if (g_settings.remember) (void)ReadKeptPassword();
@@ -196,6 +204,8 @@ bool Save() {
     if (written) g_settings.passwordInFile = false;
     // A password Windows refuses to keep is not kept at all: the next start asks for it.
     const bool kept = g_settings.remember && g_settings.password[0] ? KeepPassword() : DeleteKeptPassword();
+    LogEvent("settings saved: file %s, kept password %s", written ? "written" : "not written",
+             kept ? "in order" : "failed");
     return written && kept;
 }
 

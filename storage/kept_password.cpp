@@ -2,6 +2,7 @@
 
 #include "storage/scoped_lock.h"
 #include "storage/settings.h"
+#include "storage/support_log.h"
 
 #include <string.h>
 
@@ -59,6 +60,7 @@ bool KeepPassword() {
         credential.CredentialBlobSize = static_cast<DWORD>(lstrlenW(password) * sizeof(wchar_t));
         credential.Persist = CRED_PERSIST_LOCAL_MACHINE;
         kept = (g_writeCredential ? g_writeCredential : CredWriteW)(&credential, 0) != FALSE;
+        LogEvent("credential store: write, error %lu", kept ? 0 : GetLastError());
     }
     SecureZeroMemory(password, sizeof password);
     return kept;
@@ -71,7 +73,9 @@ bool ReadKeptPassword() {
     wchar_t user[SettingsTextSize];
     if (!KeptPasswordTarget(target, TargetSize) || !ToWide(g_settings.user, user, SettingsTextSize)) return false;
     PCREDENTIALW credential = nullptr;
-    if (!CredReadW(target, CRED_TYPE_GENERIC, 0, &credential)) return false;
+    const bool read = CredReadW(target, CRED_TYPE_GENERIC, 0, &credential) != FALSE;
+    LogEvent("credential store: read, error %lu", read ? 0 : GetLastError());
+    if (!read) return false;
     const DWORD characters = credential->CredentialBlobSize / sizeof(wchar_t);
     // Kept for another e-mail address, the password is not this user's to fill in.
     bool filled = credential->UserName && lstrcmpiW(credential->UserName, user) == 0;
@@ -90,5 +94,7 @@ bool ReadKeptPassword() {
 bool DeleteKeptPassword() {
     wchar_t target[TargetSize];
     if (!KeptPasswordTarget(target, TargetSize)) return false;
-    return CredDeleteW(target, CRED_TYPE_GENERIC, 0) || GetLastError() == ERROR_NOT_FOUND;
+    const DWORD error = CredDeleteW(target, CRED_TYPE_GENERIC, 0) ? 0 : GetLastError();
+    LogEvent("credential store: delete, error %lu", error);
+    return error == 0 || error == ERROR_NOT_FOUND;
 }

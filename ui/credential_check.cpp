@@ -1,6 +1,7 @@
 #include "ui/credential_check.h"
 
 #include "net/detached_thread.h"
+#include "storage/support_log.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ struct CheckRecord {
 
 unsigned __stdcall CheckThreadMain(void* argument) {
     CheckRecord* record = static_cast<CheckRecord*>(argument);
+    SetLogThreadRole("credential check");
     const ResultCode result = record->check(g_session);
     // Fails only when the dialog was closed meanwhile: the user no longer waits for it.
     (void)PostMessageA(record->dialog, WM_APP_CHECK_RESULT, record->number, static_cast<LPARAM>(result));

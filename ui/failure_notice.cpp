@@ -3,6 +3,7 @@
 #include "net/session.h"
 #include "res/resource.h"
 #include "storage/resource_text.h"
+#include "storage/support_log.h"
 #include "ui/ui_platform_calls.h"
 
 namespace {
@@ -28,10 +29,12 @@ const Notice kNotices[] = {
     {IdentityUnverified, IDS_IDENTITY_UNVERIFIED, MB_ICONERROR},
 };
 
-void ShowBox(HWND owner, const char* text, UINT icon) {
+void ShowBox(HWND owner, UINT textId, const char* text, UINT icon) {
     char caption[CaptionSize];
     LoadResourceText(IDS_APP_TITLE, caption, sizeof caption);
+    LogEvent("box %u shown: %s", textId, text);
     (void)g_uiPlatform.messageBox(owner, text, caption, MB_OK | MB_TOPMOST | icon);
+    LogEvent("box %u closed", textId);
 }
 
 // The box of one notice, with the server's description after its text where it has one.
@@ -44,7 +47,7 @@ void ShowNotice(HWND owner, const Notice& notice) {
         // A description too long for the box is cut, never overflowed.
         (void)AppendText(text, sizeof text, description);
     }
-    ShowBox(owner, text, notice.icon);
+    ShowBox(owner, notice.textId, text, notice.icon);
 }
 
 // The notice of code's category; false for the failures that show none.
@@ -83,5 +86,5 @@ void ShowSettingsNotice(HWND owner, UINT textId, const char* path, const char* s
                        reinterpret_cast<va_list*>(inserts)) == 0) {
         return;
     }
-    ShowBox(owner, text, MB_ICONWARNING);
+    ShowBox(owner, textId, text, MB_ICONWARNING);
 }

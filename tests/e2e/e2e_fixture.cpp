@@ -1,10 +1,49 @@
 #include "e2e/e2e_fixture.h"
 
+#include "support/files.h"
 #include "support/kept_credentials.h"
+
+#include <shlobj.h>
+
+#include <map>
+#include <sstream>
+#include <vector>
 
 const char kDemoEmail[] = "demo@pagewren.test";
 const char kDemoPassword[] = "pagewren-demo";
 const char kDemoPasswordOldForm[] = "FYdPklam658JQW/oHw==";
+
+namespace {
+
+// The events each main road must leave in the support log, by the test that drives the road.
+const std::map<std::string, std::vector<std::string>> kRoadEvents = {
+    {"SignsInThroughThePrefilledDialogAndRefreshesLeavingNoTokenOnDisk",
+     {"main settings: per-user file read", ", e-mail address set", "sign-in dialog closed: OK",
+      "credential check GET http://127.0.0.1:", "sign-in GET http://127.0.0.1:", "/auth-tray.php: answer, status 200",
+      "credential store: write, error 0", "state SigningIn -> SignedIn: signed in", "refresh timer armed: every ",
+      "/tray.php?token=<token>&action=1: answer, status 200, error 0 none", "main exit: code 0"}},
+    {"DialogRefusesRejectedCredentialsAndAnEmptyEmailThenRemembers",
+     {"e-mail address not set", "/auth-tray.php: refused, status 401", "settings saved: file written"}},
+    {"WakeUpRefreshesAtOnceAndAnOutageIsRiddenOutQuietly",
+     {"main wake-up", ": not sent, status 0, error 12029 ERROR_INTERNET_CANNOT_CONNECT",
+      "retry 1 of refresh in 5000 ms", "refresh result: 1"}},
+    {"SignInAgainstADeadServerSaysThatItCouldNotConnect",
+     {"sign-in result: 18", "box 112 shown: Pagewren could not connect to the server.", "box 112 closed"}},
+    {"EveryFaultOnEveryExchangeLeavesTheProgramWhole",
+     {"state SigningIn -> NotSignedIn: failure 34", "/tray.php?token=<token>&action=1: refused, status 401",
+      "box 110 shown: Pagewren could not sign in.", "box 113 shown: Invalid server response.", "status 500"}},
+    {"UnverifiedCertificateAndUnreadableSettingsAreLogged",
+     // An issuer nobody trusts is 12045 on Windows, 12057 under Wine.
+     {"server https://localhost:", "check GET https://localhost:", ": unverified, status 0, error 120",
+      "box 124 shown: Pagewren could not verify", "settings: none read, built-in server",
+      "settings: per-user file unreadable, copy as config.xml.unreadable kept", "server http://pagewren.com:80/"}},
+};
+
+std::string LogPath(const char* name) { return KnownFolder(CSIDL_LOCAL_APPDATA) + "\\Pagewren\\" + name; }
+
+}  // namespace
+
+std::string SupportLog() { return ReadFileBytes(LogPath("Pagewren.1.log")) + ReadFileBytes(LogPath("Pagewren.log")); }
 
 std::string TestServerOrigin() { return "Pagewren:http://127.0.0.1:" + std::to_string(TestServerPort()); }
 
@@ -14,10 +53,21 @@ void ProgramTest::SetUp() {
     ASSERT_TRUE(ControlServer("reset"));
     RemoveUserConfig();
     RemoveCredential(TestServerOrigin());
+    for (const char* name : {"Pagewren.log", "Pagewren.1.log"}) (void)DeleteFileA(LogPath(name).c_str());
 }
 
 void ProgramTest::TearDown() {
     StopProgram(program);
+    const std::string log = SupportLog();
+    const auto road = kRoadEvents.find(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    for (const std::string& event : road == kRoadEvents.end() ? std::vector<std::string>() : road->second)
+        EXPECT_NE(std::string::npos, log.find(event)) << event << " not in:\n" << log;
+    std::string secrets;
+    EXPECT_TRUE(ControlServer("tokens", &secrets));
+    std::istringstream lines(secrets + "Authorization\n" + kDemoEmail + "\n" + kDemoPassword + "\n" +
+                             kDemoPasswordOldForm);
+    for (std::string secret; std::getline(lines, secret);)
+        EXPECT_TRUE(secret.empty() || log.find(secret) == std::string::npos) << secret << " in the support log";
     StopFakeTray();
     RemoveUserConfig();
     RemoveCredential(TestServerOrigin());

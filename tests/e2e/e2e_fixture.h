@@ -22,6 +22,9 @@ std::string TestServerOrigin();
 // Waits this long for anything the program does in answer to a step.
 const DWORD kStepTimeoutMs = 20000;
 
+// The program's support log beside config.xml, the older file first.
+std::string SupportLog();
+
 // Whether a window of the program answers a message within a second.
 bool Responsive(HWND window);
 

@@ -196,4 +196,24 @@ TEST_F(ProgramTest, SecondCopyAndExitDuringAHeldAnswerEndWithCodeZero) {
     ASSERT_TRUE(ControlServer("reset"));
 }
 
+// The roads the tests above do not drive: a server certificate that does not verify, and a
+// settings file that cannot be read; the fixture checks what each leaves in the support log.
+TEST_F(ProgramTest, UnverifiedCertificateAndUnreadableSettingsAreLogged) {
+    const int port = StartTlsListener("untrusted");
+    ASSERT_NE(0, port);
+    ASSERT_TRUE(WriteUserConfig("<config><server host=\"localhost\" directory=\"/\" scheme=\"https\" port=\"" +
+                                std::to_string(port) + "\"/></config>"));
+    ASSERT_TRUE(LaunchProgram(&program));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindMessageBox()) != nullptr; }, kStepTimeoutMs));
+    EXPECT_EQ(kIdentityUnverified, ControlText(box, 0xFFFF));
+    (void)PostMessageA(box, WM_COMMAND, IDOK, 0);
+    StopProgram(program);
+
+    ASSERT_TRUE(WriteUserConfig("<config><server"));
+    ASSERT_TRUE(LaunchProgram(&program));
+    EXPECT_TRUE(WaitUntil([] { return SupportLog().find("built-in server") != std::string::npos; }, kStepTimeoutMs));
+    (void)DeleteFileA((UserConfigPath() + ".unreadable").c_str());
+}
+
 }  // namespace

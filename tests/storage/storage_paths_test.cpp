@@ -1,9 +1,11 @@
 #include "storage/storage_paths.h"
+#include "storage/support_log.h"
 
 #include "storage_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 namespace {
@@ -21,6 +23,25 @@ TEST_F(StoragePathsTest, PathsThatWouldNotFitFail) {
     g_commonFolder = "C:\\" + std::string(MAX_PATH - 3 - 21, 'x');
     EXPECT_EQ("<failed>", ConfigPath(StorageScope::CurrentUser));
     EXPECT_EQ(static_cast<size_t>(MAX_PATH - 1), ConfigPath(StorageScope::AllUsers).size());
+}
+
+// At its limit, shortened here, the support log becomes Pagewren.1.log, replacing the older one;
+// lines keep their time and thread, addresses lose their tokens.
+TEST_F(StoragePathsTest, SupportLogTurnsOverAtItsLimit) {
+    g_supportLogLimit = 300;
+    ASSERT_TRUE(StartSupportLog());
+    for (int i = 10; i < 30; ++i) LogEvent("event %d", i);
+    const std::string folder = g_localFolder + "\\Pagewren\\";
+    const std::string log = ReadFileBytes(folder + "Pagewren.log"), older = ReadFileBytes(folder + "Pagewren.1.log");
+    EXPECT_LE(log.size(), 300u);
+    EXPECT_GT(older.size(), 250u);
+    const std::regex lastLine("\\n\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z main event 29\\r\\n$");
+    EXPECT_TRUE(std::regex_search(log, lastLine)) << log;
+    EXPECT_EQ(std::string::npos, (older + log).find("event 10")) << older;
+    g_supportLogLimit = 0;
+    char address[40];
+    RedactToken("/tray.php?token=s3cret&action=1&token=x", address, sizeof address);
+    EXPECT_STREQ("/tray.php?token=<token>&action=1&token=", address);
 }
 
 }  // namespace

@@ -1,0 +1,13 @@
+// The support log's line for one HTTP exchange: what was asked of which address, and what came
+// of it. It names no credential and no token.
+#pragma once
+
+#include "net/http_exchange.h"
+
+// Whether a proxy answered the request: status 407, or a Via header.
+bool ExchangeThroughProxy(HINTERNET request, DWORD status);
+// Logs the exchange of path on the settings' server: its outcome, the final status (0: none),
+// WinINet's error number and name (0: none), the body bytes read, the time since startTick and
+// whether a proxy answered.
+void LogExchange(const ServerSettings& settings, const char* path, bool throughProxy, ExchangeOutcome outcome,
+                 DWORD status, DWORD error, DWORD bytes, DWORD startTick);
