@@ -30,9 +30,9 @@ static void LogStartUp() {
 
 static void LogServer(bool loaded) {
     if (!loaded) LogEvent("settings: none read, built-in server");
-    const WORD port = PortFromText(Port());
+    const WORD port = PortInUse(Port(), Secure());
     LogEvent("server %s://%s:%u%s, e-mail address %s", Secure() ? "https" : "http", Host(),
-             port ? port : (Secure() ? 443u : 80u), Directory(), User()[0] ? "set" : "not set");
+             static_cast<unsigned>(port), Directory(), User()[0] ? "set" : "not set");
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {

@@ -57,8 +57,7 @@ void LogExchange(const ServerSettings& settings, const char* path, bool throughP
                  DWORD status, DWORD error, DWORD bytes, DWORD startTick) {
     char address[AddressSize];
     RedactToken(path, address, sizeof address);
-    WORD port = PortFromText(settings.port);
-    if (port == 0) port = settings.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    const WORD port = PortInUse(settings.port, settings.secure);
     LogEvent("GET %s://%s:%u%s: %s, status %lu, error %lu %s, %lu bytes, %lu ms, proxy %s",
              settings.secure ? "https" : "http", settings.host, static_cast<unsigned>(port), address,
              kOutcomeNames[static_cast<int>(outcome)], status, error, ErrorNameOf(error), bytes,

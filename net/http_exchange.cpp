@@ -148,8 +148,7 @@ ExchangeOutcome ReadBody(SharedExchange* exchange) {
 // Open, send, status and body, as the request asks.
 ExchangeOutcome RunSteps(SharedExchange* exchange) {
     const ServerSettings& settings = exchange->settings;
-    INTERNET_PORT port = PortFromText(settings.port);
-    if (port == 0) port = settings.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    const INTERNET_PORT port = PortInUse(settings.port, settings.secure);
     ExchangeHandles& handles = exchange->handles;
     handles.internet = InternetOpenA(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (handles.internet) {

@@ -29,8 +29,7 @@ bool ToWide(const char* text, wchar_t* out, size_t capacity) {
 
 bool KeptPasswordTarget(wchar_t* target, size_t capacity) {
     ScopedLock hold(g_settings.lock);
-    WORD port = PortFromText(g_settings.port);
-    if (port == 0) port = g_settings.secure ? 443 : 80;
+    const WORD port = PortInUse(g_settings.port, g_settings.secure);
     wchar_t host[SettingsTextSize];
     if (!ToWide(g_settings.host, host, SettingsTextSize)) return false;
     wchar_t tail[8];

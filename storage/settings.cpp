@@ -73,6 +73,11 @@ WORD PortFromText(const char* text) {
     return static_cast<WORD>(value);
 }
 
+WORD PortInUse(const char* text, bool secure) {
+    const WORD port = PortFromText(text);
+    return port ? port : static_cast<WORD>(secure ? 443 : 80);
+}
+
 void CopyServerSettings(ServerSettings* out) {
     ScopedLock hold(g_settings.lock);
     memcpy(out->host, g_settings.host, sizeof out->host);

@@ -73,6 +73,8 @@ void SetRemember(bool remember);
 // The port the text names, read as atoi does and cut to its low 16 bits; 0 (the scheme's
 // default) for an empty text or one without leading digits.
 WORD PortFromText(const char* text);
+// The port an exchange with the server uses: the text's, else 443 over HTTPS and 80 over HTTP.
+WORD PortInUse(const char* text, bool secure);
 
 // Copies the server fields and credentials under the lock, for a worker thread.
 void CopyServerSettings(ServerSettings* out);
