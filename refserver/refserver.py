@@ -66,6 +66,10 @@ class State:
         with self.lock:
             self.accounts = dict(self.initial_accounts)
             self.lifetime = self.initial_lifetime
+            # How credentials are read and answers written: "utf-8", or "codepage" as older
+            # clients and servers did.
+            self.credentials_charset = "utf-8"
+            self.answers_charset = "codepage"
             self.faults = {}
             self.log = []
             self.tokens = set()
@@ -178,19 +182,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     # ---- service side -------------------------------------------------------------------
 
+    def charset(self, which):
+        with self.state.lock:
+            chosen = self.state.credentials_charset if which == "credentials" else self.state.answers_charset
+        return self.state.codepage if chosen == "codepage" else chosen
+
     def credentials(self):
-        """(logged name, email, password) from the Authorization header."""
+        """(logged name, email, password, the credential bytes in hex) from the Authorization header."""
         header = self.headers.get("Authorization")
         if header is None:
-            return "-", None, None
+            return "-", None, None, "-"
         scheme, _, value = header.partition(" ")
         if scheme.lower() != "basic":
-            return "?", None, None
+            return "?", None, None, "-"
         try:
-            email, _, password = base64.b64decode(value.strip()).decode(self.state.codepage, "replace").partition(":")
+            raw = base64.b64decode(value.strip(), validate=True)
         except ValueError:
-            return "?", None, None
-        return email, email, password
+            return "?", None, None, "-"
+        email, _, password = raw.decode(self.charset("credentials"), "replace").partition(":")
+        return email, email, password, raw.hex()
 
     def body_length(self):
         if "chunked" in self.headers.get("Transfer-Encoding", "").lower():
@@ -205,7 +215,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def service(self):
         self.drip_seconds = 0
-        auth, email, password = self.credentials()
+        auth, email, password, raw = self.credentials()
         length = self.body_length()
         agent = self.headers.get("User-Agent", "")
         port = self.server.server_address[1]
@@ -219,7 +229,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             fault = self.state.fault_for(script, accepted)
         with self.state.lock:
             self.state.log.append("\t".join((self.command, self.path, agent, auth, length, str(port),
-                                              fault["mode"])))
+                                              fault["mode"], raw)))
         print("{0} {1} port={2} agent={3!r} credentials={4}".format(
             self.command, self.path, port, agent, "none" if auth == "-" else auth), flush=True)
         self.state.enter()
@@ -249,9 +259,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
         answer before its next request never shows as two requests at once.
         """
         self.stop_counting()
-        # The client decodes every body in its system code page; characters outside it go as
-        # references, which XML and HTML both read back.
-        data = body.encode(self.state.codepage, "xmlcharrefreplace") if isinstance(body, str) else body
+        data = body
+        if isinstance(body, str) and self.charset("answers") == "utf-8":
+            if content_type == "text/xml" and body:
+                body = '<?xml version="1.0" encoding="UTF-8"?>\n' + body
+            else:
+                content_type += "; charset=utf-8"
+            data = body.encode("utf-8")
+        elif isinstance(body, str):
+            # As older servers answered: the client's code page, characters outside it as
+            # references, which XML and HTML both read back.
+            data = body.encode(self.state.codepage, "xmlcharrefreplace")
         if self.drip_seconds:
             return self.drip(status, content_type, data, extra_headers)
         self.send_response(status)
@@ -369,6 +387,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.state.faults[script] = dict(fields, mode=mode, after=int(fields.get("after", "0")))
         elif command == "release":
             self.state.release_held()
+        elif command == "charset":
+            chosen = {key: fields.get(key) for key in ("credentials", "answers") if key in fields}
+            if any(value not in ("utf-8", "codepage") for value in chosen.values()):
+                status, text = 400, "unknown charset\n"
+            else:
+                with self.state.lock:
+                    self.state.credentials_charset = chosen.get("credentials", self.state.credentials_charset)
+                    self.state.answers_charset = chosen.get("answers", self.state.answers_charset)
         elif command == "lifetime":
             with self.state.lock:
                 self.state.lifetime = int(fields.get("seconds", "3600"))

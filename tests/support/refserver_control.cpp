@@ -51,8 +51,9 @@ std::vector<LoggedRequest> ServerLog() {
         std::istringstream parts(line);
         std::string field;
         while (std::getline(parts, field, '\t')) fields.push_back(field);
-        if (fields.size() < 7) continue;
-        requests.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], atoi(fields[5].c_str()), fields[6]});
+        if (fields.size() < 8) continue;
+        requests.push_back(
+            {fields[0], fields[1], fields[2], fields[3], fields[4], atoi(fields[5].c_str()), fields[6], fields[7]});
     }
     return requests;
 }

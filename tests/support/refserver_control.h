@@ -14,6 +14,7 @@ struct LoggedRequest {
     std::string bodyLength; // Content-Length as sent ("0" when absent), or "chunked"
     int port;               // the port the request arrived on
     std::string fault;      // the fault mode the request met ("none" without one)
+    std::string credentials;  // the Basic credentials' bytes in lower-case hex ("-" without)
 };
 
 // The server's port from PAGEWREN_TEST_PORT; 0 when the program runs without a server.
