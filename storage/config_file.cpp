@@ -7,6 +7,7 @@
 #include "storage/settings.h"
 #include "storage/storage_paths.h"
 #include "storage/support_log.h"
+#include "storage/text_encoding.h"
 #include "storage/xml_document.h"
 
 #include <string.h>
@@ -51,13 +52,13 @@ void KeepUnreadableFile(const char* path) {
              s_unreadableFileUnkept ? "failed" : "kept");
 }
 
-// Appends a system-code-page text as XML character data: the reserved characters as
-// entity references, everything outside printable ASCII as numeric character references,
-// so that the file stays ASCII and reads back exactly. False for text XML cannot carry.
-bool AppendEscaped(HeapText* xml, const char* text) {
+// Appends a text in codePage as XML character data: the reserved characters as entity
+// references, everything outside printable ASCII as numeric character references, so that
+// the file stays ASCII and reads back exactly. False for text XML cannot carry.
+bool AppendEscaped(HeapText* xml, const char* text, UINT codePage = CP_ACP) {
     if (!*text) return true;
     HeapText converted;
-    if (!NarrowToWide(text, &converted)) return false;
+    if (!TextToWide(text, codePage, &converted)) return false;
     const wchar_t* wide = WideText(converted);
     size_t size = converted.length / sizeof(wchar_t);
     for (size_t i = 0; i < size; ++i) {
@@ -104,7 +105,7 @@ bool BuildConfigText(HeapText* xml) {
     // The password never goes into the file: Windows keeps it.
     if (g_settings.remember) {
         (void)AppendText(xml, "\t\t<user>");
-        if (!AppendEscaped(xml, g_settings.user)) return false;
+        if (!AppendEscaped(xml, g_settings.user, CP_UTF8)) return false;
         (void)AppendText(xml, "</user>\r\n");
     }
     return AppendText(xml, "\t</server>\r\n</config>");
@@ -121,17 +122,31 @@ bool WriteWholeFile(const char* path, const HeapText& text) {
     return CloseHandle(file) && complete;
 }
 
-// Reads the text of the first child element called name. Absent leaves out alone;
+// Reads the text of the first child element called name in codePage. Absent leaves out alone;
 // a text too long for out (capacity counts the NUL) or a failing component is Unusable.
-XmlValue ReadChildText(IXMLDOMElement* server, const wchar_t* name, char* out, size_t capacity) {
+XmlValue ReadChildText(IXMLDOMElement* server, const wchar_t* name, UINT codePage, char* out, size_t capacity) {
     IXMLDOMElement* element = SelectElement(server, name);
     if (!element) return XmlValue::Absent;
     HeapText text;
-    bool read = ReadNodeText(element, &text);
+    bool read = ReadNodeText(element, codePage, &text);
     element->Release();
     if (!read || text.length >= capacity) return XmlValue::Unusable;
     memcpy(out, NarrowText(text), text.length + 1);
     return XmlValue::Read;
+}
+
+// Decrypts the password of an earlier version's file, which held it in the system code page,
+// into the record as UTF-8; it stays empty when either step fails.
+void ReadOldFormPassword(const char* encoded) {
+    char inCodePage[CredentialTextSize] = "";
+    wchar_t wide[CredentialTextSize];
+    if (DecryptCredential(encoded, inCodePage) && TextToWideBuffer(inCodePage, CP_ACP, wide, CredentialTextSize) &&
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, g_settings.password, sizeof g_settings.password, nullptr,
+                            nullptr) == 0) {
+        SecureZeroMemory(g_settings.password, sizeof g_settings.password);
+    }
+    SecureZeroMemory(inCodePage, sizeof inCodePage);
+    SecureZeroMemory(wide, sizeof wide);
 }
 
 // Fills the record from the server element. The port, the scheme and the remember flag are
@@ -151,13 +166,13 @@ bool ReadServerElement(IXMLDOMElement* server) {
     if (schemeValue == XmlValue::Unusable) return false;
     const bool secure = schemeValue == XmlValue::Read && lstrcmpiA(scheme, "https") == 0;
     if (schemeValue == XmlValue::Read && !secure && lstrcmpiA(scheme, "http") != 0) return false;
-    XmlValue user = ReadChildText(server, L"user", g_settings.user, sizeof g_settings.user);
+    XmlValue user = ReadChildText(server, L"user", CP_UTF8, g_settings.user, sizeof g_settings.user);
     if (user == XmlValue::Unusable) return false;
     char encoded[CredentialTextSize];
-    XmlValue password = ReadChildText(server, L"password", encoded, sizeof encoded);
+    XmlValue password = ReadChildText(server, L"password", CP_ACP, encoded, sizeof encoded);
     if (password == XmlValue::Unusable) return false;
     // A password that cannot be decrypted stays empty; the rest of the file still counts.
-    if (password == XmlValue::Read) (void)DecryptCredential(encoded, g_settings.password);
+    if (password == XmlValue::Read) ReadOldFormPassword(encoded);
     SecureZeroMemory(encoded, sizeof encoded);
     g_settings.passwordInFile = password == XmlValue::Read;
     if (portValue == XmlValue::Read) memcpy(g_settings.port, port, sizeof port);

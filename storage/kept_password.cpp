@@ -3,6 +3,7 @@
 #include "storage/scoped_lock.h"
 #include "storage/settings.h"
 #include "storage/support_log.h"
+#include "storage/text_encoding.h"
 
 #include <string.h>
 
@@ -15,23 +16,13 @@ enum : size_t { TargetSize = SettingsTextSize + 32 };
 // A generic credential's blob holds at most CRED_MAX_CREDENTIAL_BLOB_SIZE bytes.
 enum : size_t { BlobCharacters = CRED_MAX_CREDENTIAL_BLOB_SIZE / sizeof(wchar_t) };
 
-// The settings' text in UTF-16, bounded by capacity; false when it does not fit or converts.
-bool ToWide(const char* text, wchar_t* out, size_t capacity) {
-    if (!*text) {
-        out[0] = L'\0';
-        return true;
-    }
-    const int made = MultiByteToWideChar(CP_ACP, 0, text, -1, out, static_cast<int>(capacity));
-    return made > 0;
-}
-
 }  // namespace
 
 bool KeptPasswordTarget(wchar_t* target, size_t capacity) {
     ScopedLock hold(g_settings.lock);
     const WORD port = PortInUse(g_settings.port, g_settings.secure);
     wchar_t host[SettingsTextSize];
-    if (!ToWide(g_settings.host, host, SettingsTextSize)) return false;
+    if (!TextToWideBuffer(g_settings.host, CP_ACP, host, SettingsTextSize)) return false;
     wchar_t tail[8];
     (void)wsprintfW(tail, L":%u", static_cast<unsigned>(port));
     const wchar_t* head = g_settings.secure ? L"Pagewren:https://" : L"Pagewren:http://";
@@ -46,9 +37,12 @@ bool KeepPassword() {
     ScopedLock hold(g_settings.lock);
     wchar_t target[TargetSize];
     wchar_t user[SettingsTextSize];
-    if (!KeptPasswordTarget(target, TargetSize) || !ToWide(g_settings.user, user, SettingsTextSize)) return false;
+    if (!KeptPasswordTarget(target, TargetSize) ||
+        !TextToWideBuffer(g_settings.user, CP_UTF8, user, SettingsTextSize)) {
+        return false;
+    }
     wchar_t password[BlobCharacters];
-    const bool converted = ToWide(g_settings.password, password, BlobCharacters);
+    const bool converted = TextToWideBuffer(g_settings.password, CP_UTF8, password, BlobCharacters);
     bool kept = false;
     if (converted) {
         CREDENTIALW credential = {};
@@ -70,7 +64,10 @@ bool ReadKeptPassword() {
     if (!g_settings.user[0] || g_settings.password[0]) return false;
     wchar_t target[TargetSize];
     wchar_t user[SettingsTextSize];
-    if (!KeptPasswordTarget(target, TargetSize) || !ToWide(g_settings.user, user, SettingsTextSize)) return false;
+    if (!KeptPasswordTarget(target, TargetSize) ||
+        !TextToWideBuffer(g_settings.user, CP_UTF8, user, SettingsTextSize)) {
+        return false;
+    }
     PCREDENTIALW credential = nullptr;
     const bool read = CredReadW(target, CRED_TYPE_GENERIC, 0, &credential) != FALSE;
     LogEvent("credential store: read, error %lu", read ? 0 : GetLastError());
@@ -79,7 +76,7 @@ bool ReadKeptPassword() {
     // Kept for another e-mail address, the password is not this user's to fill in.
     bool filled = credential->UserName && lstrcmpiW(credential->UserName, user) == 0;
     if (filled && characters > 0) {
-        const int made = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(credential->CredentialBlob),
+        const int made = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(credential->CredentialBlob),
                                              static_cast<int>(characters), g_settings.password,
                                              static_cast<int>(sizeof g_settings.password - 1), nullptr, nullptr);
         filled = made > 0;

@@ -2,6 +2,7 @@
 
 #include "res/default_server.h"
 #include "storage/scoped_lock.h"
+#include "storage/text_encoding.h"
 
 #include <string.h>
 
@@ -35,11 +36,25 @@ bool Remember() { return g_settings.remember; }
 bool Secure() { return g_settings.secure; }
 SettingsState State() { return g_settings.state; }
 
+namespace {
+
+// Whether two UTF-8 e-mail addresses differ only in letter case, any script's.
+bool SameUser(const char* a, const char* b) {
+    wchar_t wideA[SettingsTextSize];
+    wchar_t wideB[SettingsTextSize];
+    if (!TextToWideBuffer(a, CP_UTF8, wideA, SettingsTextSize) ||
+        !TextToWideBuffer(b, CP_UTF8, wideB, SettingsTextSize)) {
+        return strcmp(a, b) == 0;
+    }
+    return lstrcmpiW(wideA, wideB) == 0;
+}
+
+}  // namespace
+
 void SetUser(const char* user) {
     if (!user) return;
     ScopedLock hold(g_settings.lock);
-    // lstrcmpiA follows the system code page, double-byte characters included.
-    if (lstrcmpiA(user, g_settings.user) == 0) return;
+    if (SameUser(user, g_settings.user)) return;
     lstrcpynA(g_settings.user, user, sizeof g_settings.user);
     g_settings.state = SettingsState::Modified;
 }

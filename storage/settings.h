@@ -11,6 +11,8 @@ enum : size_t {
     SettingsPortSize = 12,
 };
 
+// Host, directory and port are in the system code page; the e-mail address and the password
+// are UTF-8, so that they hold whatever the user typed.
 struct Settings {
     char host[SettingsTextSize];
     char directory[SettingsTextSize];
@@ -36,7 +38,8 @@ struct Settings {
 // that nothing waits for may still hold its lock while the process ends.
 extern Settings g_settings;
 
-// A consistent copy of what a server exchange needs, taken under the settings lock.
+// A consistent copy of what a server exchange needs, taken under the settings lock; its
+// texts are encoded as the record's.
 struct ServerSettings {
     char host[SettingsTextSize];
     char directory[SettingsTextSize];

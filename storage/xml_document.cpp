@@ -1,5 +1,7 @@
 #include "storage/xml_document.h"
 
+#include "storage/text_encoding.h"
+
 #include <ole2.h>
 #include <oleauto.h>
 #include <string.h>
@@ -91,15 +93,21 @@ bool LoadXmlFile(XmlDocument& xml, const char* path) {
     }
     bool read = false;
     void* data = nullptr;
+    // Filled only for bytes the component would refuse as malformed UTF-8.
+    HeapText inCodePage;
+    bool codePageBytes = false;
     if (bytes && SUCCEEDED(SafeArrayAccessData(bytes, &data))) {
         DWORD got = 0;
         read = ReadFile(file, data, static_cast<DWORD>(size.QuadPart), &got, nullptr) && got == size.QuadPart;
+        const char* text = static_cast<const char*>(data);
+        codePageBytes = read && XmlCodePage(text, got, nullptr) == CP_ACP;
+        if (codePageBytes) read = BytesToWide(text, got, CP_ACP, &inCodePage);
         (void)SafeArrayUnaccessData(bytes);
     }
     (void)CloseHandle(file);
-    if (!read) {
+    if (!read || codePageBytes) {
         if (bytes) (void)SafeArrayDestroy(bytes);
-        return false;
+        return read && LoadXmlText(xml, WideText(inCodePage));
     }
     VARIANT source;
     VariantInit(&source);
@@ -159,33 +167,13 @@ XmlValue ReadAttribute(IXMLDOMElement* element, const wchar_t* name, char* out, 
     return result;
 }
 
-bool ReadNodeText(IXMLDOMNode* node, HeapText* text) {
+bool ReadNodeText(IXMLDOMNode* node, UINT codePage, HeapText* text) {
     if (!node || !text) return false;
     BSTR value = nullptr;
     if (FAILED(node->get_text(&value))) return false;
-    bool read = WideToNarrow(value, text);
+    bool read = WideToText(value, codePage, text);
     SysFreeString(value);
     return read;
-}
-
-bool NarrowToWide(const char* text, HeapText* out) {
-    if (out->failed) return false;
-    if (!text || !*text) return true;
-    int count = static_cast<int>(strlen(text));
-    int length = MultiByteToWideChar(CP_ACP, 0, text, count, nullptr, 0);
-    if (length <= 0) return false;
-    char* room = AppendRoom(out, static_cast<size_t>(length) * sizeof(wchar_t));
-    return room && MultiByteToWideChar(CP_ACP, 0, text, count, reinterpret_cast<wchar_t*>(room), length) == length;
-}
-
-bool WideToNarrow(const wchar_t* text, HeapText* out) {
-    if (out->failed) return false;
-    if (!text || !*text) return true;
-    int count = static_cast<int>(wcslen(text));
-    int length = WideCharToMultiByte(CP_ACP, 0, text, count, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return false;
-    char* room = AppendRoom(out, static_cast<size_t>(length));
-    return room && WideCharToMultiByte(CP_ACP, 0, text, count, room, length, nullptr, nullptr) == length;
 }
 
 bool VariantToText(const VARIANT& value, char* out, size_t capacity) {
@@ -194,7 +182,7 @@ bool VariantToText(const VARIANT& value, char* out, size_t capacity) {
     VariantInit(&text);
     if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&value), 0, VT_BSTR))) return false;
     HeapText narrow;
-    bool converted = WideToNarrow(text.bstrVal, &narrow);
+    bool converted = WideToText(text.bstrVal, CP_ACP, &narrow);
     VariantClear(&text);
     if (!converted || narrow.length == 0 || narrow.length >= capacity) return false;
     memcpy(out, NarrowText(narrow), narrow.length + 1);

@@ -27,7 +27,8 @@ bool CreateXmlDocument(XmlDocument* xml);
 void ReleaseXmlDocument(XmlDocument* xml);
 
 // Loads a file, whatever characters its path holds; false when it is missing, unreadable,
-// over 1 MiB, malformed or carries a DOCTYPE.
+// over 1 MiB, malformed or carries a DOCTYPE. Bytes that name no encoding and are not UTF-8
+// are read in the system code page, as earlier versions wrote them.
 bool LoadXmlFile(XmlDocument& xml, const char* path);
 // Loads a text; false when it is empty, malformed or carries a DOCTYPE.
 bool LoadXmlText(XmlDocument& xml, const wchar_t* text);
@@ -39,14 +40,10 @@ IXMLDOMElement* SelectElement(XmlDocument& xml, const wchar_t* xpath);
 
 // Reads an attribute as text in the system code page into out (capacity counts the NUL).
 XmlValue ReadAttribute(IXMLDOMElement* element, const wchar_t* name, char* out, size_t capacity);
-// Appends the text content of a node in the system code page; false when the component
-// fails or memory runs out.
-bool ReadNodeText(IXMLDOMNode* node, HeapText* text);
+// Appends the text content of a node in codePage; false when the component fails, the text
+// does not convert or memory runs out.
+bool ReadNodeText(IXMLDOMNode* node, UINT codePage, HeapText* text);
 
-// Appends text converted from the system code page to UTF-16; false when that fails.
-bool NarrowToWide(const char* text, HeapText* out);
-// Appends text converted from UTF-16 to the system code page; false when that fails.
-bool WideToNarrow(const wchar_t* text, HeapText* out);
 // A variant as text in the system code page; false for VT_NULL, an empty text, a failed
 // conversion, or a text that does not fit capacity (which counts the NUL).
 bool VariantToText(const VARIANT& value, char* out, size_t capacity);

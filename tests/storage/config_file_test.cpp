@@ -55,6 +55,10 @@ TEST_F(ConfigFileTest, WritesTheExactBytes) {
     ASSERT_TRUE(WriteConfigFile(file.c_str()));
     EXPECT_EQ("<config>\r\n\t<server host=\"pagewren.com\" directory=\"/app/\" port=\"8080\">\r\n\t</server>\r\n</config>",
               ReadFileBytes(file));
+    // Beyond the code page too, the file stays ASCII.
+    SetRecord("pagewren.com", "/app/", "", "zo\xC3\xAB.\xC5\x82@x", "", true);
+    ASSERT_TRUE(WriteConfigFile(file.c_str()));
+    EXPECT_NE(std::string::npos, ReadFileBytes(file).find("<user>zo&#235;.&#322;@x</user>"));
     SetRecord("pagewren.com", "/", "", "", "", false, true);
     ASSERT_TRUE(WriteConfigFile(file.c_str()));
     EXPECT_EQ("<config>\r\n\t<server host=\"pagewren.com\" directory=\"/\" scheme=\"https\">\r\n\t</server>\r\n</config>",
@@ -122,6 +126,11 @@ TEST_F(ConfigFileTest, ReadRules) {
         {Server(hd + " scheme='HTTP'"), "kept", "", ""},
         {"<outer>" + Server(hd) + "</outer>", "kept", "", ""},
         {"<?xml version='1.0'?><config><x/><server " + hd + "/><server host='2' directory='/'/></config>", "kept", "", ""},
+        // The e-mail address comes out as UTF-8 from references, UTF-8 bytes, or the code-page
+        // bytes of earlier versions' files (code page 1252 here).
+        {Server(hd, "<user>&#322;&#x5BC6;@x</user>"), "kept", "\xC5\x82\xE5\xAF\x86@x", ""},
+        {"<?xml version='1.0' encoding='UTF-8'?>" + Server(hd, "<user>\xC5\x82@x</user>"), "kept", "\xC5\x82@x", ""},
+        {Server(hd, "<user>z\xF6" "e@x</user>"), "kept", "z\xC3\xB6" "e@x", ""},
     };
     for (const auto& c : readable) {
         SCOPED_TRACE(c[0]);
