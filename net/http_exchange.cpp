@@ -2,7 +2,7 @@
 
 #include "net/detached_thread.h"
 #include "net/exchange_log.h"
-#include "storage/xml_document.h"
+#include "storage/text_encoding.h"
 
 #include <string.h>
 
@@ -123,26 +123,37 @@ DWORD QueryStatus(HINTERNET request) {
     return status;
 }
 
-// Appends the body chunk by chunk, each decoded from the system code page up to its first
-// zero byte. A failed read ends the body with what came before it.
+// The answer's Content-Type header, or an empty text without one.
+void QueryContentType(HINTERNET request, char* out, DWORD capacity) {
+    DWORD length = capacity;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_TYPE, out, &length, nullptr)) out[0] = '\0';
+}
+
+// Collects the body chunk by chunk, then decodes it whole as XML says: its own byte-order
+// mark or declaration, the Content-Type's charset, UTF-8, or the system code page. A failed
+// read ends the body with what came before it.
 ExchangeOutcome ReadBody(SharedExchange* exchange) {
     HeapText chunk;
+    HeapText bytes;
     for (;;) {
         DWORD available = 0;
         if (!InternetQueryDataAvailable(Request(exchange), &available, 0, 0)) return ExchangeOutcome::NoAnswer;
         if (available == 0) break;
         if (available > ExchangeBodyLimit - exchange->bytes) return ExchangeOutcome::NoAnswer;
         ClearHeapText(&chunk);
-        // Zero-filled, so the bytes read are always followed by a terminator.
-        char* bytes = AppendRoom(&chunk, available);
-        if (!bytes) return ExchangeOutcome::NoAnswer;
+        char* room = AppendRoom(&chunk, available);
+        if (!room) return ExchangeOutcome::NoAnswer;
         DWORD read = 0;
-        if (!InternetReadFile(Request(exchange), bytes, available, &read)) break;
+        if (!InternetReadFile(Request(exchange), room, available, &read)) break;
         if (read == 0) break;
         exchange->bytes += read;
-        if (!NarrowToWide(bytes, &exchange->body)) return ExchangeOutcome::NoAnswer;
+        if (!AppendBytes(&bytes, room, read)) return ExchangeOutcome::NoAnswer;
     }
-    return ExchangeOutcome::AnswerText;
+    char contentType[256];
+    QueryContentType(Request(exchange), contentType, sizeof contentType);
+    const UINT codePage = XmlCodePage(bytes.bytes, bytes.length, contentType);
+    return BytesToWide(bytes.bytes, bytes.length, codePage, &exchange->body) ? ExchangeOutcome::AnswerText
+                                                                             : ExchangeOutcome::NoAnswer;
 }
 
 // Open, send, status and body, as the request asks.

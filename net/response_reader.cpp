@@ -80,7 +80,7 @@ bool readErrorDescription(IXMLDOMElement* result, Session& session) {
     IXMLDOMElement* description = SelectElement(result, L"description");
     if (!description) return false;
     HeapText text;
-    bool read = ReadNodeText(description, &text);
+    bool read = ReadNodeText(description, CP_UTF8, &text);
     description->Release();
     if (!read || text.length == 0) return false;
     StoreErrorDescription(session, NarrowText(text));

@@ -16,7 +16,7 @@ ResultCode readServerAnswer(const wchar_t* answer, Session& session);
 // refresh interval; true only when all were stored.
 bool readToken(IXMLDOMElement* result, Session& session);
 
-// Stores the description of an error answer; false when it is missing or empty.
+// Stores the description of an error answer, in UTF-8; false when it is missing or empty.
 bool readErrorDescription(IXMLDOMElement* result, Session& session);
 
 // The instant of the expiry "M D YYYY H:M:S" (UTC) as a count of 100-ns units since 1601;

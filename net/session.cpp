@@ -8,12 +8,17 @@ Session g_session;
 
 namespace {
 
-// Copies text into out, cut after the last whole character of the system code page that
-// fits before the terminator, so that a double-byte character is never split.
-void CopyWholeCharacters(char* out, size_t capacity, const char* text) {
+// Copies text in codePage (the system's, or UTF-8) into out, cut after the last whole
+// character that fits before the terminator, so that no character is ever split.
+void CopyWholeCharacters(char* out, size_t capacity, const char* text, UINT codePage) {
     size_t length = 0;
     while (text[length]) {
-        size_t width = (IsDBCSLeadByte(static_cast<BYTE>(text[length])) && text[length + 1]) ? 2 : 1;
+        size_t width = 1;
+        if (codePage == CP_UTF8) {
+            while ((static_cast<BYTE>(text[length + width]) & 0xC0) == 0x80) ++width;
+        } else if (IsDBCSLeadByte(static_cast<BYTE>(text[length])) && text[length + 1]) {
+            width = 2;
+        }
         if (length + width >= capacity) break;
         length += width;
     }
@@ -37,7 +42,7 @@ DWORD MainThreadId(const Session& session) { return session.mainThreadId; }
 void CopyToken(Session& session, char* out, size_t capacity) {
     if (!out || capacity == 0) return;
     ScopedLock hold(session.fieldsLock);
-    CopyWholeCharacters(out, capacity, session.token);
+    CopyWholeCharacters(out, capacity, session.token, CP_ACP);
 }
 
 int64_t RefreshIntervalMs(Session& session) {
@@ -53,7 +58,7 @@ int64_t ExpiryUtc(Session& session) {
 bool CopyErrorDescription(Session& session, char* out, size_t capacity) {
     if (!out || capacity == 0) return false;
     ScopedLock hold(session.fieldsLock);
-    CopyWholeCharacters(out, capacity, session.errorDescription);
+    CopyWholeCharacters(out, capacity, session.errorDescription, CP_UTF8);
     return session.errorDescription[0] != '\0';
 }
 
@@ -73,7 +78,7 @@ void StoreExpiry(Session& session, int64_t expiryUtc, int64_t intervalMs) {
 void StoreErrorDescription(Session& session, const char* description) {
     if (!description || !*description) return;
     ScopedLock hold(session.fieldsLock);
-    CopyWholeCharacters(session.errorDescription, sizeof session.errorDescription, description);
+    CopyWholeCharacters(session.errorDescription, sizeof session.errorDescription, description, CP_UTF8);
 }
 
 void ForgetToken(Session& session) {

@@ -19,6 +19,7 @@ struct Session {
     int64_t expiryUtc;
     // Held for a whole server exchange; recursive.
     CRITICAL_SECTION lock;
+    // The server's own words, in UTF-8; the token is in the system code page.
     char errorDescription[SessionDescriptionSize];
     // Held only while the fields above are written or copied, so that the main thread
     // never waits for a whole exchange to read them.
@@ -43,7 +44,8 @@ void CopyToken(Session& session, char* out, size_t capacity);
 int64_t RefreshIntervalMs(Session& session);
 // When the token runs out, in UTC (see utc_clock.h); 0 before the first token.
 int64_t ExpiryUtc(Session& session);
-// Copies the last error description; false and an empty text when there is none.
+// Copies the last error description (UTF-8), cut between characters; false and an empty text
+// when there is none.
 bool CopyErrorDescription(Session& session, char* out, size_t capacity);
 
 // Writers for the answer reader; the caller holds session.lock.

@@ -2,6 +2,7 @@
 #include "net/session.h"
 #include "net/utc_clock.h"
 #include "storage/scoped_lock.h"
+#include "storage/text_encoding.h"
 
 #include <gtest/gtest.h>
 #include <objbase.h>
@@ -112,14 +113,52 @@ TEST_F(ReaderTest, DaylightSavingChangeDoesNotShiftTheRefresh) {
 
 // The double-byte part needs a double-byte system code page: under Wine LC_ALL=ja_JP.UTF-8
 // gives code page 932, which the test registration sets for this test alone.
-TEST(SessionFieldsTest, LongDescriptionIsCutBeforeASplitDoubleByteCharacter) {
+TEST(SessionFieldsTest, TextsAreCutBeforeASplitUtf8OrDoubleByteCharacter) {
     Session session;
     StoreErrorDescription(session, std::string(5000, 'd').c_str());
     EXPECT_EQ(std::string(SessionDescriptionSize - 1, 'd'), session.errorDescription);
+    // The description is UTF-8: one byte too long for the buffer, the last character being three.
+    StoreErrorDescription(session, (std::string(SessionDescriptionSize - 3, 'a') + "\xE2\x82\xAC").c_str());
+    EXPECT_EQ(std::string(SessionDescriptionSize - 3, 'a'), session.errorDescription);
     if (!IsDBCSLeadByte(0x82)) GTEST_SKIP() << "the system code page has no double-byte characters";
-    // One byte too long for the buffer, the last character being two bytes.
-    StoreErrorDescription(session, (std::string(SessionDescriptionSize - 2, 'a') + "\x82\xa0").c_str());
-    EXPECT_EQ(std::string(SessionDescriptionSize - 2, 'a'), session.errorDescription);
+    // The token is in the system code page.
+    StoreToken(session, "ab\x82\xa0");
+    char token[4];
+    CopyToken(session, token, sizeof token);
+    EXPECT_STREQ("ab", token);
+}
+
+// An answer's bytes as the exchange decodes them, then read: the description comes out whole.
+TEST_F(ReaderTest, AnswerBytesAreReadInTheEncodingTheySay) {
+    const std::string lodz = "\xC5\x81\xC3\xB3" "d\xC5\xBA";  // "Łódź" in UTF-8
+    const std::string open = "<result value='error'><description>", close = "</description></result>";
+    std::string bigEndian = "\xFE\xFF";
+    for (char16_t c : u"<result value='error'><description>\u0141</description></result>") {
+        if (c) bigEndian += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+    }
+    const struct {
+        std::string bytes;
+        const char* contentType;
+        std::string description;  // UTF-8
+    } cases[] = {
+        {"<?xml version='1.0' encoding='UTF-8'?>" + open + lodz + close, "text/xml", lodz},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-2\" ?>" + open + "\xA3\xF3" "d\xBC" + close,
+         "text/xml; charset=utf-8", lodz},
+        {"\xEF\xBB\xBF" + open + lodz + close, "text/xml; charset=iso-8859-1", lodz},
+        {open + "\xCF\xF0\xE8" + close, "text/xml;charset=\"windows-1251\"", "\xD0\x9F\xD1\x80\xD0\xB8"},
+        {open + lodz + close, "text/xml", lodz},
+        // Neither declared nor UTF-8: the system code page, 1252 here.
+        {open + "sp\xE4ter" + close, "text/xml", "sp\xC3\xA4ter"},
+        {bigEndian, "", "\xC5\x81"},
+    };
+    for (const auto& c : cases) {
+        ResetSession();
+        HeapText text;
+        ASSERT_TRUE(BytesToWide(c.bytes.data(), c.bytes.size(),
+                                XmlCodePage(c.bytes.data(), c.bytes.size(), c.contentType), &text));
+        EXPECT_EQ(Failure | ServerError, readServerAnswer(WideText(text), g_session)) << c.bytes;
+        EXPECT_EQ(c.description, g_session.errorDescription) << c.bytes;
+    }
 }
 
 }  // namespace
