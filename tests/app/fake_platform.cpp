@@ -6,10 +6,15 @@
 #include "res/resource.h"
 #include "storage/scoped_lock.h"
 #include "storage/settings.h"
+#include "storage/wide_text.h"
 
 FakePlatform g_fake;
 
-void RecordBox(LPCSTR text, UINT flags) { g_fake.boxes.push_back({text, flags}); }
+void RecordBox(LPCWSTR text, UINT flags) {
+    char utf8[3 * 4096];
+    EXPECT_TRUE(NarrowToUtf8(text, utf8, sizeof utf8));
+    g_fake.boxes.push_back({utf8, flags});
+}
 
 namespace {
 
@@ -28,8 +33,8 @@ INT_PTR WINAPI FakeDialogBoxParam(HINSTANCE, LPCSTR name, HWND, DLGPROC, LPARAM)
     return g_fake.dialogEnd;
 }
 
-int WINAPI FakeMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT flags) {
-    EXPECT_STREQ("Pagewren", caption);
+int WINAPI FakeMessageBox(HWND, LPCWSTR text, LPCWSTR caption, UINT flags) {
+    EXPECT_STREQ(L"Pagewren", caption);
     RecordBox(text, flags);
     return IDOK;
 }
