@@ -27,7 +27,7 @@ bool FakeSave() { return ++g_fake.saves, true; }
 
 bool FakeForgetPassword() { return ++g_fake.passwordsForgotten, true; }
 
-INT_PTR WINAPI FakeDialogBoxParam(HINSTANCE, LPCSTR name, HWND, DLGPROC, LPARAM) {
+INT_PTR WINAPI FakeDialogBoxParam(HINSTANCE, LPCWSTR name, HWND, DLGPROC, LPARAM) {
     g_fake.dialogs.push_back(static_cast<UINT>(reinterpret_cast<UINT_PTR>(name)));
     if (g_fake.whileDialogOpen) g_fake.whileDialogOpen();
     return g_fake.dialogEnd;
