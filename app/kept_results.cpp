@@ -29,7 +29,8 @@ LRESULT CALLBACK KeepResultsDuringModalLoops(int code, WPARAM wParam, LPARAM lPa
 
 bool InstallResultKeeper() {
     if (s_hook) return true;
-    s_hook = SetWindowsHookExA(WH_MSGFILTER, KeepResultsDuringModalLoops, NULL, GetCurrentThreadId());
+    // Wide, as the loops of the Unicode dialogs and boxes whose messages it sees.
+    s_hook = SetWindowsHookExW(WH_MSGFILTER, KeepResultsDuringModalLoops, NULL, GetCurrentThreadId());
     return s_hook != NULL;
 }
 

@@ -11,9 +11,10 @@ void HandleQueuedMessage(MSG* message) {
         HandleWorkerResult(message->wParam, message->lParam);
         return;
     }
-    if (TranslateAcceleratorA(message->hwnd, g_app.accelerators, message)) return;
+    // Wide throughout, so that characters typed into the Unicode dialogs arrive whole.
+    if (TranslateAcceleratorW(message->hwnd, g_app.accelerators, message)) return;
     (void)TranslateMessage(message);
-    (void)DispatchMessageA(message);
+    (void)DispatchMessageW(message);
 }
 
 void HandleKeptResults() {
@@ -39,7 +40,7 @@ int RunMessageLoop() {
             continue;
         }
         // All of it is taken before the next wait.
-        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
             HandleQueuedMessage(&message);
         }

@@ -7,7 +7,7 @@ PlatformCalls RealPlatformCalls() {
     calls.startRequest = StartRequest;
     calls.saveSettings = Save;
     calls.forgetPassword = ForgetPassword;
-    calls.dialogBoxParam = DialogBoxParamA;
+    calls.dialogBoxParam = DialogBoxParamW;
     calls.shellNotifyIcon = Shell_NotifyIconA;
     calls.setTimer = SetTimer;
     calls.killTimer = KillTimer;

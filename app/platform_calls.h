@@ -11,7 +11,7 @@ struct PlatformCalls {
     bool (*startRequest)(RequestKind kind);
     bool (*saveSettings)();
     bool (*forgetPassword)();
-    INT_PTR (WINAPI* dialogBoxParam)(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM);
+    INT_PTR (WINAPI* dialogBoxParam)(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM);
     BOOL (WINAPI* shellNotifyIcon)(DWORD, PNOTIFYICONDATAA);
     UINT_PTR (WINAPI* setTimer)(HWND, UINT_PTR, UINT, TIMERPROC);
     BOOL (WINAPI* killTimer)(HWND, UINT_PTR);

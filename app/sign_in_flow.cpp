@@ -122,7 +122,7 @@ void RunSignInDialog() {
         UpdateTrayIcon();
     }
     g_app.signInDialogOpen = true;
-    INT_PTR end = g_platform.dialogBoxParam(g_app.instance, MAKEINTRESOURCEA(IDD_SIGNIN), g_app.mainWindow,
+    INT_PTR end = g_platform.dialogBoxParam(g_app.instance, MAKEINTRESOURCEW(IDD_SIGNIN), g_app.mainWindow,
                                             SignInDialogProc, 0);
     g_app.signInDialogOpen = false;
     LogEvent("sign-in dialog closed: %s", end == IDOK ? "OK" : "Cancel");

@@ -84,7 +84,7 @@ void ShowTrayMenu() {
 static void ShowAboutBox() {
     if (g_app.aboutOpen) return;
     g_app.aboutOpen = true;
-    (void)g_platform.dialogBoxParam(g_app.instance, MAKEINTRESOURCEA(IDD_ABOUTBOX), g_app.mainWindow,
+    (void)g_platform.dialogBoxParam(g_app.instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), g_app.mainWindow,
                                     AboutDialogProc, 0);
     g_app.aboutOpen = false;
 }

@@ -35,9 +35,9 @@ void HoldForScreenshot(HWND dialog) {
     // The screenshot is taken from outside; keep painting until it is done.
     while (GetFileAttributesA(g_donePath) == INVALID_FILE_ATTRIBUTES) {
         MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             (void)TranslateMessage(&message);
-            (void)DispatchMessageA(&message);
+            (void)DispatchMessageW(&message);
         }
         Sleep(50);
     }

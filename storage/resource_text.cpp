@@ -6,6 +6,12 @@ void LoadResourceText(UINT id, char* out, int capacity) {
     if (LoadStringA(GetModuleHandleA(NULL), id, out, capacity) == 0) out[0] = '\0';
 }
 
+void LoadResourceText(UINT id, wchar_t* out, int capacity) {
+    if (capacity <= 0) return;
+    out[0] = L'\0';
+    if (LoadStringW(GetModuleHandleW(NULL), id, out, capacity) == 0) out[0] = L'\0';
+}
+
 bool AppendText(char* out, size_t capacity, const char* text) {
     size_t used = static_cast<size_t>(lstrlenA(out));
     size_t length = static_cast<size_t>(lstrlenA(text));
@@ -13,4 +19,16 @@ bool AppendText(char* out, size_t capacity, const char* text) {
     // lstrcpynA counts the terminator in its bound.
     lstrcpynA(out + used, text, static_cast<int>(capacity - used));
     return used + length < capacity;
+}
+
+bool AppendText(wchar_t* out, size_t capacity, const wchar_t* text) {
+    const size_t used = static_cast<size_t>(lstrlenW(out));
+    const size_t length = static_cast<size_t>(lstrlenW(text));
+    if (used + 1 >= capacity) return length == 0;
+    size_t taken = used + length < capacity ? length : capacity - used - 1;
+    // Half a pair would show as a broken character.
+    if (taken < length && taken > 0 && IS_HIGH_SURROGATE(text[taken - 1])) --taken;
+    CopyMemory(out + used, text, taken * sizeof(wchar_t));
+    out[used + taken] = L'\0';
+    return taken == length;
 }

@@ -2,6 +2,7 @@
 
 #include "storage/scoped_lock.h"
 #include "storage/storage_paths.h"
+#include "storage/wide_text.h"
 
 #include <stdarg.h>
 #include <string.h>
@@ -11,7 +12,7 @@ DWORD g_supportLogLimit;
 namespace {
 
 enum : int {
-    EventSize = 1025,  // wvsprintfA writes at most 1024 characters and the NUL
+    EventSize = 1025,  // wvsprintfA and wvsprintfW write at most 1024 characters and the NUL
     PrefixSize = 64,
     LineSize = PrefixSize + 3 * EventSize,  // UTF-8 takes up to three bytes per character here
 };
@@ -63,21 +64,26 @@ void WriteLine(const char* line, DWORD length) {
 }
 
 // The time and role, then the event in UTF-8 with control characters made spaces; its length.
-int FormatLine(const char* event, char* line) {
+int FormatLine(wchar_t* event, char* line) {
     SYSTEMTIME now;
     GetSystemTime(&now);
     const char* role = s_roleSlot ? static_cast<const char*>(TlsGetValue(s_roleSlot - 1)) : nullptr;
     int length = wsprintfA(line, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ %s ", now.wYear, now.wMonth, now.wDay,
                            now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, role ? role : "main");
-    wchar_t wide[EventSize];
-    if (MultiByteToWideChar(CP_ACP, 0, event, -1, wide, EventSize) <= 0) wide[0] = L'\0';
-    for (wchar_t* c = wide; *c; ++c)
+    for (wchar_t* c = event; *c; ++c)
         if (*c < L' ') *c = L' ';
-    const int made = WideCharToMultiByte(CP_UTF8, 0, wide, -1, line + length, LineSize - length - 2, nullptr, nullptr);
+    const int made = WideCharToMultiByte(CP_UTF8, 0, event, -1, line + length, LineSize - length - 2, nullptr, nullptr);
     length += made > 0 ? made - 1 : 0;
     line[length++] = '\r';
     line[length++] = '\n';
     return length;
+}
+
+void WriteEvent(wchar_t* event) {
+    char line[LineSize];
+    ScopedLock hold(s_lock);
+    const int length = FormatLine(event, line);
+    WriteLine(line, static_cast<DWORD>(length));
 }
 
 }  // namespace
@@ -108,10 +114,19 @@ void LogEvent(const char* format, ...) {
     va_start(arguments, format);
     (void)wvsprintfA(event, format, arguments);
     va_end(arguments);
-    char line[LineSize];
-    ScopedLock hold(s_lock);
-    const int length = FormatLine(event, line);
-    WriteLine(line, static_cast<DWORD>(length));
+    wchar_t wide[EventSize];
+    (void)WidenText(CP_ACP, event, wide, EventSize);
+    WriteEvent(wide);
+}
+
+void LogEventW(const wchar_t* format, ...) {
+    if (!s_started) return;
+    wchar_t event[EventSize];
+    va_list arguments;
+    va_start(arguments, format);
+    (void)wvsprintfW(event, format, arguments);
+    va_end(arguments);
+    WriteEvent(event);
 }
 
 void RedactToken(const char* address, char* out, size_t capacity) {

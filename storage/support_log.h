@@ -20,5 +20,7 @@ void SetLogThreadRole(const char* role);
 // Writes one line: UTC time to the millisecond, the thread's role, and the event formatted as
 // wsprintfA does (system code page, cut at 1024 characters, line breaks made spaces).
 void LogEvent(const char* format, ...);
+// The same formatted as wsprintfW does, for texts the system code page may lack (%s is UTF-16).
+void LogEventW(const wchar_t* format, ...);
 // Copies address into out (capacity bytes, cut to fit) with the value of every "token=" made "<token>".
 void RedactToken(const char* address, char* out, size_t capacity);

@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "storage/resource_text.h"
 #include "storage/support_log.h"
+#include "storage/wide_text.h"
 #include "ui/ui_platform_calls.h"
 
 namespace {
@@ -29,23 +30,26 @@ const Notice kNotices[] = {
     {IdentityUnverified, IDS_IDENTITY_UNVERIFIED, MB_ICONERROR},
 };
 
-void ShowBox(HWND owner, UINT textId, const char* text, UINT icon) {
-    char caption[CaptionSize];
-    LoadResourceText(IDS_APP_TITLE, caption, sizeof caption);
-    LogEvent("box %u shown: %s", textId, text);
+void ShowBox(HWND owner, UINT textId, const wchar_t* text, UINT icon) {
+    wchar_t caption[CaptionSize];
+    LoadResourceText(IDS_APP_TITLE, caption, CaptionSize);
+    LogEventW(L"box %u shown: %s", textId, text);
     (void)g_uiPlatform.messageBox(owner, text, caption, MB_OK | MB_TOPMOST | icon);
     LogEvent("box %u closed", textId);
 }
 
 // The box of one notice, with the server's description after its text where it has one.
 void ShowNotice(HWND owner, const Notice& notice) {
-    char text[MessageTextSize];
-    LoadResourceText(notice.textId, text, sizeof text);
+    wchar_t text[MessageTextSize];
+    LoadResourceText(notice.textId, text, MessageTextSize);
     if (notice.textId == IDS_SERVER_ERROR) {
         char description[SessionDescriptionSize];
         (void)CopyErrorDescription(g_session, description, sizeof description);
+        // The server's words come in UTF-8, and never take more characters than bytes.
+        wchar_t wide[SessionDescriptionSize];
+        (void)WidenText(CP_UTF8, description, wide, SessionDescriptionSize);
         // A description too long for the box is cut, never overflowed.
-        (void)AppendText(text, sizeof text, description);
+        (void)AppendText(text, MessageTextSize, wide);
     }
     ShowBox(owner, notice.textId, text, notice.icon);
 }
@@ -75,14 +79,19 @@ void ShowFailureNotice(HWND owner, ResultCode code) {
 void ShowTextNotice(HWND owner, UINT textId) { ShowNotice(owner, {0, textId, MB_ICONWARNING}); }
 
 void ShowSettingsNotice(HWND owner, UINT textId, const char* path, const char* server) {
-    char format[MessageTextSize];
-    LoadResourceText(textId, format, sizeof format);
+    wchar_t format[MessageTextSize];
+    LoadResourceText(textId, format, MessageTextSize);
     // Cut, so that the whole text always fits the box.
     char shortServer[MessageTextSize / 4] = "";
     (void)AppendText(shortServer, sizeof shortServer, server);
-    DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(path), reinterpret_cast<DWORD_PTR>(shortServer)};
-    char text[MessageTextSize];
-    if (FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, format, 0, 0, text, sizeof text,
+    // Both are in the system code page.
+    wchar_t widePath[MAX_PATH];
+    wchar_t wideServer[MessageTextSize / 4];
+    (void)WidenText(CP_ACP, path, widePath, MAX_PATH);
+    (void)WidenText(CP_ACP, shortServer, wideServer, MessageTextSize / 4);
+    DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(widePath), reinterpret_cast<DWORD_PTR>(wideServer)};
+    wchar_t text[MessageTextSize];
+    if (FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, format, 0, 0, text, MessageTextSize,
                        reinterpret_cast<va_list*>(inserts)) == 0) {
         return;
     }

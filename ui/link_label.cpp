@@ -92,7 +92,7 @@ void DrawTextFocus(HWND label, HDC dc) {
 
 // The STATIC procedure draws the text; the focus rectangle goes over it.
 void PrintLinkLabel(HWND label, HDC dc, LPARAM flags) {
-    (void)CallWindowProcA(g_staticProc, label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), flags);
+    (void)CallWindowProcW(g_staticProc, label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), flags);
     if (ShowsFocus(label)) DrawTextFocus(label, dc);
 }
 
@@ -106,12 +106,14 @@ void PaintLinkLabel(HWND label) {
 
 }  // namespace
 
+// The labels of the Unicode dialog stay Unicode windows: the procedure is taken, set and called
+// through the W functions alike.
 void SubclassLinkLabels(HWND dialog) {
     HWND forgot = GetDlgItem(dialog, IDC_FORGOT_LINK);
     HWND signUp = GetDlgItem(dialog, IDC_SIGNUP_LINK);
-    g_staticProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(forgot, GWLP_WNDPROC));
-    (void)SetWindowLongPtrA(forgot, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkLabelProc));
-    (void)SetWindowLongPtrA(signUp, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkLabelProc));
+    g_staticProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(forgot, GWLP_WNDPROC));
+    (void)SetWindowLongPtrW(forgot, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkLabelProc));
+    (void)SetWindowLongPtrW(signUp, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkLabelProc));
     g_annotated = false;
 }
 
@@ -138,7 +140,7 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
         case WM_GETDLGCODE: {
             // Enter on a focused link opens it instead of pressing "Sign In".
             const MSG* key = reinterpret_cast<const MSG*>(lParam);
-            const LRESULT code = CallWindowProcA(g_staticProc, label, message, wParam, lParam);
+            const LRESULT code = CallWindowProcW(g_staticProc, label, message, wParam, lParam);
             if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) return code | DLGC_WANTMESSAGE;
             return code;
         }
@@ -153,7 +155,7 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
         case WM_KILLFOCUS:
         case WM_UPDATEUISTATE: {
             // The focus rectangle comes and goes with the focus and with the dialog's keyboard cues.
-            const LRESULT result = CallWindowProcA(g_staticProc, label, message, wParam, lParam);
+            const LRESULT result = CallWindowProcW(g_staticProc, label, message, wParam, lParam);
             (void)InvalidateRect(label, nullptr, TRUE);
             return result;
         }
@@ -173,5 +175,5 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
         default:
             break;
     }
-    return CallWindowProcA(g_staticProc, label, message, wParam, lParam);
+    return CallWindowProcW(g_staticProc, label, message, wParam, lParam);
 }

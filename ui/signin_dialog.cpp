@@ -3,6 +3,7 @@
 #include "net/server_operations.h"
 #include "res/resource.h"
 #include "storage/settings.h"
+#include "storage/wide_text.h"
 #include "ui/center_on_desktop.h"
 #include "ui/credential_check.h"
 #include "ui/display_scale.h"
@@ -14,7 +15,8 @@ SignInDialogCalls g_signInDialogCalls;
 
 namespace {
 
-enum : int { FieldSize = 4096 };
+// A field holds as many characters as the settings hold bytes: their UTF-8 always fits it.
+enum : int { FieldSize = SettingsTextSize };
 
 // The credential check under way: its number, so that the result of a cancelled check or of an
 // earlier opening is dropped, and the control whose focus comes back when it ends.
@@ -37,9 +39,20 @@ void InitSignInDialog(HWND dialog) {
     // DS_CENTER has placed the dialog on the work area; this centres it on the whole screen.
     CenterOnDesktop(dialog);
     TakeCredentialSnapshot(&s_before);
-    (void)SetDlgItemTextA(dialog, IDC_EMAIL, User());
-    (void)SetDlgItemTextA(dialog, IDC_PASSWORD, Password());
+    wchar_t field[FieldSize];
+    (void)WidenText(CP_UTF8, User(), field, FieldSize);
+    (void)SetDlgItemTextW(dialog, IDC_EMAIL, field);
+    (void)WidenText(CP_UTF8, Password(), field, FieldSize);
+    (void)SetDlgItemTextW(dialog, IDC_PASSWORD, field);
+    SecureZeroMemory(field, sizeof field);
     if (Remember()) (void)SendDlgItemMessageA(dialog, IDC_REMEMBER, BM_SETCHECK, BST_CHECKED, 0);
+}
+
+// The field's text in UTF-8, cut at a character's end to fit the settings; field keeps the
+// UTF-16 copy for the caller to wipe.
+void ReadField(HWND dialog, int controlId, wchar_t* field, char* text) {
+    if (GetDlgItemTextW(dialog, controlId, field, FieldSize) == 0) field[0] = L'\0';
+    (void)NarrowToUtf8(field, text, SettingsTextSize);
 }
 
 void EndSignInDialog(HWND dialog, int result) {
@@ -78,19 +91,20 @@ void SignIn(HWND dialog) {
     // Enter while the server checks the last attempt.
     if (s_check.running) return;
     // Nothing is trimmed: blanks are part of what the user typed.
-    char user[FieldSize];
-    if (GetDlgItemTextA(dialog, IDC_EMAIL, user, sizeof user) == 0) user[0] = '\0';
-    if (user[0] == '\0') {
+    wchar_t field[FieldSize];
+    char text[SettingsTextSize];
+    ReadField(dialog, IDC_EMAIL, field, text);
+    if (text[0] == '\0') {
         ShowError(dialog, SignInErrorKind::EmailRequired);
         return;
     }
-    SetUser(user);
+    SetUser(text);
 
-    char password[FieldSize];
-    if (GetDlgItemTextA(dialog, IDC_PASSWORD, password, sizeof password) == 0) password[0] = '\0';
-    SetPassword(password);
+    ReadField(dialog, IDC_PASSWORD, field, text);
+    SetPassword(text);
     // The settings hold the one copy the refreshes need.
-    SecureZeroMemory(password, sizeof password);
+    SecureZeroMemory(field, sizeof field);
+    SecureZeroMemory(text, sizeof text);
     SetRemember(SendDlgItemMessageA(dialog, IDC_REMEMBER, BM_GETCHECK, 0, 0) == BST_CHECKED);
 
     const CredentialCheck verify =

@@ -2,7 +2,7 @@
 
 UiPlatformCalls RealUiPlatformCalls() {
     UiPlatformCalls calls;
-    calls.messageBox = MessageBoxA;
+    calls.messageBox = MessageBoxW;
     calls.shellExecute = ShellExecuteA;
     return calls;
 }

@@ -6,7 +6,7 @@
 #include <shellapi.h>
 
 struct UiPlatformCalls {
-    int (WINAPI* messageBox)(HWND, LPCSTR, LPCSTR, UINT);
+    int (WINAPI* messageBox)(HWND, LPCWSTR, LPCWSTR, UINT);
     HINSTANCE (WINAPI* shellExecute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
 };
 

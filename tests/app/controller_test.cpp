@@ -249,14 +249,16 @@ TEST_F(ControllerTest, UnansweredCheckIsRetriedQuietlyAndAtOnceOnAWakeUp) {
     EXPECT_TRUE(g_fake.boxes.empty());
 }
 
-TEST_F(ControllerTest, ServerErrorDescriptionTooLongForTheBoxIsCut) {
+TEST_F(ControllerTest, ServerErrorDescriptionTooLongForTheBoxIsCutBetweenCharacters) {
+    // UTF-8 from the server; the box holds 4095 UTF-16 characters, of which 𝄞 would take the
+    // last and one more.
+    const std::string prefix = "An error occured on the server. ", shown = u8"Łódź " + std::string(4057, 'd');
     {
         ScopedLock hold(g_session.lock);
-        StoreErrorDescription(g_session, std::string(SessionDescriptionSize - 1, 'd').c_str());
+        StoreErrorDescription(g_session, (shown + u8"𝄞" + std::string(20, 'd')).c_str());
     }
     ReportResult(514);
-    const std::string prefix = "An error occured on the server. ";
-    EXPECT_EQ(OneBoxOrNone((prefix + std::string(4095 - prefix.size(), 'd')).c_str()), BoxTexts());
+    EXPECT_EQ(OneBoxOrNone((prefix + shown).c_str()), BoxTexts());
 }
 
 // The end-to-end tests read each state's tooltip; here the icons.
@@ -302,13 +304,13 @@ void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR timer, DWORD) {
     (void)PostMessageA(box, WM_COMMAND, IDOK, 0);
 }
 
-int WINAPI RealMessageBoxClosedSoon(HWND owner, LPCSTR text, LPCSTR caption, UINT flags) {
+int WINAPI RealMessageBoxClosedSoon(HWND owner, LPCWSTR text, LPCWSTR caption, UINT flags) {
     RecordBox(text, flags);
     // Posted before the box opens, so the box's own loop is the one that takes them.
     EXPECT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_APP_WORKER_RESULT, CheckServer, 1));
     EXPECT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_APP_WORKER_RESULT, SignIn, 1));
     EXPECT_NE(0u, SetTimer(NULL, 0, 100, CloseMessageBox));
-    return MessageBoxA(owner, text, caption, flags);
+    return MessageBoxW(owner, text, caption, flags);
 }
 
 TEST_F(ControllerTest, ResultsDuringAMessageBoxAreHandledAfterItClosesInOrder) {

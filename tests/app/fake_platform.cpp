@@ -6,10 +6,15 @@
 #include "res/resource.h"
 #include "storage/scoped_lock.h"
 #include "storage/settings.h"
+#include "storage/wide_text.h"
 
 FakePlatform g_fake;
 
-void RecordBox(LPCSTR text, UINT flags) { g_fake.boxes.push_back({text, flags}); }
+void RecordBox(LPCWSTR text, UINT flags) {
+    char utf8[3 * 4096];
+    EXPECT_TRUE(NarrowToUtf8(text, utf8, sizeof utf8));
+    g_fake.boxes.push_back({utf8, flags});
+}
 
 namespace {
 
@@ -22,14 +27,14 @@ bool FakeSave() { return ++g_fake.saves, true; }
 
 bool FakeForgetPassword() { return ++g_fake.passwordsForgotten, true; }
 
-INT_PTR WINAPI FakeDialogBoxParam(HINSTANCE, LPCSTR name, HWND, DLGPROC, LPARAM) {
+INT_PTR WINAPI FakeDialogBoxParam(HINSTANCE, LPCWSTR name, HWND, DLGPROC, LPARAM) {
     g_fake.dialogs.push_back(static_cast<UINT>(reinterpret_cast<UINT_PTR>(name)));
     if (g_fake.whileDialogOpen) g_fake.whileDialogOpen();
     return g_fake.dialogEnd;
 }
 
-int WINAPI FakeMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT flags) {
-    EXPECT_STREQ("Pagewren", caption);
+int WINAPI FakeMessageBox(HWND, LPCWSTR text, LPCWSTR caption, UINT flags) {
+    EXPECT_STREQ(L"Pagewren", caption);
     RecordBox(text, flags);
     return IDOK;
 }

@@ -18,7 +18,7 @@
 #include "ui/ui_platform_calls.h"
 
 struct BoxShown {
-    std::string text;
+    std::string text;  // UTF-8
     UINT flags;
 };
 
@@ -53,7 +53,7 @@ struct FakePlatform {
 extern FakePlatform g_fake;
 
 // Records a box the way the fake does; for replacements that also show a real one.
-void RecordBox(LPCSTR text, UINT flags);
+void RecordBox(LPCWSTR text, UINT flags);
 // Stores a token expiry that gives intervalMs at the fake clock's present.
 void SetSessionInterval(int64_t intervalMs);
 void SetSessionToken(const char* token);

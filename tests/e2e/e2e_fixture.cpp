@@ -22,6 +22,8 @@ const std::map<std::string, std::vector<std::string>> kRoadEvents = {
       "credential check GET http://127.0.0.1:", "sign-in GET http://127.0.0.1:", "/auth-tray.php: answer, status 200",
       "credential store: write, error 0", "state SigningIn -> SignedIn: signed in", "refresh timer armed: every ",
       "/tray.php?token=<token>&action=1: answer, status 200, error 0 none", "main exit: code 0"}},
+    {"TextBeyondTheCodePageReachesTheServerTheNextStartAndTheBoxWhole",
+     {u8"box 119 shown: An error occured on the server. Wartung bis 12 Uhr – später erneut (Łódź) 密码"}},
     {"DialogRefusesRejectedCredentialsAndAnEmptyEmailThenRemembers",
      {"e-mail address not set", "/auth-tray.php: refused, status 401", "settings saved: file written"}},
     {"WakeUpRefreshesAtOnceAndAnOutageIsRiddenOutQuietly",

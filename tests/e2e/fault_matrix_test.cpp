@@ -17,7 +17,7 @@ enum Exchange { CheckExchange, SignInExchange, RefreshExchange };
 
 // A non-ASCII description, sent by the server in the client's code page (1252 here).
 const char kDescriptionQuery[] = "Konto%20gesperrt%20%E2%80%93%20Gr%C3%BC%C3%9Fe";
-const char kServerError[] = "An error occured on the server. Konto gesperrt \x96 Gr\xFC\xDF" "e";
+const char kServerError[] = u8"An error occured on the server. Konto gesperrt – Grüße";
 // What the user sees once the exchange is over: a box (or none), then the tray tip.
 // No tip: the result was 0, which changes nothing.
 struct Outcome {

@@ -149,6 +149,37 @@ TEST_F(ProgramTest, DialogRefusesRejectedCredentialsAndAnEmptyEmailThenRemembers
     EXPECT_EQ(std::vector<std::string>(), FilesHolding(std::string(kDemoPassword) + "\n" + kDemoPasswordOldForm));
 }
 
+// What the system code page (1252 here) lacks: typed as UTF-16, sent as UTF-8 (the reference
+// server reads that after a reset), kept and shown again after a restart; and a server's UTF-8
+// error text shown whole in the box.
+TEST_F(ProgramTest, TextBeyondTheCodePageReachesTheServerTheNextStartAndTheBoxWhole) {
+    const std::string email = u8"zoë.łukasz@pagewren.test", password = u8"Grüße-ł€ 密码";
+    ASSERT_TRUE(ControlServer("account?email=" + HexBytes(email, "%") + "&password=" + HexBytes(password, "%")));
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort())));
+    HWND dialog = LaunchAndWaitForSignIn();
+    ASSERT_NE(nullptr, dialog);
+    SetControlText(dialog, IDC_EMAIL, email.c_str());
+    SetControlText(dialog, IDC_PASSWORD, password.c_str());
+    (void)SendMessageA(GetDlgItem(dialog, IDC_REMEMBER), BM_SETCHECK, BST_CHECKED, 0);
+    PressEnter(dialog, IDC_PASSWORD);
+    // The server check before the dialog is always in the log; the last request is the sign-in.
+    EXPECT_TRUE(WaitForTrayTip(kSignedIn));
+    EXPECT_EQ(HexBytes(email + ":" + password), ServerLog().back().credentials);
+
+    StopProgram(program);
+    ASSERT_NE(nullptr, dialog = LaunchAndWaitForSignIn());
+    // Wine hands a password field's text to another process; Windows would not.
+    EXPECT_EQ(email + "|" + password, ControlText(dialog, IDC_EMAIL) + "|" + ControlText(dialog, IDC_PASSWORD));
+
+    const std::string description = u8"Wartung bis 12 Uhr – später erneut (Łódź) 密码";
+    ASSERT_TRUE(ControlServer("charset?answers=utf-8"));
+    ASSERT_TRUE(ControlServer("fault?script=auth-tray.php&mode=error&description=" + HexBytes(description, "%")));
+    PressEnter(dialog, IDC_PASSWORD);
+    ASSERT_TRUE(WaitUntil([&] { return FindMessageBox() != nullptr; }, kStepTimeoutMs));
+    // The fixture finds the box's text in the support log as well, and shows the log if not.
+    EXPECT_NE(std::string::npos, ControlText(FindMessageBox(), 0xFFFF).find(description));
+}
+
 // An unreadable per-user config.xml is told before any sign-in, with the copy kept of it and
 // the server used meanwhile.
 TEST_F(ProgramTest, UnreadableSettingsFileIsToldBeforeAnySignIn) {

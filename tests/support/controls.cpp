@@ -1,11 +1,14 @@
 #include "support/controls.h"
 
+#include "storage/wide_text.h"
+
 std::string ControlText(HWND dialog, int controlId) {
-    HWND control = GetDlgItem(dialog, controlId);
-    if (!control) return std::string();
-    char text[4096] = {};
-    (void)SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
+    // Empty also for a control that does not exist.
+    wchar_t text[4096] = {};
+    (void)SendMessageW(GetDlgItem(dialog, controlId), WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
+    char utf8[3 * 4096];
+    (void)NarrowToUtf8(text, utf8, sizeof utf8);
+    return utf8;
 }
 
 bool ControlVisible(HWND dialog, int controlId) {
@@ -14,7 +17,9 @@ bool ControlVisible(HWND dialog, int controlId) {
 }
 
 void SetControlText(HWND dialog, int controlId, const char* text) {
-    (void)SendMessageA(GetDlgItem(dialog, controlId), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    std::wstring wide(lstrlenA(text) + 1, L'\0');
+    (void)WidenText(CP_UTF8, text, &wide[0], static_cast<int>(wide.size()));
+    (void)SendMessageW(GetDlgItem(dialog, controlId), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 void PressEnter(HWND dialog, int controlId) {

@@ -1,5 +1,5 @@
 // Reading and driving a dialog's controls by message, so the same calls work on a dialog of
-// this process and on one of the running program.
+// this process and on one of the running program. Texts go as UTF-16 and are UTF-8 here.
 #pragma once
 
 #include <windows.h>

@@ -40,6 +40,13 @@ bool ControlServer(const std::string& commandAndQuery, std::string* answer) {
     return ok;
 }
 
+std::string HexBytes(const std::string& text, const char* prefix) {
+    const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char byte : text) hex += prefix + std::string{digits[byte >> 4], digits[byte & 15]};
+    return hex;
+}
+
 std::vector<LoggedRequest> ServerLog() {
     std::vector<LoggedRequest> requests;
     std::string text;

@@ -26,6 +26,10 @@ std::string TestServerPortText();
 // true on status 200. The answer text goes to answer when given.
 bool ControlServer(const std::string& commandAndQuery, std::string* answer = nullptr);
 
+// Each byte of text as two lower-case hex digits after prefix: "%" encodes a command's query
+// value, "" gives the log's form of credentials.
+std::string HexBytes(const std::string& text, const char* prefix = "");
+
 // The service requests since the last reset, in order of arrival.
 std::vector<LoggedRequest> ServerLog();
 

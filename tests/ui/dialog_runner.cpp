@@ -34,5 +34,5 @@ INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogSte
     g_procedure = procedure;
     g_steps = &steps;
     g_nextStep = 0;
-    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), nullptr, ScriptedProc, 0);
+    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), nullptr, ScriptedProc, 0);
 }

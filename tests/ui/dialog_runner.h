@@ -12,5 +12,5 @@ typedef std::function<void(HWND dialog)> DialogStep;
 // step runs on its own timer tick, so messages a step posts are handled before the next one;
 // while the dialog's IDOK button is greyed, the next step waits.
 // A dialog still open after the last step is closed through its close box. Returns what
-// DialogBoxParamA returns.
+// DialogBoxParamW returns.
 INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps);

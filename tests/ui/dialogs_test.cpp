@@ -159,10 +159,11 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
         (void)CheckDlgButton(d, IDC_REMEMBER, BST_CHECKED);
         PressEnter(d, IDC_EMAIL);
     };
-    const std::string longText(5000, 'x');
+    std::string longText;  // 5000 characters, 10000 bytes
+    for (int i = 0; i < 5000; ++i) longText += u8"ł";
     auto fail = [&](HWND d) {
         storedAfterEmpty = StoredCredentials();
-        SetControlText(d, IDC_EMAIL, "  fay@example.org ");
+        SetControlText(d, IDC_EMAIL, u8"  zoë.łukasz@example.org ");
         SetControlText(d, IDC_PASSWORD, longText.c_str());
         PressEnter(d, IDC_PASSWORD);
     };
@@ -171,9 +172,9 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
     // The end-to-end tests read the two error texts; here the fields stay as typed.
     EXPECT_EQ("eve@example.org|wrong", afterReject);
     EXPECT_EQ("eve@example.org|wrong", storedAfterEmpty);
-    // Untrimmed, and cut to the 4095 characters the settings hold.
+    // Untrimmed, in UTF-8, and cut at a character's end to the 4095 bytes the settings hold.
     ASSERT_EQ(2u, g_checks.size());
-    EXPECT_EQ("  fay@example.org |" + std::string(4095, 'x') + "|remember", g_checks[1]);
+    EXPECT_EQ(u8"  zoë.łukasz@example.org |" + longText.substr(0, 4094) + "|remember", g_checks[1]);
     EXPECT_EQ(std::vector<ResultCode>{Failure | ServerError}, g_reports);
     // Twelve dialog units of height: well over a handful of pixels at any font size. The display
     // scale tests see that a second error moves nothing.
@@ -295,19 +296,20 @@ TEST_F(SignInDialog, KeysReachAndOpenBothLinksWithoutSigningInAndFocusFramesTheT
 }
 
 TEST_F(SignInDialog, ClosingAfterARejectedAttemptPutsBackTheCredentialsInForce) {
-    SetRecord("pages.example.org", "/", "", "ann@example.com", "good", true);
+    SetRecord("pages.example.org", "/", "", u8"änn@example.com", u8"gut-€-密码", true);
     g_settings.state = SettingsState::Loaded;
     g_answers = {Failure | CredentialsRejected};
     EXPECT_EQ(IDCANCEL, Run({[&](HWND d) {
-                                 SetControlText(d, IDC_EMAIL, "bob@example.org");
+                                 // Filled in whole from the UTF-8 the settings hold.
+                                 EXPECT_EQ(u8"gut-€-密码", ControlText(d, IDC_PASSWORD));
                                  SetControlText(d, IDC_PASSWORD, "bad");
                                  (void)CheckDlgButton(d, IDC_REMEMBER, BST_UNCHECKED);
                                  PressEnter(d, IDC_PASSWORD);
                              },
                              [&](HWND) {}}));
-    EXPECT_EQ(std::vector<std::string>{"bob@example.org|bad"}, g_checks);
+    EXPECT_EQ(std::vector<std::string>{u8"änn@example.com|bad"}, g_checks);
     // A running session's next refresh sends these, and nothing is left to save.
-    EXPECT_EQ("ann@example.com|good|remember", StoredCredentials());
+    EXPECT_EQ(u8"änn@example.com|gut-€-密码|remember", StoredCredentials());
     EXPECT_EQ(SettingsState::Loaded, State());
 }
 
