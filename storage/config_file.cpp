@@ -140,9 +140,8 @@ XmlValue ReadChildText(IXMLDOMElement* server, const wchar_t* name, UINT codePag
 void ReadOldFormPassword(const char* encoded) {
     char inCodePage[CredentialTextSize] = "";
     wchar_t wide[CredentialTextSize];
-    if (DecryptCredential(encoded, inCodePage) && TextToWideBuffer(inCodePage, CP_ACP, wide, CredentialTextSize) &&
-        WideCharToMultiByte(CP_UTF8, 0, wide, -1, g_settings.password, sizeof g_settings.password, nullptr,
-                            nullptr) == 0) {
+    if (!DecryptCredential(encoded, inCodePage) || !TextToWideBuffer(inCodePage, CP_ACP, wide, CredentialTextSize) ||
+        !WideToUtf8Buffer(wide, g_settings.password, sizeof g_settings.password)) {
         SecureZeroMemory(g_settings.password, sizeof g_settings.password);
     }
     SecureZeroMemory(inCodePage, sizeof inCodePage);

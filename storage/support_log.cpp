@@ -2,7 +2,7 @@
 
 #include "storage/scoped_lock.h"
 #include "storage/storage_paths.h"
-#include "storage/wide_text.h"
+#include "storage/text_encoding.h"
 
 #include <stdarg.h>
 #include <string.h>
@@ -115,7 +115,7 @@ void LogEvent(const char* format, ...) {
     (void)wvsprintfA(event, format, arguments);
     va_end(arguments);
     wchar_t wide[EventSize];
-    (void)WidenText(CP_ACP, event, wide, EventSize);
+    (void)TextToWideBuffer(event, CP_ACP, wide, EventSize);
     WriteEvent(wide);
 }
 

@@ -117,9 +117,31 @@ bool WideToText(const wchar_t* text, UINT codePage, HeapText* out) {
 }
 
 bool TextToWideBuffer(const char* text, UINT codePage, wchar_t* out, size_t capacity) {
-    if (!text || !out || capacity == 0 || capacity > INT_MAX) return false;
+    if (!out || capacity == 0 || capacity > INT_MAX) return false;
+    if (text && MultiByteToWideChar(codePage, 0, text, -1, out, static_cast<int>(capacity)) > 0) return true;
+    // A call that ran out of room may have written part of the text.
     out[0] = L'\0';
-    return !*text || MultiByteToWideChar(codePage, 0, text, -1, out, static_cast<int>(capacity)) > 0;
+    return false;
+}
+
+bool WideToUtf8Buffer(const wchar_t* text, char* out, size_t capacity) {
+    if (capacity == 0 || capacity > INT_MAX) return false;
+    // What each character takes in UTF-8; a lone surrogate becomes U+FFFD, three bytes.
+    size_t units = 0;
+    size_t bytes = 0;
+    while (text[units]) {
+        const wchar_t c = text[units];
+        const bool pair = IS_SURROGATE_PAIR(c, text[units + 1]);
+        const size_t size = c < 0x80 ? 1 : c < 0x800 ? 2 : pair ? 4 : 3;
+        if (bytes + size >= capacity) break;
+        bytes += size;
+        units += pair ? 2 : 1;
+    }
+    const int made = units ? WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(units), out,
+                                                 static_cast<int>(capacity - 1), nullptr, nullptr)
+                           : 0;
+    out[made] = '\0';
+    return static_cast<size_t>(made) == bytes && text[units] == L'\0';
 }
 
 UINT XmlCodePage(const char* bytes, size_t length, const char* contentType) {

@@ -15,9 +15,12 @@ enum : UINT { CodePageUtf16 = 1200, CodePageUtf16BigEndian = 1201 };
 bool TextToWide(const char* text, UINT codePage, HeapText* out);
 // Appends zero-terminated UTF-16 text converted to codePage; false when that fails.
 bool WideToText(const wchar_t* text, UINT codePage, HeapText* out);
-// Text in codePage as zero-terminated UTF-16 in out (capacity counts the NUL); false when it
-// does not convert or fit.
+// Text in codePage as zero-terminated UTF-16 in out (capacity counts the NUL); false, and an
+// empty text, when it does not convert or fit. A text of n bytes always fits in n + 1.
 bool TextToWideBuffer(const char* text, UINT codePage, wchar_t* out, size_t capacity);
+// UTF-16 text as UTF-8 in out, cut after the last whole character that fits capacity bytes
+// (the terminator counted); false when it was cut.
+bool WideToUtf8Buffer(const wchar_t* text, char* out, size_t capacity);
 
 // The code page an XML text's bytes are in, as XML reads them: that of a byte-order mark or of
 // the declaration's encoding; else of the charset in contentType (a Content-Type header value,

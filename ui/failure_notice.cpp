@@ -4,7 +4,7 @@
 #include "res/resource.h"
 #include "storage/resource_text.h"
 #include "storage/support_log.h"
-#include "storage/wide_text.h"
+#include "storage/text_encoding.h"
 #include "ui/ui_platform_calls.h"
 
 namespace {
@@ -47,7 +47,7 @@ void ShowNotice(HWND owner, const Notice& notice) {
         (void)CopyErrorDescription(g_session, description, sizeof description);
         // The server's words come in UTF-8, and never take more characters than bytes.
         wchar_t wide[SessionDescriptionSize];
-        (void)WidenText(CP_UTF8, description, wide, SessionDescriptionSize);
+        (void)TextToWideBuffer(description, CP_UTF8, wide, SessionDescriptionSize);
         // A description too long for the box is cut, never overflowed.
         (void)AppendText(text, MessageTextSize, wide);
     }
@@ -87,8 +87,8 @@ void ShowSettingsNotice(HWND owner, UINT textId, const char* path, const char* s
     // Both are in the system code page.
     wchar_t widePath[MAX_PATH];
     wchar_t wideServer[MessageTextSize / 4];
-    (void)WidenText(CP_ACP, path, widePath, MAX_PATH);
-    (void)WidenText(CP_ACP, shortServer, wideServer, MessageTextSize / 4);
+    (void)TextToWideBuffer(path, CP_ACP, widePath, MAX_PATH);
+    (void)TextToWideBuffer(shortServer, CP_ACP, wideServer, MessageTextSize / 4);
     DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(widePath), reinterpret_cast<DWORD_PTR>(wideServer)};
     wchar_t text[MessageTextSize];
     if (FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, format, 0, 0, text, MessageTextSize,

@@ -3,7 +3,7 @@
 #include "net/server_operations.h"
 #include "res/resource.h"
 #include "storage/settings.h"
-#include "storage/wide_text.h"
+#include "storage/text_encoding.h"
 #include "ui/center_on_desktop.h"
 #include "ui/credential_check.h"
 #include "ui/display_scale.h"
@@ -40,9 +40,9 @@ void InitSignInDialog(HWND dialog) {
     CenterOnDesktop(dialog);
     TakeCredentialSnapshot(&s_before);
     wchar_t field[FieldSize];
-    (void)WidenText(CP_UTF8, User(), field, FieldSize);
+    (void)TextToWideBuffer(User(), CP_UTF8, field, FieldSize);
     (void)SetDlgItemTextW(dialog, IDC_EMAIL, field);
-    (void)WidenText(CP_UTF8, Password(), field, FieldSize);
+    (void)TextToWideBuffer(Password(), CP_UTF8, field, FieldSize);
     (void)SetDlgItemTextW(dialog, IDC_PASSWORD, field);
     SecureZeroMemory(field, sizeof field);
     if (Remember()) (void)SendDlgItemMessageA(dialog, IDC_REMEMBER, BM_SETCHECK, BST_CHECKED, 0);
@@ -52,7 +52,7 @@ void InitSignInDialog(HWND dialog) {
 // UTF-16 copy for the caller to wipe.
 void ReadField(HWND dialog, int controlId, wchar_t* field, char* text) {
     if (GetDlgItemTextW(dialog, controlId, field, FieldSize) == 0) field[0] = L'\0';
-    (void)NarrowToUtf8(field, text, SettingsTextSize);
+    (void)WideToUtf8Buffer(field, text, SettingsTextSize);
 }
 
 void EndSignInDialog(HWND dialog, int result) {

@@ -6,13 +6,13 @@
 #include "res/resource.h"
 #include "storage/scoped_lock.h"
 #include "storage/settings.h"
-#include "storage/wide_text.h"
+#include "storage/text_encoding.h"
 
 FakePlatform g_fake;
 
 void RecordBox(LPCWSTR text, UINT flags) {
     char utf8[3 * 4096];
-    EXPECT_TRUE(NarrowToUtf8(text, utf8, sizeof utf8));
+    EXPECT_TRUE(WideToUtf8Buffer(text, utf8, sizeof utf8));
     g_fake.boxes.push_back({utf8, flags});
 }
 
