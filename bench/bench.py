@@ -155,8 +155,8 @@ class Bench:
         return sum(1 for r in log if len(r) > 6 and r[1].startswith("/tray.php") and r[3] != "-")
 
     def requests_per_refresh(self):
-        """The refresh script's requests for each refresh, which ends with the one that carried
-        credentials; the start of a refresh still under way is left out."""
+        """The refresh script's requests per refresh, each ending with the credentialed one."""
+        # The start of a refresh still under way is left out.
         log = [r for r in self.requests() if len(r) > 6 and r[1].startswith("/tray.php")]
         while log and log[-1][3] == "-":
             log.pop()
