@@ -6,7 +6,8 @@ server), then, signed in (Pagewren) or with the dialog open (baselines), the CPU
 context switches of an idle period and the private memory at its end. Pagewren runs twice a
 round, signing in over plain HTTP and over TLS; each sign-in is timed from the Enter key to the
 server's receipt of the sign-in. Each round also takes Pagewren through a 10-second outage of
-the server while signed in and times how long after the server's return it is signed in again.
+the server while signed in and times how long after the server's return it is signed in again;
+before the outage it counts the requests the server saw for each refresh.
 Prints tables of the medians with ratios and writes them as JSON.
 """
 import argparse
@@ -153,10 +154,18 @@ class Bench:
             return 0
         return sum(1 for r in log if len(r) > 6 and r[1].startswith("/tray.php") and r[3] != "-")
 
+    def requests_per_refresh(self):
+        """The refresh script's requests per refresh, each ending with the credentialed one."""
+        # The start of a refresh still under way is left out.
+        log = [r for r in self.requests() if len(r) > 6 and r[1].startswith("/tray.php")]
+        while log and log[-1][3] == "-":
+            log.pop()
+        return len(log) / max(1, sum(1 for r in log if r[3] != "-"))
+
     def outage_return_ms(self, exe):
         """Milliseconds from the server's return after a 10-second outage until Pagewren's next
-        successful refresh. Tokens of 303 seconds bring a refresh every 3 seconds, so one falls
-        into the outage.
+        successful refresh, and the requests per refresh before the outage. Tokens of 303
+        seconds bring a refresh every 3 seconds, so one falls into the outage.
         """
         self.control("reset")
         self.write_config(False)
@@ -167,11 +176,12 @@ class Bench:
             self.sign_in()
             self.wait_until(lambda: self.refreshes() >= 1, 30, "a refresh")
             before = self.refreshes()
+            per_refresh = self.requests_per_refresh()
             self.control("down?seconds=%g" % OUTAGE_SECONDS)
             back = time.time() + OUTAGE_SECONDS
             time.sleep(OUTAGE_SECONDS)
             self.wait_until(lambda: self.refreshes() > before, 90, "a refresh after the outage")
-            return (time.time() - back) * 1000
+            return (time.time() - back) * 1000, per_refresh
         finally:
             self.stop(launcher)
 
@@ -243,14 +253,16 @@ class Bench:
             self.control_url = "http://127.0.0.1:%d/_control/" % self.port
             subprocess.run(["wine", options.trust, "Z:" + os.path.join(options.tls_dir, "ca.pem")], check=True,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            rounds, returns = [], []
+            rounds, returns, per_refresh = [], [], []
             for number in range(options.rounds):
                 # Interleaved and rotated, so that no program always runs first.
                 order = programs[number % 4:] + programs[:number % 4]
                 rounds.append({name: self.measure(name, exe, secure) for name, exe, secure in order})
-                returns.append(self.outage_return_ms(options.pagewren))
-                print("round %d: %s, signed in again %.0f ms after the outage" %
-                      (number + 1, json.dumps(rounds[-1]), returns[-1]), flush=True)
+                back_ms, requests = self.outage_return_ms(options.pagewren)
+                returns.append(back_ms)
+                per_refresh.append(requests)
+                print("round %d: %s, signed in again %.0f ms after the outage, %.1f requests per refresh" %
+                      (number + 1, json.dumps(rounds[-1]), back_ms, requests), flush=True)
         finally:
             server.terminate()
             server.wait()
@@ -259,6 +271,7 @@ class Bench:
         print()
         print(table(medians, ratios, names, FIGURES))
         print("%-24s%16.0f" % ("back after outage (ms)", statistics.median(returns)))
+        print("%-24s%16.1f" % ("requests per refresh", statistics.median(per_refresh)))
         print()
         print(table(secure_medians, secure_ratios, secure_names, SECURE_FIGURES))
         log_bytes = sum(os.path.getsize(log) for log in logs if os.path.exists(log))
@@ -267,7 +280,8 @@ class Bench:
             json.dump({"idle_seconds": options.idle, "rounds": rounds, "medians": medians, "ratios": ratios,
                        "https_medians": secure_medians, "https_ratios": secure_ratios,
                        "outage_seconds": OUTAGE_SECONDS, "back_after_outage_ms": returns,
-                       "back_after_outage_median_ms": statistics.median(returns), "support_log_bytes": log_bytes},
+                       "back_after_outage_median_ms": statistics.median(returns),
+                       "requests_per_refresh": per_refresh, "support_log_bytes": log_bytes},
                       out, indent=2)
         print("\nfigures written to " + options.json)
 

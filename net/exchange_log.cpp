@@ -54,12 +54,12 @@ bool ExchangeThroughProxy(HINTERNET request, DWORD status) {
 }
 
 void LogExchange(const ServerSettings& settings, const char* path, bool throughProxy, ExchangeOutcome outcome,
-                 DWORD status, DWORD error, DWORD bytes, DWORD startTick) {
+                 DWORD status, DWORD error, DWORD bytes, DWORD requests, DWORD startTick) {
     char address[AddressSize];
     RedactToken(path, address, sizeof address);
     const WORD port = PortInUse(settings.port, settings.secure);
-    LogEvent("GET %s://%s:%u%s: %s, status %lu, error %lu %s, %lu bytes, %lu ms, proxy %s",
+    LogEvent("GET %s://%s:%u%s: %s, status %lu, error %lu %s, %lu bytes, requests %lu, %lu ms, proxy %s",
              settings.secure ? "https" : "http", settings.host, static_cast<unsigned>(port), address,
-             kOutcomeNames[static_cast<int>(outcome)], status, error, ErrorNameOf(error), bytes,
+             kOutcomeNames[static_cast<int>(outcome)], status, error, ErrorNameOf(error), bytes, requests,
              GetTickCount() - startTick, throughProxy ? "yes" : "no");
 }

@@ -7,7 +7,7 @@
 // Whether a proxy answered the request: status 407, or a Via header.
 bool ExchangeThroughProxy(HINTERNET request, DWORD status);
 // Logs the exchange of path on the settings' server: its outcome, the final status (0: none),
-// WinINet's error number and name (0: none), the body bytes read, the time since startTick and
-// whether a proxy answered.
+// WinINet's error number and name (0: none), the body bytes read, the requests the program sent,
+// the time since startTick and whether a proxy answered.
 void LogExchange(const ServerSettings& settings, const char* path, bool throughProxy, ExchangeOutcome outcome,
-                 DWORD status, DWORD error, DWORD bytes, DWORD startTick);
+                 DWORD status, DWORD error, DWORD bytes, DWORD requests, DWORD startTick);

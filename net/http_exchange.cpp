@@ -1,5 +1,6 @@
 #include "net/http_exchange.h"
 
+#include "net/basic_auth.h"
 #include "net/detached_thread.h"
 #include "net/exchange_log.h"
 #include "storage/text_encoding.h"
@@ -15,6 +16,11 @@ namespace {
 
 const char kAgentName[] = "Pagewren";
 const DWORD kRefusedStatus = 401;
+// The most WWW-Authenticate headers of one answer that are looked at.
+const DWORD kMostChallenges = 16;
+// A 401's body is read and dropped before the credentials go out on the same handle; a longer
+// one leaves the 401 as the answer.
+const DWORD kChallengeBodyLimit = 64 * 1024;
 
 // Answers are never taken from or left in WinINet's cache, nor cookies kept: they carry the
 // session token, which opens the user's pages to whoever finds it. No WinINet box may appear
@@ -24,6 +30,11 @@ const DWORD kRequestFlags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_CAC
 // Over TLS no redirect is followed, so the credentials can never be led to a plain-HTTP
 // address. Certificate checks are never relaxed.
 const DWORD kSecureRequestFlags = kRequestFlags | INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+// A request with credentials follows no redirect either: the Authorization header the program
+// adds would go along to any origin.
+const DWORD kCredentialFlags = INTERNET_FLAG_NO_AUTO_REDIRECT;
+// The program answers a Basic challenge itself, so WinINet must add no authentication of its own.
+const DWORD kOwnBasicFlags = kCredentialFlags | INTERNET_FLAG_NO_AUTH;
 
 // The send failed because the server's identity could not be established: its certificate
 // chain, name, dates or revocation, or the TLS handshake that presents them.
@@ -71,6 +82,8 @@ struct SharedExchange {
     DWORD error = 0;
     DWORD bytes = 0;
     bool throughProxy = false;
+    // How many times the request was sent by the program.
+    DWORD sends = 0;
 };
 
 void LetGo(SharedExchange* exchange) {
@@ -106,11 +119,18 @@ bool SetTimeouts(HINTERNET request) {
     return true;
 }
 
+// Hands the UTF-8 user and password to WinINet as UTF-16, so that no character is lost to the
+// code page on the way.
 bool SetCredentials(HINTERNET request, const ServerSettings& settings) {
-    return InternetSetOptionA(request, INTERNET_OPTION_USERNAME, const_cast<char*>(settings.user),
-                              static_cast<DWORD>(strlen(settings.user) + 1)) &&
-           InternetSetOptionA(request, INTERNET_OPTION_PASSWORD, const_cast<char*>(settings.password),
-                              static_cast<DWORD>(strlen(settings.password) + 1));
+    wchar_t user[SettingsTextSize];
+    wchar_t password[SettingsTextSize];
+    const int userLength = MultiByteToWideChar(CP_UTF8, 0, settings.user, -1, user, SettingsTextSize);
+    const int passwordLength = MultiByteToWideChar(CP_UTF8, 0, settings.password, -1, password, SettingsTextSize);
+    const bool set = userLength > 0 && passwordLength > 0 &&
+                     InternetSetOptionW(request, INTERNET_OPTION_USERNAME, user, static_cast<DWORD>(userLength)) &&
+                     InternetSetOptionW(request, INTERNET_OPTION_PASSWORD, password, static_cast<DWORD>(passwordLength));
+    SecureZeroMemory(password, sizeof password);
+    return set;
 }
 
 DWORD QueryStatus(HINTERNET request) {
@@ -156,6 +176,145 @@ ExchangeOutcome ReadBody(SharedExchange* exchange) {
                                                                              : ExchangeOutcome::NoAnswer;
 }
 
+// What the WWW-Authenticate headers of a 401 offer, by the first token of each.
+enum class Challenge { None, Basic, Other };
+
+bool IsBasicChallenge(const char* value) {
+    static const char kScheme[] = "basic";
+    while (*value == ' ' || *value == '\t') ++value;
+    for (size_t i = 0; i + 1 < sizeof kScheme; ++i) {
+        if ((value[i] | 0x20) != kScheme[i]) return false;
+    }
+    const char after = value[sizeof kScheme - 1];
+    return after == '\0' || after == ' ' || after == '\t' || after == ',';
+}
+
+// Basic only when every challenge is Basic: beside another scheme WinINet picks the stronger.
+// A challenge too long to read here is no plain Basic one.
+Challenge ReadChallenge(HINTERNET request) {
+    Challenge offered = Challenge::None;
+    for (DWORD i = 0; i < kMostChallenges; ++i) {
+        char value[1024];
+        DWORD length = sizeof value;
+        DWORD index = i;
+        if (!HttpQueryInfoA(request, HTTP_QUERY_WWW_AUTHENTICATE, value, &length, &index)) {
+            if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) return Challenge::Other;
+            break;
+        }
+        if (!IsBasicChallenge(value)) return Challenge::Other;
+        offered = Challenge::Basic;
+    }
+    return offered;
+}
+
+// Opens a request handle on the connection in place of any earlier one, with its time-outs.
+bool OpenRequest(SharedExchange* exchange, DWORD extraFlags) {
+    const DWORD flags = (exchange->settings.secure ? kSecureRequestFlags : kRequestFlags) | extraFlags;
+    HINTERNET fresh = HttpOpenRequestA(exchange->handles.connection, "GET", NarrowText(exchange->path), nullptr,
+                                       nullptr, nullptr, flags, 0);
+    if (fresh) {
+        HINTERNET earlier = InterlockedExchangePointer(const_cast<HINTERNET*>(&exchange->handles.request), fresh);
+        if (earlier) (void)InternetCloseHandle(earlier);
+    }
+    if (fresh && Request(exchange) && SetTimeouts(Request(exchange))) return true;
+    exchange->error = GetLastError();
+    return false;
+}
+
+// Sends the request and reads the status; false, with WinINet's error, when no status came.
+bool SendForStatus(SharedExchange* exchange) {
+    ++exchange->sends;
+    exchange->status = 0;
+    // A connection closed before any status line brought no answer, though some WinINet
+    // versions report the send as a success; the status query tells.
+    if (HttpSendRequestA(Request(exchange), nullptr, 0, nullptr, 0)) exchange->status = QueryStatus(Request(exchange));
+    if (exchange->status == 0) exchange->error = GetLastError();
+    return exchange->status != 0;
+}
+
+// Reads and drops a 401's body, so that the handle can send again on its connection. False when
+// it is longer than the bound, or, with WinINet's error, when it cannot be read.
+bool DrainBody(SharedExchange* exchange) {
+    char chunk[1024];
+    for (DWORD total = 0; total <= kChallengeBodyLimit;) {
+        DWORD read = 0;
+        if (!InternetReadFile(Request(exchange), chunk, sizeof chunk, &read)) {
+            exchange->error = GetLastError();
+            return false;
+        }
+        if (read == 0) return true;
+        total += read;
+    }
+    return false;
+}
+
+bool AddHeader(SharedExchange* exchange, const char* header) {
+    if (HttpAddRequestHeadersA(Request(exchange), header, static_cast<DWORD>(strlen(header)),
+                               HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE)) {
+        return true;
+    }
+    exchange->error = GetLastError();
+    return false;
+}
+
+// Leaves the challenge to WinINet: a fresh request, which WinINet sends without and then with the
+// credentials set as options.
+bool SendThroughWinInet(SharedExchange* exchange) {
+    if (!OpenRequest(exchange, kCredentialFlags)) return false;
+    if (SetCredentials(Request(exchange), exchange->settings)) return SendForStatus(exchange);
+    exchange->error = GetLastError();
+    return false;
+}
+
+// Sends with the credentials and reads the final status. A Basic challenge is answered with the
+// header written here, in UTF-8, and in the code page where UTF-8 was refused and the origin has
+// taken no form yet; an origin that asked for Basic before gets the header from the start.
+// Another scheme, or a proxy's challenge, is left to WinINet. header is room for the header line.
+bool SendWithBasic(SharedExchange* exchange, char* header, size_t capacity) {
+    const ServerSettings& settings = exchange->settings;
+    OriginAuth known = RecallOrigin(settings);
+    if (known == OriginAuth::ByWinInet) return SendThroughWinInet(exchange);
+    BasicForm form = known == OriginAuth::BasicCodePage ? BasicForm::CodePage : BasicForm::Utf8;
+    bool withHeader = known != OriginAuth::Unknown && BuildBasicHeader(settings, form, header, capacity);
+    if (!OpenRequest(exchange, kOwnBasicFlags) || (withHeader && !AddHeader(exchange, header)) ||
+        !SendForStatus(exchange)) {
+        return false;
+    }
+    while (exchange->status == kRefusedStatus || exchange->status == HTTP_STATUS_PROXY_AUTH_REQ) {
+        const Challenge challenge =
+            exchange->status == kRefusedStatus ? ReadChallenge(Request(exchange)) : Challenge::Other;
+        if (challenge == Challenge::Other) {
+            RememberOrigin(settings, OriginAuth::ByWinInet);
+            return SendThroughWinInet(exchange);
+        }
+        if (challenge == Challenge::None) return true;
+        if (known == OriginAuth::Unknown) RememberOrigin(settings, known = OriginAuth::Basic);
+        if (withHeader) {
+            // The other form is tried once, and only while the origin has taken neither.
+            if (form == BasicForm::CodePage || known != OriginAuth::Basic || !CredentialsBeyondAscii(settings)) {
+                return true;
+            }
+            form = BasicForm::CodePage;
+        }
+        withHeader = true;
+        if (!BuildBasicHeader(settings, form, header, capacity)) return true;
+        if (!DrainBody(exchange)) return exchange->error == 0;
+        if (!AddHeader(exchange, header) || !SendForStatus(exchange)) return false;
+    }
+    if (withHeader && CredentialsBeyondAscii(settings)) {
+        RememberOrigin(settings, form == BasicForm::Utf8 ? OriginAuth::BasicUtf8 : OriginAuth::BasicCodePage);
+    }
+    return true;
+}
+
+// The header holds the password; it lives on this thread only and is wiped when sent.
+bool SendWithCredentials(SharedExchange* exchange) {
+    char header[BasicHeaderSize];
+    const bool answered = SendWithBasic(exchange, header, sizeof header);
+    SecureZeroMemory(header, sizeof header);
+    return answered;
+}
+
 // Open, send, status and body, as the request asks.
 ExchangeOutcome RunSteps(SharedExchange* exchange) {
     const ServerSettings& settings = exchange->settings;
@@ -166,23 +325,13 @@ ExchangeOutcome RunSteps(SharedExchange* exchange) {
         handles.connection =
             InternetConnectA(handles.internet, settings.host, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     }
-    if (handles.connection) {
-        handles.request = HttpOpenRequestA(handles.connection, "GET", NarrowText(exchange->path), nullptr, nullptr,
-                                           nullptr, settings.secure ? kSecureRequestFlags : kRequestFlags, 0);
-    }
-    bool ready = Request(exchange) && SetTimeouts(Request(exchange)) &&
-                 (!exchange->request.attachCredentials || SetCredentials(Request(exchange), settings));
-    if (!ready || !HttpSendRequestA(Request(exchange), nullptr, 0, nullptr, 0)) {
-        exchange->error = GetLastError();
-        return ready && settings.secure && IsCertificateFailure(exchange->error) ? ExchangeOutcome::Unverified
-                                                                                 : ExchangeOutcome::NotSent;
-    }
-    // A connection closed before any status line brought no answer, though some WinINet
-    // versions report the send as a success; the status query tells.
-    exchange->status = QueryStatus(Request(exchange));
-    if (exchange->status == 0) {
-        exchange->error = GetLastError();
-        return ExchangeOutcome::NotSent;
+    if (!handles.connection) exchange->error = GetLastError();
+    const bool answered = handles.connection && (exchange->request.attachCredentials
+                                                     ? SendWithCredentials(exchange)
+                                                     : OpenRequest(exchange, 0) && SendForStatus(exchange));
+    if (!answered) {
+        return settings.secure && IsCertificateFailure(exchange->error) ? ExchangeOutcome::Unverified
+                                                                        : ExchangeOutcome::NotSent;
     }
     exchange->throughProxy = ExchangeThroughProxy(Request(exchange), exchange->status);
     if (exchange->request.queryStatus && exchange->status == kRefusedStatus) return ExchangeOutcome::Refused;
@@ -228,7 +377,7 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
     if (WaitForSingleObject(exchange->finished, EffectiveExchangeDeadlineMs()) == WAIT_OBJECT_0) {
         outcome = exchange->outcome;
         LogExchange(settings, NarrowText(exchange->path), exchange->throughProxy, outcome, exchange->status,
-                    exchange->error, exchange->bytes, startTick);
+                    exchange->error, exchange->bytes, exchange->sends, startTick);
     } else {
         // Closing the request handle ends a call blocked on it inside WinINet. Wine's WinINet
         // finishes such a call first; the thread then ends unheeded.
@@ -236,7 +385,8 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
         HINTERNET blocked = InterlockedExchangePointer(const_cast<HINTERNET*>(&exchange->handles.request), nullptr);
         if (blocked) (void)InternetCloseHandle(blocked);
         // The deadline is told as WinINet's own time-out.
-        LogExchange(settings, NarrowText(exchange->path), false, outcome, 0, ERROR_INTERNET_TIMEOUT, 0, startTick);
+        LogExchange(settings, NarrowText(exchange->path), false, outcome, 0, ERROR_INTERNET_TIMEOUT, 0,
+                    exchange->sends, startTick);
     }
     // Only a whole answer is handed on.
     if (outcome == ExchangeOutcome::AnswerText &&

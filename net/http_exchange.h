@@ -1,5 +1,6 @@
 // One GET to the configured server, over plain HTTP or TLS: fresh session, connection and
-// request handles, optional HTTP authentication with the stored credentials, bounded answer body.
+// request handles, optional HTTP authentication with the stored credentials (Basic answered by
+// the program itself, see basic_auth.h), bounded answer body.
 #pragma once
 
 #include "storage/heap_text.h"
@@ -21,7 +22,7 @@ enum class ExchangeOutcome {
 // Which steps one exchange runs.
 struct ExchangeRequest {
     const char* pathTail;    // script and query, appended to the directory as they are
-    bool attachCredentials;  // hand user and password to the HTTP layer for authentication
+    bool attachCredentials;  // answer the server's challenge with user and password; no redirect
     bool queryStatus;        // tell a final 401 apart
     bool readBody;           // collect the answer body
 };

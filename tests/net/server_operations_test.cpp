@@ -1,3 +1,4 @@
+#include "net/basic_auth.h"
 #include "net/http_exchange.h"
 #include "net/server_operations.h"
 #include "net/session.h"
@@ -7,6 +8,7 @@
 #include "support/refserver_control.h"
 
 #include <gtest/gtest.h>
+#include <ctype.h>
 #include <objbase.h>
 #include <string.h>
 
@@ -31,8 +33,10 @@ struct ServerTest : ::testing::Test {
     // Server, settings and session as at a fresh start with settings loaded.
     static void ResetAll() {
         // WinINet keeps Basic credentials that once succeeded for the process and sends them
-        // unasked to the same host; each test starts without them.
+        // unasked to the same host, and the program remembers which origins asked for Basic;
+        // each test starts without either.
         (void)InternetSetOptionA(nullptr, INTERNET_OPTION_END_BROWSER_SESSION, nullptr, 0);
+        ForgetBasicOrigins();
         ASSERT_TRUE(ControlServer("reset"));
         UseServer(TestServerPortText());
         ScopedLock hold(g_session.lock);
@@ -88,11 +92,12 @@ TEST_F(ServerTest, RefreshNeedsSettingsAndSendsTheTokenUnchanged) {
         StoreToken(g_session, "a&b c");
     }
     EXPECT_EQ(Failure | ServerError, refreshSession(g_session));
+    // The first refresh meets the challenge; the second carries the credentials from the start.
     std::vector<LoggedRequest> log = ServerLog();
-    ASSERT_EQ(4u, log.size());
+    ASSERT_EQ(3u, log.size());
     EXPECT_EQ("/tray.php?token=&action=1", log[1].path);
     // WinINet escapes the space itself when it writes the request line; the "&" stays.
-    EXPECT_EQ("/tray.php?token=a&b%20c&action=1", log[3].path);
+    EXPECT_EQ("/tray.php?token=a&b%20c&action=1", log[2].path);
 }
 
 TEST_F(ServerTest, PortAndDirectoryAsTheServerSawThem) {
@@ -151,6 +156,68 @@ TEST_F(ServerTest, TlsOnlyWithAVerifiedServer) {
     }
 }
 
+// Each byte as two lower-case hex digits, or, for a query, each but letters and digits as %XX.
+std::string Escaped(const std::string& bytes, bool query) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char c : bytes) {
+        if (query && isalnum(c)) text += char(c);
+        else text += std::string(query ? "%" : "") + kDigits[c >> 4] + kDigits[c & 15];
+    }
+    return text;
+}
+
+// Basic credentials as the program writes them: UTF-8, then the old code page where a server
+// refuses UTF-8 and the code page holds them. The sign-in meets the challenge; the origin then
+// gets the header from the start in the form it took, refused or not.
+TEST_F(ServerTest, BasicCredentialsInTheFormTheServerTakes) {
+    const std::string ascii = "demo@pagewren.test:pagewren-demo";
+    const std::string latin = u8"jürgen@pagewren.test:Grüße-Señor";
+    const std::string beyond = u8"zoë.łukasz@pagewren.test:Grüße-ł€ 密码";
+    const struct {
+        const char* charset;
+        std::string credentials;
+        ResultCode signIn;
+        std::vector<std::string> sent;  // the sign-in's requests: "-" without credentials
+        ResultCode refresh;
+    } rows[] = {
+        {"utf-8", ascii, Success, {"-", ascii}, Success},
+        {"utf-8", latin, Success, {"-", latin}, Success},
+        {"utf-8", beyond, Success, {"-", beyond}, Success},
+        {"codepage", ascii, Success, {"-", ascii}, Success},
+        {"codepage", latin, Success, {"-", latin, "j\xFCrgen@pagewren.test:Gr\xFC\xDF" "e-Se\xF1or"}, Success},
+        // Code page 1252 has no "\xC5\x82" nor Chinese: no second form to try.
+        {"codepage", beyond, Failure | SignInRefused, {"-", beyond}, Failure | CredentialsRejected},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.charset) + " server, " + row.credentials);
+        ResetAll();
+        const size_t colon = row.credentials.find(':');
+        const std::string user = row.credentials.substr(0, colon), password = row.credentials.substr(colon + 1);
+        ASSERT_TRUE(ControlServer(std::string("charset?credentials=") + row.charset));
+        ASSERT_TRUE(ControlServer("account?email=" + Escaped(user, true) + "&password=" + Escaped(password, true)));
+        {
+            ScopedLock hold(g_settings.lock);
+            SetRecord("127.0.0.1", "/", TestServerPortText().c_str(), user.c_str(), password.c_str());
+        }
+        EXPECT_EQ(row.signIn, signIn(g_session));
+        EXPECT_EQ(row.refresh, refreshSession(g_session));
+        std::vector<LoggedRequest> log = ServerLog();
+        ASSERT_EQ(row.sent.size() + 1, log.size()) << "the refresh is one request";
+        for (size_t i = 0; i < log.size(); ++i) {
+            const std::string& sent = i < row.sent.size() ? row.sent[i] : row.sent.back();
+            EXPECT_EQ(sent == "-" ? sent : Escaped(sent, false), log[i].credentials) << "request " << i;
+        }
+    }
+    // A redirect is an answer the program cannot use: the credentials never follow it.
+    ResetAll();
+    ASSERT_TRUE(ControlServer("fault?script=any&mode=redirect&to=/moved"));
+    EXPECT_EQ(0u, signIn(g_session));
+    std::vector<LoggedRequest> log = ServerLog();
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ("/auth-tray.php redirect " + Escaped(ascii, false), log[1].path + " " + log[1].fault + " " + log[1].credentials);
+}
+
 DWORD WINAPI SignInOnItsOwnThread(void* result) {
     // Each worker initialises COM for itself, as the program's workers do.
     (void)CoInitialize(nullptr);
@@ -169,7 +236,8 @@ TEST_F(ServerTest, OperationsOnTwoThreadsNeverOverlap) {
     for (HANDLE thread : threads) CloseHandle(thread);
     EXPECT_EQ(Success, results[0]);
     EXPECT_EQ(Success, results[1]);
-    EXPECT_EQ(4u, ServerLog().size());
+    // The first meets the challenge, the second sends the credentials at once.
+    EXPECT_EQ(3u, ServerLog().size());
     EXPECT_EQ(1, ServerConcurrency());
 }
 
