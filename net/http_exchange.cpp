@@ -124,11 +124,11 @@ bool SetTimeouts(HINTERNET request) {
 bool SetCredentials(HINTERNET request, const ServerSettings& settings) {
     wchar_t user[SettingsTextSize];
     wchar_t password[SettingsTextSize];
-    const int userLength = MultiByteToWideChar(CP_UTF8, 0, settings.user, -1, user, SettingsTextSize);
-    const int passwordLength = MultiByteToWideChar(CP_UTF8, 0, settings.password, -1, password, SettingsTextSize);
-    const bool set = userLength > 0 && passwordLength > 0 &&
-                     InternetSetOptionW(request, INTERNET_OPTION_USERNAME, user, static_cast<DWORD>(userLength)) &&
-                     InternetSetOptionW(request, INTERNET_OPTION_PASSWORD, password, static_cast<DWORD>(passwordLength));
+    const bool set =
+        TextToWideBuffer(settings.user, CP_UTF8, user, SettingsTextSize) &&
+        TextToWideBuffer(settings.password, CP_UTF8, password, SettingsTextSize) &&
+        InternetSetOptionW(request, INTERNET_OPTION_USERNAME, user, static_cast<DWORD>(lstrlenW(user) + 1)) &&
+        InternetSetOptionW(request, INTERNET_OPTION_PASSWORD, password, static_cast<DWORD>(lstrlenW(password) + 1));
     SecureZeroMemory(password, sizeof password);
     return set;
 }
