@@ -8,7 +8,7 @@
 #include "app/request_thread.h"
 
 struct PlatformCalls {
-    bool (*startRequest)(RequestKind kind);
+    bool (*startRequest)(RequestKind kind, WORD generation);
     bool (*saveSettings)();
     bool (*forgetPassword)();
     INT_PTR (WINAPI* dialogBoxParam)(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM);

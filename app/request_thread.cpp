@@ -18,10 +18,11 @@ const char* RequestKindName(WPARAM kind) {
     }
 }
 
-bool StartRequest(RequestKind kind) {
+bool StartRequest(RequestKind kind, WORD generation) {
     RequestRecord* record = static_cast<RequestRecord*>(HeapAlloc(GetProcessHeap(), 0, sizeof(RequestRecord)));
     if (!record) return false;
     record->kind = kind;
+    record->generation = generation;
     if (!StartDetachedThread(RequestThreadMain, record)) {
         (void)HeapFree(GetProcessHeap(), 0, record);
         return false;
@@ -52,7 +53,8 @@ unsigned __stdcall RequestThreadMain(void* argument) {
     }
     // A lost post only happens when the main thread's queue is gone at shut-down.
     if (known) {
-        (void)PostThreadMessageA(MainThreadId(g_session), WM_APP_WORKER_RESULT, record->kind,
+        (void)PostThreadMessageA(MainThreadId(g_session), WM_APP_WORKER_RESULT,
+                                 MAKEWPARAM(record->kind, record->generation),
                                  static_cast<LPARAM>(code));
     }
     if (SUCCEEDED(com)) CoUninitialize();

@@ -13,6 +13,10 @@ const char kSignInScript[] = "auth-tray.php";
 const char kRefreshScript[] = "tray.php?token=";
 const char kRefreshAction[] = "&action=1";
 
+// An e-mail address without a password would only be refused, and every refusal counts
+// towards a lockout of the account: such credentials never leave the computer.
+bool LacksPassword(const ServerSettings& settings) { return settings.password[0] == '\0'; }
+
 // Signs in or refreshes: no answer at all gives 18, a final 401 gives refused, an answer that
 // could not be read whole gives 66, any other answer goes to the reader.
 ResultCode ExchangeForAnswer(Session& session, const ServerSettings& settings, const char* pathTail,
@@ -57,6 +61,7 @@ ResultCode verifyCredentials(Session& session) {
     CopyServerSettings(&settings);
     // Only rejected credentials are screened out here; an unreachable or unverified server
     // shows in signIn.
+    if (LacksPassword(settings)) return Failure | CredentialsRejected;
     ExchangeOutcome outcome = RunExchange(settings, {kSignInScript, true, true, false}, nullptr);
     return outcome == ExchangeOutcome::Refused ? (Failure | CredentialsRejected) : Success;
 }
@@ -65,6 +70,7 @@ ResultCode signIn(Session& session) {
     ScopedLock hold(session.lock);
     ServerSettings settings;
     CopyServerSettings(&settings);
+    if (LacksPassword(settings)) return Failure | SignInRefused;
     return ExchangeForAnswer(session, settings, kSignInScript, Failure | SignInRefused);
 }
 
@@ -74,6 +80,7 @@ ResultCode refreshSession(Session& session) {
     CopyServerSettings(&settings);
     // Nothing loaded and nothing entered since start: there are no credentials to refresh with.
     if (settings.state == SettingsState::Initial) return Failure | InternalError;
+    if (LacksPassword(settings)) return Failure | CredentialsRejected;
     // Sized for the longest token, so nothing is ever cut.
     char pathTail[sizeof kRefreshScript + sizeof session.token + sizeof kRefreshAction];
     size_t tokenLength = strlen(session.token);

@@ -18,7 +18,7 @@ void RecordBox(LPCWSTR text, UINT flags) {
 
 namespace {
 
-bool FakeStartRequest(RequestKind kind) {
+bool FakeStartRequest(RequestKind kind, WORD) {
     g_fake.started.push_back(kind);
     return g_fake.startSucceeds;
 }
