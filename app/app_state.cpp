@@ -4,6 +4,8 @@
 
 AppState g_app = {};
 
+bool Reconnecting() { return g_app.retryKind == Refresh || (g_app.quietSignIn && g_app.retryKind == SignIn); }
+
 void EnterState(TrayState next, const char* cause) {
     static const char* const names[] = {"NotSignedIn", "SigningIn", "SignedIn", "Error"};
     if (next != g_app.state) LogEvent("state %s -> %s: %s", names[g_app.state & 3], names[next & 3], cause);

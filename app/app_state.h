@@ -53,6 +53,13 @@ struct AppState {
     RunningRequests requests;
     // While it is open, a sign-in is under way whatever its requests do.
     bool signInDialogOpen;
+    // The sign-in under way was started by the program itself, with the credentials it holds,
+    // after the server dropped the session or its token ran out: no dialog, and no box while
+    // the server cannot be reached.
+    bool quietSignIn;
+    // Counts the sign-outs. A worker's result names the count at its start, and one from before
+    // the last sign-out speaks for a session that is gone.
+    WORD generation;
     // The string of the last failure box; the same box is not shown again until the user
     // starts a sign-in.
     UINT lastNotice;
@@ -60,5 +67,7 @@ struct AppState {
 
 extern AppState g_app;
 
+// True while a refresh, or a sign-in the program started by itself, waits out an outage.
+bool Reconnecting();
 // Sets the state and logs a change with its cause.
 void EnterState(TrayState next, const char* cause);

@@ -76,6 +76,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (wParam == IDT_RETRY) OnRetryTick();
         if (wParam == IDT_TRAY_RETRY) AddTrayIcon();
         return 0;
+    case WM_TIMECHANGE:
+        OnClockChanged();
+        return 0;
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) OnWakeUp();
         return TRUE;

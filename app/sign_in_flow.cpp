@@ -9,6 +9,7 @@
 #include "net/session.h"
 #include "net/utc_clock.h"
 #include "res/resource.h"
+#include "storage/settings.h"
 #include "storage/support_log.h"
 #include "ui/signin_dialog.h"
 
@@ -36,7 +37,7 @@ bool Running(RequestKind kind) {
 // with 258 reported, when it cannot start.
 bool StartWorker(RequestKind kind) {
     if (Running(kind)) return true;
-    if (!g_platform.startRequest(kind)) {
+    if (!g_platform.startRequest(kind, g_app.generation)) {
         ReportResult(WorkerNotStarted);
         return false;
     }
@@ -53,7 +54,8 @@ bool SetRefreshTimer(int64_t interval) {
     return g_platform.setTimer(g_app.mainWindow, IDT_REFRESH, period, NULL) != 0;
 }
 
-bool SessionLapsed() { return UtcNowCount() >= ExpiryUtc(g_session); }
+// The token's end is on the server's clock, which this computer's may miss by hours.
+bool SessionLapsed() { return ServerNowUtc(g_session) >= ExpiryUtc(g_session); }
 
 void StopRetry() {
     if (g_app.retryKind == 0) return;
@@ -70,7 +72,7 @@ void ScheduleRetry(RequestKind kind) {
     int64_t delay = RetryDelayMs(g_app.retryCount);
     if (g_app.retryCount < kRetryDelayCount) ++g_app.retryCount;
     if (kind == Refresh) {
-        const int64_t untilExpiry = (ExpiryUtc(g_session) - UtcNowCount()) / kFileTimeUnitsPerMs + 1;
+        const int64_t untilExpiry = (ExpiryUtc(g_session) - ServerNowUtc(g_session)) / kFileTimeUnitsPerMs + 1;
         if (untilExpiry < delay) delay = untilExpiry < 1 ? 1 : untilExpiry;
     }
     // Without the timer nothing would ever try again.
@@ -89,8 +91,9 @@ void StopRefreshing() {
     (void)g_platform.killTimer(g_app.mainWindow, IDT_REFRESH);
 }
 
-// The token ran out without a successful refresh: one box, Error, and no timer left to bring
-// another one; the user signs in again from the tray.
+// The token ran out without a successful refresh, and the program holds no password to sign in
+// again with: one box, Error, and no timer left to bring another one; the user signs in again
+// from the tray.
 void LoseSession() {
     StopRefreshing();
     ReportFailureText(IDS_CONNECTION_LOST);
@@ -111,6 +114,43 @@ void EnterSignedIn() {
     EnterState(SignedIn, "signed in");
     UpdateTrayIcon();
     (void)ArmRefreshTimer();
+}
+
+// The server dropped the session, or its token ran out: the program signs in again by itself
+// with the credentials it holds, whether or not they are remembered on disk. Without a password
+// it would only be refused, so the user is told instead.
+void SignInAgain(const char* cause) {
+    StopRefreshing();
+    if (!User()[0] || !Password()[0]) {
+        LoseSession();
+        return;
+    }
+    EnterState(SigningIn, cause);
+    UpdateTrayIcon();
+    g_app.quietSignIn = true;
+    if (!StartWorker(SignIn)) g_app.quietSignIn = false;
+}
+
+// The result of a sign-in the program started by itself. While the server cannot be reached it
+// tries again quietly, told once and shown as reconnecting; refused credentials are told as
+// refused, whatever the request.
+void HandleQuietSignIn(ResultCode result, bool unanswered) {
+    if (result == Success) {
+        g_app.quietSignIn = false;
+        EnterSignedIn();
+        return;
+    }
+    if (unanswered) {
+        const bool first = g_app.retryKind != SignIn;
+        ScheduleRetry(SignIn);
+        if (first) ReportFailureText(IDS_RECONNECTING);
+        return;
+    }
+    g_app.quietSignIn = false;
+    StopRetry();
+    ReportResult(FailureCategory(result) == SignInRefused ? (Failure | CredentialsRejected)
+                 : result == 0                            ? (Failure | InvalidResponse)
+                                                          : result);
 }
 
 // The server answered: ask for credentials, then sign in with them.
@@ -150,11 +190,16 @@ void HandleRefreshFailure(ResultCode result, bool unanswered) {
         return;
     }
     if (SessionLapsed()) {
-        LoseSession();
+        SignInAgain("session lapsed");
         return;
     }
     if (unanswered) {
         RideOutOutage();
+        return;
+    }
+    // An error document to a refresh: the server no longer honours the token.
+    if (result == (Failure | ServerError)) {
+        SignInAgain("session dropped by the server");
         return;
     }
     const bool reconnecting = g_app.retryKind == Refresh;
@@ -177,6 +222,8 @@ bool BeginSignIn() {
     if (SignInUnderWay()) return true;
     ForgetShownNotice();
     StopRetry();
+    // The user's own sign-in: its outcome is told in a box, as they wait for it.
+    g_app.quietSignIn = false;
     EnterState(SigningIn, "sign-in begun");
     UpdateTrayIcon();
     return StartWorker(CheckServer);
@@ -184,6 +231,10 @@ bool BeginSignIn() {
 
 void SignOut() {
     StopRefreshing();
+    // Nothing started before this may speak for the session any more.
+    ++g_app.generation;
+    g_app.requests = RunningRequests();
+    g_app.quietSignIn = false;
     ForgetToken(g_session);
     // A store that will not delete leaves nothing the user could act on in a box.
     (void)g_platform.forgetPassword();
@@ -206,9 +257,12 @@ bool ArmRefreshTimer() {
     return false;
 }
 
-void HandleWorkerResult(WPARAM kind, LPARAM code) {
+void HandleWorkerResult(WPARAM message, LPARAM code) {
+    const WPARAM kind = LOWORD(message);
     // After Exit nothing about a worker may show up, though its result can still be queued.
     if (g_app.closing || kind < CheckServer || kind > Refresh) return;
+    // Started before the last sign-out.
+    if (HIWORD(message) != g_app.generation) return;
     // The late twin of a result handled already, from a worker that had counted as finished.
     if (!g_app.requests.marked[kind]) return;
     g_app.requests.marked[kind] = false;
@@ -229,6 +283,10 @@ void HandleWorkerResult(WPARAM kind, LPARAM code) {
         }
         break;
     case SignIn:
+        if (g_app.quietSignIn) {
+            HandleQuietSignIn(result, noAnswer);
+            break;
+        }
         // The user waits for this one, so a box tells what happened, in the words that fit.
         if (result == Success) {
             EnterSignedIn();
@@ -241,8 +299,8 @@ void HandleWorkerResult(WPARAM kind, LPARAM code) {
         }
         break;
     case Refresh:
-        // A refresh that was under way when the user signed out speaks for no session.
-        if (g_app.state == NotSignedIn) break;
+        // Only a session that stands is refreshed; a sign-in under way speaks for the next one.
+        if (g_app.state == NotSignedIn || g_app.state == SigningIn) break;
         // A page that is no answer document (a captive portal, a proxy's error) is no answer either.
         if (result == Success) {
             EnterSignedIn();
@@ -266,10 +324,13 @@ void OnRetryTick() {
         if (g_app.state != SignedIn) {
             StopRetry();
         } else if (SessionLapsed()) {
-            LoseSession();
+            SignInAgain("session lapsed");
         } else if (!StartWorker(Refresh)) {
             StopRetry();
         }
+        break;
+    case SignIn:
+        if (!g_app.quietSignIn || !StartWorker(SignIn)) StopRetry();
         break;
     default:
         break;
@@ -282,8 +343,14 @@ void OnWakeUp() {
     if (g_app.state != SignedIn || g_app.retryKind == Refresh) {
         OnRetryTick();
     } else if (SessionLapsed()) {
-        LoseSession();
+        SignInAgain("session lapsed");
     } else {
         (void)StartWorker(Refresh);
     }
+}
+
+void OnClockChanged() {
+    LogEvent("system time changed");
+    // The refresh measures the server's clock against the new time of this one.
+    if (g_app.state == SignedIn && g_app.retryKind == 0) (void)StartWorker(Refresh);
 }

@@ -19,15 +19,21 @@ bool BeginSignIn();
 void SignOut();
 // Arms the refresh timer from the session's interval; stops it and reports 1026 when not positive.
 bool ArmRefreshTimer();
-// Acts on one worker result: kind is a RequestKind, code a ResultCode; other kinds, results no
-// worker is marked for, and every result after the main window was destroyed, are ignored.
-void HandleWorkerResult(WPARAM kind, LPARAM code);
+// Acts on one worker result: message holds the RequestKind and the sign-out count at the
+// worker's start (see WM_APP_WORKER_RESULT), code a ResultCode. Other kinds, results from
+// before the last sign-out or that no worker is marked for, and every result after the main
+// window was destroyed, are ignored.
+void HandleWorkerResult(WPARAM message, LPARAM code);
 // A tick of the refresh timer: starts a Refresh worker.
 void OnRefreshTick();
 // A tick of the one-shot retry timer, or a change of the network while it waits: repeats the
 // request that met an outage.
 void OnRetryTick();
-// The computer woke up: refreshes or checks at once, or reports the session lost in its sleep.
+// The computer woke up: refreshes, checks or signs in again at once, the last when the session
+// ran out in its sleep.
 void OnWakeUp();
+// The user set the clock: a signed-in program refreshes at once, measuring the server's clock
+// against it again.
+void OnClockChanged();
 // The wait before retry number count (0 first) after an outage: 5 s, 10 s, 20 s, 40 s, then 60 s.
 UINT RetryDelayMs(unsigned count);

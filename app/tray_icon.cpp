@@ -51,11 +51,12 @@ void FillTrayLook(NOTIFYICONDATAA* data, TrayState state) {
     case SignedIn:
         icon = g_app.signedInIcon;
         // Riding out an outage: still signed in, but the user may wonder why a page fails.
-        tip = g_app.retryKind == Refresh ? IDS_TIP_RECONNECTING : IDS_TIP_SIGNED_IN;
+        tip = Reconnecting() ? IDS_TIP_RECONNECTING : IDS_TIP_SIGNED_IN;
         break;
     case Error:
         icon = ErrorIcon();
-        tip = IDS_TIP_ERROR;
+        // A session lost in an outage comes back by itself once the server answers.
+        tip = Reconnecting() ? IDS_TIP_RECONNECTING : IDS_TIP_ERROR;
         break;
     }
     char text[TrayTipSourceSize];

@@ -63,3 +63,12 @@ void LogExchange(const ServerSettings& settings, const char* path, bool throughP
              kOutcomeNames[static_cast<int>(outcome)], status, error, ErrorNameOf(error), bytes, requests,
              GetTickCount() - startTick, throughProxy ? "yes" : "no");
 }
+
+void LogServerClock(int64_t offset) {
+    const int64_t kUnitsPerSecond = 10000000;
+    const bool ahead = offset >= 0;
+    const int64_t seconds = (ahead ? offset : -offset) / kUnitsPerSecond;
+    LogEvent("server clock %lu h %lu min %lu s %s of this PC", static_cast<unsigned long>(seconds / 3600),
+             static_cast<unsigned long>(seconds / 60 % 60), static_cast<unsigned long>(seconds % 60),
+             ahead ? "ahead" : "behind");
+}

@@ -4,6 +4,8 @@
 
 #include "net/http_exchange.h"
 
+#include <stdint.h>
+
 // Whether a proxy answered the request: status 407, or a Via header.
 bool ExchangeThroughProxy(HINTERNET request, DWORD status);
 // Logs the exchange of path on the settings' server: its outcome, the final status (0: none),
@@ -11,3 +13,6 @@ bool ExchangeThroughProxy(HINTERNET request, DWORD status);
 // the time since startTick and whether a proxy answered.
 void LogExchange(const ServerSettings& settings, const char* path, bool throughProxy, ExchangeOutcome outcome,
                  DWORD status, DWORD error, DWORD bytes, DWORD requests, DWORD startTick);
+// Logs how far the server's clock is from this computer's, offset in 100-ns units (positive:
+// the server is ahead), as "server clock 3 h 0 min 2 s ahead of this PC".
+void LogServerClock(int64_t offset);

@@ -3,6 +3,9 @@
 #include "net/basic_auth.h"
 #include "net/detached_thread.h"
 #include "net/exchange_log.h"
+#include "net/http_date.h"
+#include "net/session.h"
+#include "net/utc_clock.h"
 #include "storage/text_encoding.h"
 
 #include <string.h>
@@ -84,6 +87,9 @@ struct SharedExchange {
     bool throughProxy = false;
     // How many times the request was sent by the program.
     DWORD sends = 0;
+    // The server's Date and this computer's clock when it came, both UTC; 0 without one.
+    int64_t serverDate = 0;
+    int64_t dateReadAt = 0;
 };
 
 void LetGo(SharedExchange* exchange) {
@@ -141,6 +147,16 @@ DWORD QueryStatus(HINTERNET request) {
         status = 0;
     }
     return status;
+}
+
+// The answer's Date header as a UTC count (see utc_clock.h); 0 when it is missing or not a
+// valid date. Read as text: WinINet's own parsing takes some malformed dates for real ones, and
+// under Wine loops on others.
+int64_t QueryServerDate(HINTERNET request) {
+    char date[64];
+    DWORD length = sizeof date;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_DATE, date, &length, nullptr)) return 0;
+    return HttpDateToUtc(date);
 }
 
 // The answer's Content-Type header, or an empty text without one.
@@ -228,8 +244,16 @@ bool SendForStatus(SharedExchange* exchange) {
     // A connection closed before any status line brought no answer, though some WinINet
     // versions report the send as a success; the status query tells.
     if (HttpSendRequestA(Request(exchange), nullptr, 0, nullptr, 0)) exchange->status = QueryStatus(Request(exchange));
-    if (exchange->status == 0) exchange->error = GetLastError();
-    return exchange->status != 0;
+    if (exchange->status == 0) {
+        exchange->error = GetLastError();
+        return false;
+    }
+    const int64_t date = QueryServerDate(Request(exchange));
+    if (date != 0) {
+        exchange->serverDate = date;
+        exchange->dateReadAt = UtcNowCount();
+    }
+    return true;
 }
 
 // Reads and drops a 401's body, so that the handle can send again on its connection. False when
@@ -376,6 +400,11 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
     ExchangeOutcome outcome = ExchangeOutcome::NotSent;
     if (WaitForSingleObject(exchange->finished, EffectiveExchangeDeadlineMs()) == WAIT_OBJECT_0) {
         outcome = exchange->outcome;
+        // The token's expiry is on the server's clock, which the user's may miss by hours.
+        if (exchange->serverDate != 0 &&
+            StoreServerClockOffset(g_session, exchange->serverDate - exchange->dateReadAt)) {
+            LogServerClock(exchange->serverDate - exchange->dateReadAt);
+        }
         LogExchange(settings, NarrowText(exchange->path), exchange->throughProxy, outcome, exchange->status,
                     exchange->error, exchange->bytes, exchange->sends, startTick);
     } else {

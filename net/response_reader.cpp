@@ -30,8 +30,14 @@ void ReadExpiryFields(const char* text, int fields[6]) {
     }
 }
 
-// Milliseconds from nowUtc until five minutes before the expiry instant expiryUtc.
-int64_t intervalUntil(int64_t expiryUtc, int64_t nowUtc) { return (expiryUtc - nowUtc) / 10000 - kRefreshMarginMs; }
+// Milliseconds from nowUtc until five minutes before the expiry instant expiryUtc. A token
+// that holds for less than that is refreshed halfway to its end; only one already past gives
+// no positive interval.
+int64_t intervalUntil(int64_t expiryUtc, int64_t nowUtc) {
+    const int64_t remainingMs = (expiryUtc - nowUtc) / 10000;
+    if (remainingMs > kRefreshMarginMs) return remainingMs - kRefreshMarginMs;
+    return remainingMs > 0 ? (remainingMs + 1) / 2 : remainingMs - kRefreshMarginMs;
+}
 
 }  // namespace
 
@@ -68,7 +74,8 @@ bool readToken(IXMLDOMElement* result, Session& session) {
         char expiry[kExpirySize];
         if (ReadAttribute(token, L"gmtexpiration", expiry, sizeof expiry) == XmlValue::Read) {
             const int64_t expiryUtc = expiryToUtc(expiry);
-            StoreExpiry(session, expiryUtc, intervalUntil(expiryUtc, UtcNowCount()));
+            // The expiry is on the server's clock.
+            StoreExpiry(session, expiryUtc, intervalUntil(expiryUtc, ServerNowUtc(session)));
             stored = true;
         }
     }

@@ -23,6 +23,7 @@ bool readErrorDescription(IXMLDOMElement* result, Session& session);
 // 0 for an unreadable date.
 int64_t expiryToUtc(const char* expiry);
 
-// Milliseconds from now until five minutes before the expiry "M D YYYY H:M:S" (UTC);
-// an unreadable date counts as the year 1601, so the interval is negative.
+// Milliseconds from now until five minutes before the expiry "M D YYYY H:M:S" (UTC), or until
+// halfway to an expiry less than five minutes ahead; an unreadable date counts as the year
+// 1601, so the interval is negative.
 int64_t expiryToInterval(const char* expiry);

@@ -1,5 +1,6 @@
 #include "net/session.h"
 
+#include "net/utc_clock.h"
 #include "storage/scoped_lock.h"
 
 #include <string.h>
@@ -28,7 +29,8 @@ void CopyWholeCharacters(char* out, size_t capacity, const char* text, UINT code
 
 }  // namespace
 
-Session::Session() : mainThreadId(0), refreshIntervalMs(0), expiryUtc(0) {
+Session::Session()
+    : mainThreadId(0), refreshIntervalMs(0), expiryUtc(0), serverClockOffset(0), serverClockKnown(false) {
     memset(token, 0, sizeof token);
     memset(errorDescription, 0, sizeof errorDescription);
     InitializeCriticalSection(&lock);
@@ -55,6 +57,13 @@ int64_t ExpiryUtc(Session& session) {
     return session.expiryUtc;
 }
 
+int64_t ServerClockOffset(Session& session) {
+    ScopedLock hold(session.fieldsLock);
+    return session.serverClockOffset;
+}
+
+int64_t ServerNowUtc(Session& session) { return UtcNowCount() + ServerClockOffset(session); }
+
 bool CopyErrorDescription(Session& session, char* out, size_t capacity) {
     if (!out || capacity == 0) return false;
     ScopedLock hold(session.fieldsLock);
@@ -79,6 +88,17 @@ void StoreErrorDescription(Session& session, const char* description) {
     if (!description || !*description) return;
     ScopedLock hold(session.fieldsLock);
     CopyWholeCharacters(session.errorDescription, sizeof session.errorDescription, description, CP_UTF8);
+}
+
+bool StoreServerClockOffset(Session& session, int64_t offset) {
+    // The Date header counts whole seconds, so smaller moves are only its rounding.
+    const int64_t kNoticeableMove = int64_t(5) * 10000000;
+    ScopedLock hold(session.fieldsLock);
+    const int64_t moved = offset - session.serverClockOffset;
+    const bool told = !session.serverClockKnown || moved > kNoticeableMove || moved < -kNoticeableMove;
+    session.serverClockKnown = true;
+    session.serverClockOffset = offset;
+    return told;
 }
 
 void ForgetToken(Session& session) {

@@ -15,8 +15,13 @@ struct Session {
     DWORD mainThreadId;
     char token[SessionTokenSize];
     int64_t refreshIntervalMs;
-    // When the token runs out: 100-ns units since 1601 in UTC, 0 before the first token.
+    // When the token runs out: 100-ns units since 1601 in UTC on the server's clock, 0 before
+    // the first token.
     int64_t expiryUtc;
+    // How far the server's clock is ahead of this computer's (negative: behind), in 100-ns
+    // units, from the latest answer with a Date header; 0 until one came.
+    int64_t serverClockOffset;
+    bool serverClockKnown;
     // Held for a whole server exchange; recursive.
     CRITICAL_SECTION lock;
     // The server's own words, in UTF-8; the token is in the system code page.
@@ -44,6 +49,11 @@ void CopyToken(Session& session, char* out, size_t capacity);
 int64_t RefreshIntervalMs(Session& session);
 // When the token runs out, in UTC (see utc_clock.h); 0 before the first token.
 int64_t ExpiryUtc(Session& session);
+// The present on the server's clock, in the units of ExpiryUtc: this computer's UTC clock
+// corrected by the last offset measured.
+int64_t ServerNowUtc(Session& session);
+// The server's clock offset (see Session), 0 before one was measured.
+int64_t ServerClockOffset(Session& session);
 // Copies the last error description (UTF-8), cut between characters; false and an empty text
 // when there is none.
 bool CopyErrorDescription(Session& session, char* out, size_t capacity);
@@ -53,6 +63,9 @@ void StoreToken(Session& session, const char* token);
 // The token's expiry and the interval worked out from it, stored together.
 void StoreExpiry(Session& session, int64_t expiryUtc, int64_t intervalMs);
 void StoreErrorDescription(Session& session, const char* description);
+// Stores the server clock's offset measured from an answer; true when it is the first or has
+// moved by more than 5 s since the last one, which the log then names.
+bool StoreServerClockOffset(Session& session, int64_t offset);
 
 // Forgets the token and its expiry, as at a sign-out.
 void ForgetToken(Session& session);

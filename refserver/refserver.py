@@ -10,6 +10,7 @@ See README.md beside this file.
 import argparse
 import base64
 import datetime
+import email.utils
 import html
 import http.server
 import os
@@ -41,8 +42,10 @@ BOMB = ('<?xml version="1.0"?>\n<!DOCTYPE result [\n<!ENTITY a "aaaaaaaaaa">\n'
 class State:
     """Everything the handlers share; every field is guarded by lock."""
 
-    def __init__(self, accounts, lifetime, directory, codepage, tls_dir=None):
+    def __init__(self, accounts, lifetime, directory, codepage, tls_dir=None, clock_offset=0, strict_tokens=False):
         self.lock = threading.Lock()
+        self.initial_clock_offset = clock_offset
+        self.initial_strict_tokens = strict_tokens
         self.codepage = codepage
         self.tls_dir = tls_dir
         self.initial_accounts = dict(accounts)
@@ -72,7 +75,14 @@ class State:
             self.answers_charset = "codepage"
             self.faults = {}
             self.log = []
-            self.tokens = set()
+            # Every token issued, with when it expires on this server's clock.
+            self.tokens = {}
+            # Seconds this server's clock, its Date header and every expiry are ahead of the
+            # machine's; how the Date header is sent ("sent", "missing" or "malformed"); and
+            # whether a refresh needs a token that has not expired on this clock.
+            self.clock_offset = self.initial_clock_offset
+            self.date_header = "sent"
+            self.strict_tokens = self.initial_strict_tokens
             self.active = 0
             self.most_active = 0
             extras = list(self.extra_servers.values())
@@ -93,11 +103,29 @@ class State:
                 return {"mode": "none"}
             return dict(fault)
 
-    def issue_token(self, length=None):
-        token = "x" * length if length else secrets.token_hex(16)
+    def now(self):
+        """The present on this server's clock, in seconds since the epoch."""
         with self.lock:
-            self.tokens.add(token)
-        return token
+            return time.time() + self.clock_offset
+
+    def issue_token(self, lifetime, length=None):
+        """A new token and its expiry text, lifetime seconds from now on this server's clock."""
+        token = "x" * length if length else secrets.token_hex(16)
+        expires = self.now() + lifetime
+        with self.lock:
+            self.tokens[token] = expires
+        return token, expiry_text(expires)
+
+    def session_fault(self, token):
+        """The error text a refresh with token gets, or None when the session holds."""
+        with self.lock:
+            expires = self.tokens.get(token)
+            strict = self.strict_tokens
+        if expires is None:
+            return "Your session has expired"
+        if strict and expires <= self.now():
+            return "Session expired"
+        return None
 
     def go_down(self, seconds):
         """Refuses connections on the main port for that long: the listener closes and every
@@ -133,8 +161,8 @@ class State:
             self.active -= 1
 
 
-def expiry_text(seconds_from_now):
-    moment = datetime.datetime.now(datetime.timezone.utc) + datetime.timedelta(seconds=seconds_from_now)
+def expiry_text(when):
+    moment = datetime.datetime.fromtimestamp(when, datetime.timezone.utc)
     return "{0.month} {0.day} {0.year} {0.hour}:{0.minute}:{0.second}".format(moment)
 
 
@@ -167,6 +195,24 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def log_message(self, format, *args):
         pass
+
+    def send_response(self, code, message=None):
+        """As the base class does, with the Date of this server's clock, or none, or a broken one;
+        the control API's answers keep the machine's own.
+        """
+        self.log_request(code)
+        self.send_response_only(code, message)
+        self.send_header("Server", self.version_string())
+        with self.state.lock:
+            date = self.state.date_header
+        if self.path.startswith("/_control/"):
+            date = "machine"
+        if date == "machine":
+            self.send_header("Date", self.date_time_string())
+        elif date == "sent":
+            self.send_header("Date", email.utils.formatdate(self.state.now(), usegmt=True))
+        elif date == "malformed":
+            self.send_header("Date", "Wed, 32 Dec 2026 25:61:61 GMT")
 
     @property
     def state(self):
@@ -327,12 +373,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not accepted or mode == "reject":
             return self.challenge()
         if script == "tray.php":
-            with self.state.lock:
-                known = token in self.state.tokens
             if action != "1":
                 return self.leave_and_send(200, "text/xml", error_document("Unknown action"))
-            if not known:
-                return self.leave_and_send(200, "text/xml", error_document("Your session has expired"))
+            expired = self.state.session_fault(token)
+            if expired:
+                return self.leave_and_send(200, "text/xml", error_document(expired))
         return self.answer(mode, fault)
 
     def answer(self, mode, fault):
@@ -348,8 +393,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif mode == "huge":
             size = int(fault.get("bytes", DEFAULT_HUGE_BYTES))
             head = '<result value="success"><!-- '
-            tail = ' --><token value="{0}" gmtexpiration="{1}"/></result>'.format(
-                self.state.issue_token(), expiry_text(lifetime))
+            tail = ' --><token value="{0}" gmtexpiration="{1}"/></result>'.format(*self.state.issue_token(lifetime))
             body = head + "x" * max(0, size - len(head) - len(tail)) + tail
         elif mode == "bomb":
             body = BOMB
@@ -366,7 +410,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             elif mode == "soon":
                 lifetime = SOON_SECONDS
             length = int(fault.get("bytes", DEFAULT_LONG_TOKEN)) if mode == "longtoken" else None
-            body = success_document(self.state.issue_token(length), expiry_text(lifetime))
+            body = success_document(*self.state.issue_token(lifetime, length))
         return self.leave_and_send(status, "text/xml", body)
 
     # ---- control side -------------------------------------------------------------------
@@ -398,6 +442,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif command == "lifetime":
             with self.state.lock:
                 self.state.lifetime = int(fields.get("seconds", "3600"))
+        elif command == "clock":
+            date = fields.get("date", "sent")
+            if date not in ("sent", "missing", "malformed"):
+                status, text = 400, "unknown date form\n"
+            else:
+                with self.state.lock:
+                    self.state.clock_offset = float(fields.get("offset", "0"))
+                    self.state.date_header = date
+        elif command == "strict_tokens":
+            with self.state.lock:
+                self.state.strict_tokens = fields.get("on", "1") == "1"
+        elif command == "drop_sessions":
+            with self.state.lock:
+                self.state.tokens.clear()
         elif command == "account":
             with self.state.lock:
                 self.state.accounts[fields.get("email", "")] = fields.get("password", "")
@@ -514,10 +572,14 @@ def main():
     parser.add_argument("--port-file", help="file that gets the port once the server listens")
     parser.add_argument("--codepage", default="cp1252", help="the client's system code page, cp1252 by default")
     parser.add_argument("--tls-dir", help="folder of NAME.pem and NAME.key pairs that /_control/listen can serve")
+    parser.add_argument("--clock-offset", type=float, default=0,
+                        help="seconds this server's clock is ahead of the machine's (negative: behind)")
+    parser.add_argument("--strict-tokens", action="store_true",
+                        help="a refresh needs a token that has not expired on this server's clock")
     options = parser.parse_args()
 
     state = State(options.account or [DEFAULT_ACCOUNT], options.lifetime, options.directory, options.codepage,
-                  options.tls_dir)
+                  options.tls_dir, options.clock_offset, options.strict_tokens)
     server = make_server(options.host, options.port, state)
     state.server = server
     port = server.server_address[1]

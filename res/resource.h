@@ -27,6 +27,7 @@
 #define IDS_IDENTITY_UNVERIFIED  124
 #define IDS_SETTINGS_KEPT        125
 #define IDS_SETTINGS_NOT_KEPT    126
+#define IDS_RECONNECTING         130
 
 // Icons
 #define IDI_TRAY_SIGNED_IN       107

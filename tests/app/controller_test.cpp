@@ -3,6 +3,7 @@
 // real message box runs.
 #include "fake_platform.h"
 
+#include <algorithm>
 #include <string>
 
 #include "app/kept_results.h"
@@ -22,7 +23,7 @@
 namespace {
 
 // Events that do not come from a worker, numbered clear of every worker kind in the table.
-enum : WPARAM { StartUp = 100, RefreshTick, SignOutCommand };
+enum : WPARAM { StartUp = 100, RefreshTick, SignOutCommand, ClockSet };
 
 // A fresh fake platform and controller in the given state, with no request running.
 void Restart(TrayState state) {
@@ -30,6 +31,9 @@ void Restart(TrayState state) {
     g_app.state = state;
     g_app.requests = RunningRequests();
     g_app.lastNotice = 0;
+    g_app.retryKind = RequestKind(0);
+    g_app.retryCount = 0;
+    g_app.quietSignIn = false;
 }
 
 std::vector<std::string> BoxTexts() {
@@ -82,6 +86,10 @@ const Transition kTransitions[] = {
     // then speaks for no session.
     {SignedIn, SignOutCommand, 0, 0, true, 60000, NotSignedIn, {}, nullptr, 0, true, kNotSignedIn},
     {NotSignedIn, Refresh, 1, 0, true, 60000, NotSignedIn, {}, nullptr, 0, false, nullptr},
+    // A refresh measures the server's clock against the one the user set; no other state has
+    // a session to refresh.
+    {SignedIn, ClockSet, 0, 0, true, 60000, SignedIn, {Refresh}, nullptr, 0, false, nullptr},
+    {Error, ClockSet, 0, 0, true, 60000, Error, {}, nullptr, 0, false, nullptr},
 };
 
 TEST_F(ControllerTest, EveryTransitionLeadsToItsStateAndEffects) {
@@ -99,6 +107,8 @@ TEST_F(ControllerTest, EveryTransitionLeadsToItsStateAndEffects) {
             (void)BeginSignIn();
         } else if (row.event == RefreshTick) {
             EXPECT_EQ(0, MainWindowProc(NULL, WM_TIMER, IDT_REFRESH, 0));
+        } else if (row.event == ClockSet) {
+            EXPECT_EQ(0, MainWindowProc(NULL, WM_TIMECHANGE, 0, 0));
         } else if (row.event == SignOutCommand) {
             SetSessionToken("t");
             EXPECT_EQ(0, MainWindowProc(NULL, WM_COMMAND, ID_SIGN_OUT, 0));
@@ -126,15 +136,17 @@ const char kServerErrorLocked[] = "An error occured on the server. Locked";
 
 // What a failed refresh leads to while the token holds and after its end, and check results
 // that come when the session stands or the sign-in has moved on: the state, the one box (or
-// none) and the timers left. Each run starts with the refresh timer armed.
+// none) and the timers left. Each run starts with the refresh timer armed and the credentials
+// held; SigningIn after a refresh is the program signing in again by itself.
 struct Told { TrayState state; const char* box; std::set<UINT_PTR> timersLeft; };
 const struct { TrayState before; RequestKind kind; ResultCode code; Told holds, lapsed; } kFailureRules[] = {
     // Refused credentials and an unverified server would be refused at every try.
     {SignedIn, Refresh, Failure | CredentialsRejected, {Error, kRejected, {}}, {Error, kRejected, {}}},
     {SignedIn, Refresh, Failure | IdentityUnverified, {Error, kIdentityUnverified, {}}, {Error, kIdentityUnverified, {}}},
-    {SignedIn, Refresh, Failure | ServerError, {Error, kServerErrorLocked, {IDT_REFRESH}}, {Error, kConnectionLost, {}}},
-    {SignedIn, Refresh, Failure | InvalidResponse, {Error, kInvalid, {IDT_REFRESH}}, {Error, kConnectionLost, {}}},
-    {SignedIn, Refresh, Failure | ServerUnreachable, {SignedIn, nullptr, {IDT_RETRY}}, {Error, kConnectionLost, {}}},
+    // An error document: the server dropped the session.
+    {SignedIn, Refresh, Failure | ServerError, {SigningIn, nullptr, {}}, {SigningIn, nullptr, {}}},
+    {SignedIn, Refresh, Failure | InvalidResponse, {Error, kInvalid, {IDT_REFRESH}}, {SigningIn, nullptr, {}}},
+    {SignedIn, Refresh, Failure | ServerUnreachable, {SignedIn, nullptr, {IDT_RETRY}}, {SigningIn, nullptr, {}}},
     // The session stands; a lost check's late twin opens no second dialog.
     {SignedIn, CheckServer, Failure | ServerUnreachable, {SignedIn, nullptr, {IDT_REFRESH}}, {SignedIn, nullptr, {IDT_REFRESH}}},
     {SigningIn, CheckServer, Success, {SigningIn, nullptr, {IDT_REFRESH}}, {SigningIn, nullptr, {IDT_REFRESH}}},
@@ -143,6 +155,7 @@ const struct { TrayState before; RequestKind kind; ResultCode code; Told holds, 
 TEST_F(ControllerTest, EveryFailureIsToldOnceAndStopsWhatWouldOnlyRepeatIt) {
     ScopedLock hold(g_session.lock);
     StoreErrorDescription(g_session, "Locked");
+    SetRecord("pages.example", "/", "", "a@example.com", "secret");
     for (const auto& row : kFailureRules) {
         for (bool lapsed : {false, true}) {
             SCOPED_TRACE(::testing::Message() << "kind " << row.kind << ", code " << row.code << ", lapsed " << lapsed);
@@ -161,11 +174,96 @@ TEST_F(ControllerTest, EveryFailureIsToldOnceAndStopsWhatWouldOnlyRepeatIt) {
             EXPECT_EQ(OneBoxOrNone(told.box), BoxTexts());
             EXPECT_EQ(told.timersLeft, g_fake.armed);
             EXPECT_EQ(row.before == SigningIn ? 1u : 0u, g_fake.dialogs.size());
+            // The dialog's OK, or the program on its own after a refresh.
+            const bool signsIn = row.before == SigningIn || told.state == SigningIn;
+            EXPECT_EQ(signsIn ? 1 : 0, std::count(g_fake.started.begin(), g_fake.started.end(), SignIn));
         }
     }
 }
 
 const int64_t kSecond = 10000000;  // in the clock's units
+
+const char kReconnectingNotice[] =
+    "Pagewren has lost connection to the server. It signs you in again as soon as the server can be reached.";
+
+// A session the server dropped or that lapsed is signed in again with the credentials held: no
+// dialog, no box while it succeeds or the server is away (told once, shown as reconnecting,
+// retried on the back-off), and a failure of its own told once in its own words.
+TEST_F(ControllerTest, DroppedOrLapsedSessionIsSignedInAgainByItself) {
+    enum Trigger { DroppedAtRefresh, LapsedAtRetryTick, LapsedAtWakeUp, LapsedWhileUnreachable };
+    const struct {
+        Trigger trigger;
+        std::vector<LPARAM> signIns;  // the results of the sign-ins that follow, in turn
+        TrayState after;
+        std::vector<std::string> boxes;
+        const char* tip;
+        int signInsStarted;
+    } rows[] = {
+        {DroppedAtRefresh, {Success}, SignedIn, {}, kSignedIn, 1},
+        {DroppedAtRefresh, {Failure | ServerError}, Error, {kServerErrorLocked}, kError, 1},
+        {DroppedAtRefresh, {Failure | SignInRefused}, Error, {kRejected}, kError, 1},
+        {LapsedAtRetryTick, {Success}, SignedIn, {}, kSignedIn, 1},
+        {LapsedAtWakeUp, {Success}, SignedIn, {}, kSignedIn, 1},
+        {LapsedWhileUnreachable, {Failure | ServerUnreachable, Failure | ServerUnreachable}, Error,
+         {kReconnectingNotice}, kReconnecting, 3},
+        {LapsedWhileUnreachable, {Failure | ServerUnreachable, Failure | ServerUnreachable, Success}, SignedIn,
+         {kReconnectingNotice}, kSignedIn, 3},
+    };
+    {
+        ScopedLock hold(g_session.lock);
+        StoreErrorDescription(g_session, "Locked");
+    }
+    SetRecord("pages.example", "/", "", "a@example.com", "secret");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "trigger " << row.trigger << ", sign-ins " << row.signIns.size());
+        Restart(SignedIn);
+        SetSessionInterval(row.trigger == DroppedAtRefresh ? 60000 : -300000);
+        if (row.trigger == DroppedAtRefresh || row.trigger == LapsedWhileUnreachable) {
+            MarkRunning(Refresh);
+            HandleWorkerResult(Refresh, row.trigger == DroppedAtRefresh ? Failure | ServerError : Failure | ServerUnreachable);
+        } else if (row.trigger == LapsedAtRetryTick) {
+            g_app.retryKind = Refresh;
+            OnRetryTick();
+        } else {
+            OnWakeUp();
+        }
+        EXPECT_TRUE(g_fake.dialogs.empty());
+        for (size_t i = 0; i < row.signIns.size(); ++i) {
+            ASSERT_EQ(SignIn, g_fake.started.back());
+            // A later result brings a new token and its interval.
+            if (row.signIns[i] == Success) SetSessionInterval(60000);
+            HandleWorkerResult(SignIn, row.signIns[i]);
+            // Half a minute later the wait is over, or a wake-up ends it at once.
+            if (g_fake.armed.count(IDT_RETRY)) (i % 2 ? OnWakeUp() : OnRetryTick());
+        }
+        EXPECT_EQ(row.after, g_app.state);
+        EXPECT_EQ(row.boxes, BoxTexts());
+        EXPECT_EQ(row.tip, LastTrayTip());
+        EXPECT_EQ(row.signInsStarted, std::count(g_fake.started.begin(), g_fake.started.end(), SignIn));
+        EXPECT_TRUE(g_fake.dialogs.empty());
+        EXPECT_EQ(row.after == SignedIn, g_fake.armed.count(IDT_REFRESH) == 1);
+    }
+}
+
+// Sign Out while the server holds a refresh back: that refresh's late answer changes nothing, and
+// the sign-in the user starts next goes to its dialog as usual.
+TEST_F(ControllerTest, SignOutHoldsAgainstAnswersToRequestsFromBeforeIt) {
+    g_app.state = SignedIn;
+    SetSessionInterval(60000);
+    MarkRunning(Refresh);
+    EXPECT_EQ(0, MainWindowProc(NULL, WM_COMMAND, ID_SIGN_OUT, 0));
+    EXPECT_EQ(0, MainWindowProc(NULL, WM_APP_TRAY, TRAY_ICON_ID, WM_LBUTTONDBLCLK));
+    EXPECT_EQ(std::vector<RequestKind>{CheckServer}, g_fake.started);
+    const WORD before = WORD(g_app.generation - 1);
+    HandleWorkerResult(MAKEWPARAM(Refresh, before), Success);
+    HandleWorkerResult(MAKEWPARAM(CheckServer, before), Failure | ServerUnreachable);
+    EXPECT_EQ(SigningIn, g_app.state);
+    EXPECT_TRUE(g_fake.boxes.empty() && g_fake.retriesSet.empty());
+    g_fake.dialogEnd = IDCANCEL;
+    HandleWorkerResult(MAKEWPARAM(CheckServer, g_app.generation), Success);
+    EXPECT_EQ(std::vector<UINT>{IDD_SIGNIN}, g_fake.dialogs);
+    EXPECT_EQ(NotSignedIn, g_app.state);
+}
 
 // Retry ticks and results of the retried request until the wait settles.
 void FailRetriesUntilTheWaitSettles(RequestKind kind, LPARAM code) {

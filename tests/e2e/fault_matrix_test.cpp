@@ -41,14 +41,16 @@ struct FaultRow {
 // quietly. The user waiting for a sign-in gets a box.
 const FaultRow kRows[] = {
     {"reject", {kDialog, {nullptr, kNotSignedIn}, {kRejected, kError}}, false},
-    {"error", {kDialog, {kServerError, kError}, {kServerError, kError}}, false},
+    // An error document to a refresh means the session was dropped: the program signs in again.
+    {"error", {kDialog, {kServerError, kError}, {nullptr, kSignedIn}}, false},
     {"empty", {kDialog, kInvalidAnswer, kReconnect}, false},
     {"malformed", {kDialog, kInvalidAnswer, kReconnect}, false},
     {"html", {kDialog, kInvalidAnswer, kReconnect}, false},
     {"huge", {kDialog, kInvalidAnswer, kInvalidAnswer}, false},
     {"status500", {kDialog, {nullptr, kSignedIn}, {nullptr, kSignedIn}}, false},
     {"expired", {kDialog, kExpiry, kExpiry}, false},
-    {"soon", {kDialog, kExpiry, kExpiry}, false},
+    // A token that holds for less than five minutes is refreshed halfway to its end.
+    {"soon", {kDialog, {nullptr, kSignedIn}, {nullptr, kSignedIn}}, false},
     {"slow&seconds=120", {kUnreachable, kNoConnection, kReconnect}, true},
     {"close", {kUnreachable, kNoConnection, kReconnect}, false},
     {"hang", {kUnreachable, kNoConnection, kReconnect}, true},

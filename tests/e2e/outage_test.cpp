@@ -136,4 +136,34 @@ TEST_F(OutageTest, CredentialCheckAgainstAHangingServerCanBeCancelled) {
     ASSERT_TRUE(ControlServer("fault?script=auth-tray.php&mode=close") && ControlServer("release"));
 }
 
+// Against a server that checks its tokens on its own clock, three hours ahead of this computer's:
+// the refreshes come before the token runs out there, and when the server drops every session
+// the program signs in again by itself, with no box and no dialog, and refreshes on.
+TEST_F(OutageTest, SessionIsKeptOnTheServersClockAndSignedInAgainWhenDropped) {
+    // The token holds 304 s on the server's clock: a refresh every 4 s.
+    ASSERT_TRUE(ControlServer("strict_tokens?on=1") && ControlServer("clock?offset=10800") &&
+                ControlServer("lifetime?seconds=304"));
+    HWND dialog = LaunchWithDemoAccount();
+    ASSERT_NE(nullptr, dialog);
+    PressEnter(dialog, IDC_PASSWORD);
+    ASSERT_TRUE(WaitWithoutBox([] { return CurrentTrayTip() == kSignedIn; }, kStepTimeoutMs));
+    ASSERT_TRUE(WaitWithoutBox([] { return Refreshes() >= 2; }, kStepTimeoutMs)) << "planned on this computer's clock";
+    EXPECT_EQ(kSignedIn, CurrentTrayTip());
+
+    const auto signIns = [] {
+        size_t count = 0;
+        for (const LoggedRequest& request : ServerLog()) count += request.path == "/auth-tray.php" && request.auth != "-";
+        return count;
+    };
+    const size_t signInsBefore = signIns();
+    ASSERT_TRUE(ControlServer("drop_sessions"));
+    const auto signedInAgain = [&] { return signIns() > signInsBefore && CurrentTrayTip() == kSignedIn; };
+    EXPECT_TRUE(WaitWithoutBox(signedInAgain, kStepTimeoutMs));
+    const size_t refreshes = Refreshes();
+    EXPECT_TRUE(WaitWithoutBox([&] { return Refreshes() > refreshes + 1; }, kStepTimeoutMs));
+    EXPECT_EQ(nullptr, FindProgramDialog(program, "Pagewren", IDC_EMAIL));
+    EXPECT_EQ(kSignedIn, CurrentTrayTip());
+    EXPECT_EQ(signInsBefore + 1, signIns()) << "the refreshes with the new token hold";
+}
+
 }  // namespace

@@ -1,3 +1,4 @@
+#include "net/http_date.h"
 #include "net/response_reader.h"
 #include "net/session.h"
 #include "net/utc_clock.h"
@@ -71,7 +72,7 @@ TEST_F(ReaderTest, AnswersGiveTheirResultAndStoreWhatTheyCarry) {
     }
 }
 
-TEST_F(ReaderTest, ExpiryBecomesMillisecondsUntilFiveMinutesBefore) {
+TEST_F(ReaderTest, ExpiryBecomesMillisecondsUntilFiveMinutesBeforeOrHalfwayWhenCloser) {
     const struct {
         const char* name;
         const char* expiry;
@@ -80,8 +81,11 @@ TEST_F(ReaderTest, ExpiryBecomesMillisecondsUntilFiveMinutesBefore) {
     } cases[] = {
         {"one hour ahead", "12 31 2026 23:59:00", Utc(2026, 12, 31, 22, 59), kHourMs - kMarginMs},
         {"doubled space, no seconds", "12  31 2026 23:59", Utc(2026, 12, 31, 22, 59), kHourMs - kMarginMs},
-        {"exactly five minutes ahead", "12 31 2026 23:59:00", Utc(2026, 12, 31, 23, 54), 0},
+        {"exactly five minutes ahead", "12 31 2026 23:59:00", Utc(2026, 12, 31, 23, 54), 150000},
         {"five minutes and 1 ms ahead", "12 31 2026 23:59:00", Utc(2026, 12, 31, 23, 53, 59, 999), 1},
+        {"one minute ahead: halfway", "12 31 2026 23:59:00", Utc(2026, 12, 31, 23, 58), 30000},
+        {"1 ms ahead", "12 31 2026 23:59:00", Utc(2026, 12, 31, 23, 58, 59, 999), 1},
+        {"now", "12 31 2026 23:59:00", Utc(2026, 12, 31, 23, 59), -kMarginMs},
         {"in the past", "12 31 2026 23:59:00", Utc(2027, 1, 1, 0, 0), -60000 - kMarginMs},
         {"leap day", "2 29 2028 0:0:0", Utc(2028, 2, 28, 0, 0), 24 * kHourMs - kMarginMs},
     };
@@ -93,6 +97,19 @@ TEST_F(ReaderTest, ExpiryBecomesMillisecondsUntilFiveMinutesBefore) {
     g_now = Utc(1700, 1, 1, 0, 0);
     for (const char* expiry : {"tomorrow", "", "2 30 2026 10:00:00", "12 31 2026 24:00:00", "12-31-2026 23:59:00"}) {
         EXPECT_LT(expiryToInterval(expiry), 0) << expiry;
+    }
+}
+
+// The server's clock comes from the Date header, in the one form servers write; any other text
+// leaves the clock as it was rather than moving it by a misread.
+TEST_F(ReaderTest, DateHeaderIsReadOnlyInItsOwnForm) {
+    const FILETIME when = Utc(1994, 11, 6, 8, 49, 37);
+    EXPECT_EQ(FileTimeCount(when), HttpDateToUtc("Sun, 06 Nov 1994 08:49:37 GMT"));
+    EXPECT_EQ(FileTimeCount(Utc(2028, 2, 29, 23, 59, 59)), HttpDateToUtc("Tue, 29 Feb 2028 23:59:59 GMT"));
+    for (const char* text : {"", "not a date", "Sunday, 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37 1994",
+                             "Sun, 06 Nov 1994 08:49:37 UTC", "Sun, 6 Nov 1994 08:49:37 GMT", "Sun, 31 Feb 1994 08:49:37 GMT",
+                             "Wed, 32 Dec 2026 25:61:61 GMT", "Sun, 06 Nov 1994 08:49:37 GMT ", "Sun, 06 Nov 1994 08:49:3x GMT"}) {
+        EXPECT_EQ(0, HttpDateToUtc(text)) << text;
     }
 }
 

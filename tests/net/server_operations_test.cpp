@@ -41,6 +41,8 @@ struct ServerTest : ::testing::Test {
         UseServer(TestServerPortText());
         ScopedLock hold(g_session.lock);
         memset(g_session.token, 0, sizeof g_session.token);
+        g_session.serverClockOffset = 0;
+        g_session.serverClockKnown = false;
     }
     void TearDown() override {
         g_exchangeTimeoutMs = 30000;
@@ -59,6 +61,31 @@ TEST_F(ServerTest, TokenAndBodyAtTheirLimits) {
         ASSERT_TRUE(ControlServer(std::string("fault?script=auth-tray.php&mode=") + fault));
         EXPECT_EQ(code, signIn(g_session)) << fault;
         EXPECT_EQ(code == Success, g_session.token[0] != '\0') << fault;
+    }
+}
+
+// The token's expiry is on the server's clock, which the Date header tells: the refresh comes
+// five minutes before it runs out there, however far this computer's clock is off. An answer
+// without a readable Date leaves the offset last measured.
+TEST_F(ServerTest, RefreshIsPlannedOnTheServersClock) {
+    const int64_t kHour = 3600, kLifetime = 3900, kSecondUnits = 10000000;
+    const struct {
+        const char* clock;
+        int64_t serverS;   // how far the server's clock is ahead of this computer's
+        int64_t measuredS; // the offset the session holds afterwards
+    } cases[] = {
+        {"offset=10800", 3 * kHour, 3 * kHour},
+        {"offset=-10800", -3 * kHour, -3 * kHour},
+        {"offset=0&date=missing", 0, -3 * kHour},
+        {"offset=0&date=malformed", 0, -3 * kHour},
+    };
+    ASSERT_TRUE(ControlServer("lifetime?seconds=" + std::to_string(kLifetime)));
+    for (const auto& c : cases) {
+        ASSERT_TRUE(ControlServer(std::string("clock?") + c.clock));
+        EXPECT_EQ(Success, signIn(g_session)) << c.clock;
+        EXPECT_NEAR(double(c.measuredS), double(ServerClockOffset(g_session) / kSecondUnits), 2.0) << c.clock;
+        const int64_t intervalS = kLifetime + c.serverS - c.measuredS - 300;
+        EXPECT_NEAR(double(intervalS * 1000), double(RefreshIntervalMs(g_session)), 3000.0) << c.clock;
     }
 }
 
@@ -83,6 +110,12 @@ TEST_F(ServerTest, NoAnswerWithinTheTimeOut) {
 TEST_F(ServerTest, RefreshNeedsSettingsAndSendsTheTokenUnchanged) {
     UseServer(TestServerPortText(), "/", SettingsState::Initial);
     EXPECT_EQ(Failure | InternalError, refreshSession(g_session));
+    // An e-mail address never goes out without its password, as after a sign-out.
+    UseServer(TestServerPortText());
+    SetPassword("");
+    EXPECT_EQ(Failure | CredentialsRejected, refreshSession(g_session));
+    EXPECT_EQ(Failure | CredentialsRejected, verifyCredentials(g_session));
+    EXPECT_EQ(Failure | SignInRefused, signIn(g_session));
     EXPECT_TRUE(ServerLog().empty());
 
     UseServer(TestServerPortText());
