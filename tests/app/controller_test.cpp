@@ -82,9 +82,9 @@ const Transition kTransitions[] = {
     {SignedIn, RefreshTick, 0, 0, true, 0, SignedIn, {Refresh}, nullptr, 0, false, nullptr, 301},
     {SignedIn, 0, 1, 0, true, 60000, SignedIn, {}, nullptr, 0, false, nullptr},
     {SigningIn, 4, 1, 0, true, 60000, SigningIn, {}, nullptr, 0, false, nullptr},
-    // Signing out forgets the token and the kept password, quietly; a refresh still under way
-    // then speaks for no session.
-    {SignedIn, SignOutCommand, 0, 0, true, 60000, NotSignedIn, {}, nullptr, 0, true, kNotSignedIn},
+    // Signing out forgets the token and the kept password, quietly; the refresh it cut short then
+    // answers while the user signs in again, and speaks for no session.
+    {SignedIn, SignOutCommand, 0, 0, true, 60000, SigningIn, {CheckServer}, nullptr, 0, true, kSigningIn},
     {NotSignedIn, Refresh, 1, 0, true, 60000, NotSignedIn, {}, nullptr, 0, false, nullptr},
     // A refresh measures the server's clock against the one the user set; no other state has
     // a session to refresh.
@@ -115,6 +115,8 @@ TEST_F(ControllerTest, EveryTransitionLeadsToItsStateAndEffects) {
             char token[8] = "x";
             CopyToken(g_session, token, sizeof token);
             EXPECT_STREQ("", token);
+            EXPECT_EQ(0, MainWindowProc(NULL, WM_APP_TRAY, TRAY_ICON_ID, WM_LBUTTONDBLCLK));
+            HandleWorkerResult(MAKEWPARAM(Refresh, g_app.generation - 1), Success);
         } else {
             HandleWorkerResult(row.event, row.code);
         }
@@ -188,81 +190,47 @@ const char kReconnectingNotice[] =
 
 // A session the server dropped or that lapsed is signed in again with the credentials held: no
 // dialog, no box while it succeeds or the server is away (told once, shown as reconnecting,
-// retried on the back-off), and a failure of its own told once in its own words.
+// retried on the back-off and at a wake-up), and its own failure told once in its own words.
 TEST_F(ControllerTest, DroppedOrLapsedSessionIsSignedInAgainByItself) {
-    enum Trigger { DroppedAtRefresh, LapsedAtRetryTick, LapsedAtWakeUp, LapsedWhileUnreachable };
-    const struct {
-        Trigger trigger;
-        std::vector<LPARAM> signIns;  // the results of the sign-ins that follow, in turn
-        TrayState after;
-        std::vector<std::string> boxes;
-        const char* tip;
-        int signInsStarted;
-    } rows[] = {
-        {DroppedAtRefresh, {Success}, SignedIn, {}, kSignedIn, 1},
-        {DroppedAtRefresh, {Failure | ServerError}, Error, {kServerErrorLocked}, kError, 1},
-        {DroppedAtRefresh, {Failure | SignInRefused}, Error, {kRejected}, kError, 1},
-        {LapsedAtRetryTick, {Success}, SignedIn, {}, kSignedIn, 1},
-        {LapsedAtWakeUp, {Success}, SignedIn, {}, kSignedIn, 1},
-        {LapsedWhileUnreachable, {Failure | ServerUnreachable, Failure | ServerUnreachable}, Error,
-         {kReconnectingNotice}, kReconnecting, 3},
-        {LapsedWhileUnreachable, {Failure | ServerUnreachable, Failure | ServerUnreachable, Success}, SignedIn,
-         {kReconnectingNotice}, kSignedIn, 3},
+    enum Trigger { Dropped, LapsedWhileUnreachable, LapsedAtRetryTick, LapsedAtWakeUp };
+    const LPARAM kAway = Failure | ServerUnreachable;
+    // The results of the sign-ins that follow the trigger, in turn, and what the user sees then.
+    const struct { Trigger trigger; std::vector<LPARAM> signIns; TrayState after; const char *box, *tip; } rows[] = {
+        {Dropped, {Success}, SignedIn, nullptr, kSignedIn},
+        {Dropped, {Failure | ServerError}, Error, kServerErrorLocked, kError},
+        {LapsedAtWakeUp, {Failure | SignInRefused}, Error, kRejected, kError},
+        {LapsedAtRetryTick, {kAway, kAway, Success}, SignedIn, kReconnectingNotice, kSignedIn},
+        {LapsedWhileUnreachable, {kAway, kAway}, Error, kReconnectingNotice, kReconnecting},
     };
-    {
-        ScopedLock hold(g_session.lock);
-        StoreErrorDescription(g_session, "Locked");
-    }
+    ScopedLock hold(g_session.lock);
+    StoreErrorDescription(g_session, "Locked");
     SetRecord("pages.example", "/", "", "a@example.com", "secret");
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << "trigger " << row.trigger << ", sign-ins " << row.signIns.size());
         Restart(SignedIn);
-        SetSessionInterval(row.trigger == DroppedAtRefresh ? 60000 : -300000);
-        if (row.trigger == DroppedAtRefresh || row.trigger == LapsedWhileUnreachable) {
+        SetSessionInterval(row.trigger == Dropped ? 60000 : -300000);
+        g_app.retryKind = row.trigger == LapsedAtRetryTick ? Refresh : RequestKind(0);
+        if (row.trigger == LapsedAtRetryTick) OnRetryTick();
+        if (row.trigger == LapsedAtWakeUp) OnWakeUp();
+        if (row.trigger <= LapsedWhileUnreachable) {
             MarkRunning(Refresh);
-            HandleWorkerResult(Refresh, row.trigger == DroppedAtRefresh ? Failure | ServerError : Failure | ServerUnreachable);
-        } else if (row.trigger == LapsedAtRetryTick) {
-            g_app.retryKind = Refresh;
-            OnRetryTick();
-        } else {
-            OnWakeUp();
+            HandleWorkerResult(Refresh, row.trigger == Dropped ? Failure | ServerError : kAway);
         }
-        EXPECT_TRUE(g_fake.dialogs.empty());
         for (size_t i = 0; i < row.signIns.size(); ++i) {
             ASSERT_EQ(SignIn, g_fake.started.back());
-            // A later result brings a new token and its interval.
-            if (row.signIns[i] == Success) SetSessionInterval(60000);
+            if (row.signIns[i] == Success) SetSessionInterval(60000);  // the new token's
             HandleWorkerResult(SignIn, row.signIns[i]);
-            // Half a minute later the wait is over, or a wake-up ends it at once.
+            // The wait ends by its tick, or at once by a wake-up.
             if (g_fake.armed.count(IDT_RETRY)) (i % 2 ? OnWakeUp() : OnRetryTick());
         }
         EXPECT_EQ(row.after, g_app.state);
-        EXPECT_EQ(row.boxes, BoxTexts());
+        EXPECT_EQ(OneBoxOrNone(row.box), BoxTexts());
         EXPECT_EQ(row.tip, LastTrayTip());
-        EXPECT_EQ(row.signInsStarted, std::count(g_fake.started.begin(), g_fake.started.end(), SignIn));
+        const size_t signIns = row.signIns.size() + (row.after == Error && row.signIns.size() > 1);
+        EXPECT_EQ(signIns, size_t(std::count(g_fake.started.begin(), g_fake.started.end(), SignIn)));
         EXPECT_TRUE(g_fake.dialogs.empty());
         EXPECT_EQ(row.after == SignedIn, g_fake.armed.count(IDT_REFRESH) == 1);
     }
-}
-
-// Sign Out while the server holds a refresh back: that refresh's late answer changes nothing, and
-// the sign-in the user starts next goes to its dialog as usual.
-TEST_F(ControllerTest, SignOutHoldsAgainstAnswersToRequestsFromBeforeIt) {
-    g_app.state = SignedIn;
-    SetSessionInterval(60000);
-    MarkRunning(Refresh);
-    EXPECT_EQ(0, MainWindowProc(NULL, WM_COMMAND, ID_SIGN_OUT, 0));
-    EXPECT_EQ(0, MainWindowProc(NULL, WM_APP_TRAY, TRAY_ICON_ID, WM_LBUTTONDBLCLK));
-    EXPECT_EQ(std::vector<RequestKind>{CheckServer}, g_fake.started);
-    const WORD before = WORD(g_app.generation - 1);
-    HandleWorkerResult(MAKEWPARAM(Refresh, before), Success);
-    HandleWorkerResult(MAKEWPARAM(CheckServer, before), Failure | ServerUnreachable);
-    EXPECT_EQ(SigningIn, g_app.state);
-    EXPECT_TRUE(g_fake.boxes.empty() && g_fake.retriesSet.empty());
-    g_fake.dialogEnd = IDCANCEL;
-    HandleWorkerResult(MAKEWPARAM(CheckServer, g_app.generation), Success);
-    EXPECT_EQ(std::vector<UINT>{IDD_SIGNIN}, g_fake.dialogs);
-    EXPECT_EQ(NotSignedIn, g_app.state);
 }
 
 // Retry ticks and results of the retried request until the wait settles.

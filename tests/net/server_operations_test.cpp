@@ -64,28 +64,21 @@ TEST_F(ServerTest, TokenAndBodyAtTheirLimits) {
     }
 }
 
-// The token's expiry is on the server's clock, which the Date header tells: the refresh comes
-// five minutes before it runs out there, however far this computer's clock is off. An answer
-// without a readable Date leaves the offset last measured.
+// The refresh comes five minutes before the token runs out on the server's clock, which the
+// Date header tells; an answer without a valid Date leaves the offset last measured.
 TEST_F(ServerTest, RefreshIsPlannedOnTheServersClock) {
-    const int64_t kHour = 3600, kLifetime = 3900, kSecondUnits = 10000000;
-    const struct {
-        const char* clock;
-        int64_t serverS;   // how far the server's clock is ahead of this computer's
-        int64_t measuredS; // the offset the session holds afterwards
-    } cases[] = {
-        {"offset=10800", 3 * kHour, 3 * kHour},
-        {"offset=-10800", -3 * kHour, -3 * kHour},
-        {"offset=0&date=missing", 0, -3 * kHour},
-        {"offset=0&date=malformed", 0, -3 * kHour},
-    };
+    const int64_t kHour = 3600, kLifetime = 3900;
+    // The server's offset, and the one the session holds afterwards, in seconds.
+    const struct { const char* clock; int64_t serverS, measuredS; } cases[] = {
+        {"offset=10800", 3 * kHour, 3 * kHour}, {"offset=-10800", -3 * kHour, -3 * kHour},
+        {"offset=0&date=missing", 0, -3 * kHour}, {"offset=0&date=malformed", 0, -3 * kHour}};
     ASSERT_TRUE(ControlServer("lifetime?seconds=" + std::to_string(kLifetime)));
     for (const auto& c : cases) {
         ASSERT_TRUE(ControlServer(std::string("clock?") + c.clock));
         EXPECT_EQ(Success, signIn(g_session)) << c.clock;
-        EXPECT_NEAR(double(c.measuredS), double(ServerClockOffset(g_session) / kSecondUnits), 2.0) << c.clock;
-        const int64_t intervalS = kLifetime + c.serverS - c.measuredS - 300;
-        EXPECT_NEAR(double(intervalS * 1000), double(RefreshIntervalMs(g_session)), 3000.0) << c.clock;
+        EXPECT_NEAR(double(c.measuredS), double(ServerClockOffset(g_session) / 10000000), 2.0) << c.clock;
+        EXPECT_NEAR(double((kLifetime + c.serverS - c.measuredS - 300) * 1000), double(RefreshIntervalMs(g_session)),
+                    3000.0) << c.clock;
     }
 }
 
