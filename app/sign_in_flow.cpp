@@ -32,12 +32,16 @@ bool Running(RequestKind kind) {
     return age >= 0 && age <= LongestRun();
 }
 
+// The user waits for the sign-in they confirmed in the dialog; the check, the refresh and
+// their retries run in the background.
+Audience AudienceOf(RequestKind kind) { return kind == SignIn ? Audience::User : Audience::Background; }
+
 // Starts a worker for kind unless one already runs, whose result then serves for both; false,
 // with 258 reported, when it cannot start.
 bool StartWorker(RequestKind kind) {
     if (Running(kind)) return true;
     if (!g_platform.startRequest(kind)) {
-        ReportResult(WorkerNotStarted);
+        ReportResult(WorkerNotStarted, AudienceOf(kind));
         return false;
     }
     g_app.requests.marked[kind] = true;
@@ -76,7 +80,7 @@ void ScheduleRetry(RequestKind kind) {
     // Without the timer nothing would ever try again.
     if (g_platform.setTimer(g_app.mainWindow, IDT_RETRY, static_cast<UINT>(delay), NULL) == 0) {
         g_app.retryKind = RequestKind(0);
-        ReportResult(WorkerNotStarted);
+        ReportResult(WorkerNotStarted, Audience::Background);
         return;
     }
     LogEvent("retry %u of %s in %u ms", g_app.retryCount, RequestKindName(kind), static_cast<UINT>(delay));
@@ -93,7 +97,7 @@ void StopRefreshing() {
 // another one; the user signs in again from the tray.
 void LoseSession() {
     StopRefreshing();
-    ReportFailureText(IDS_CONNECTION_LOST);
+    ReportFailureText(IDS_CONNECTION_LOST, Audience::Background);
 }
 
 // A refresh got no usable answer. While the token holds, the program retries quietly, and the
@@ -106,11 +110,12 @@ void RideOutOutage() {
     if (first) UpdateTrayIcon();
 }
 
-void EnterSignedIn() {
+void EnterSignedIn(RequestKind kind) {
     StopRetry();
+    ForgetShownNotice();
     EnterState(SignedIn, "signed in");
     UpdateTrayIcon();
-    (void)ArmRefreshTimer();
+    (void)ArmRefreshTimer(AudienceOf(kind));
 }
 
 // The server answered: ask for credentials, then sign in with them.
@@ -146,7 +151,7 @@ void HandleRefreshFailure(ResultCode result, bool unanswered) {
     const ResultCode category = FailureCategory(result);
     if (IsFailure(result) && (category == CredentialsRejected || category == IdentityUnverified)) {
         StopRefreshing();
-        ReportResult(result);
+        ReportResult(result, Audience::Background);
         return;
     }
     if (SessionLapsed()) {
@@ -159,7 +164,7 @@ void HandleRefreshFailure(ResultCode result, bool unanswered) {
     }
     const bool reconnecting = g_app.retryKind == Refresh;
     StopRetry();
-    ReportResult(result);
+    ReportResult(result, Audience::Background);
     // The retries had stopped the refresh timer.
     const int64_t interval = RefreshIntervalMs(g_session);
     if (reconnecting && interval > 0) (void)SetRefreshTimer(interval);
@@ -191,18 +196,18 @@ void SignOut() {
     UpdateTrayIcon();
 }
 
-bool ArmRefreshTimer() {
+bool ArmRefreshTimer(Audience audience) {
     int64_t interval = RefreshIntervalMs(g_session);
     if (interval > 0) {
         // Without the timer the session would lapse unnoticed.
         if (!SetRefreshTimer(interval)) {
-            ReportResult(WorkerNotStarted);
+            ReportResult(WorkerNotStarted, audience);
             return false;
         }
         return true;
     }
     (void)g_platform.killTimer(g_app.mainWindow, IDT_REFRESH);
-    ReportResult(TimestampError | Failure);
+    ReportResult(TimestampError | Failure, audience);
     return false;
 }
 
@@ -223,7 +228,7 @@ void HandleWorkerResult(WPARAM kind, LPARAM code) {
         if (result == Success) {
             RunSignInDialog();
         } else {
-            ReportResult(result);
+            ReportResult(result, Audience::Background);
             // Quiet, as the program may start before the network: the dialog opens once it answers.
             if (noAnswer) ScheduleRetry(CheckServer);
         }
@@ -231,13 +236,13 @@ void HandleWorkerResult(WPARAM kind, LPARAM code) {
     case SignIn:
         // The user waits for this one, so a box tells what happened, in the words that fit.
         if (result == Success) {
-            EnterSignedIn();
+            EnterSignedIn(SignIn);
         } else if (noAnswer) {
-            ReportFailureText(IDS_CONNECT_FAILED);
+            ReportFailureText(IDS_CONNECT_FAILED, Audience::User);
         } else if (result == 0) {
-            ReportResult(Failure | InvalidResponse);
+            ReportResult(Failure | InvalidResponse, Audience::User);
         } else {
-            ReportResult(result);
+            ReportResult(result, Audience::User);
         }
         break;
     case Refresh:
@@ -245,7 +250,7 @@ void HandleWorkerResult(WPARAM kind, LPARAM code) {
         if (g_app.state == NotSignedIn) break;
         // A page that is no answer document (a captive portal, a proxy's error) is no answer either.
         if (result == Success) {
-            EnterSignedIn();
+            EnterSignedIn(Refresh);
         } else {
             HandleRefreshFailure(result, noAnswer || result == 0);
         }

@@ -1,6 +1,7 @@
 #include "fake_platform.h"
 
 #include "app/tray_icon.h"
+#include "app/tray_notice.h"
 #include "net/session.h"
 #include "net/utc_clock.h"
 #include "res/resource.h"
@@ -10,11 +11,13 @@
 
 FakePlatform g_fake;
 
-void RecordBox(LPCWSTR text, UINT flags) {
+std::string Utf8(const wchar_t* text) {
     char utf8[3 * 4096];
     EXPECT_TRUE(WideToUtf8Buffer(text, utf8, sizeof utf8));
-    g_fake.boxes.push_back({utf8, flags});
+    return utf8;
 }
+
+void RecordBox(LPCWSTR text, UINT flags) { g_fake.boxes.push_back({Utf8(text), flags}); }
 
 namespace {
 
@@ -39,11 +42,14 @@ int WINAPI FakeMessageBox(HWND, LPCWSTR text, LPCWSTR caption, UINT flags) {
     return IDOK;
 }
 
-BOOL WINAPI FakeShellNotifyIcon(DWORD operation, PNOTIFYICONDATAA data) {
+BOOL WINAPI FakeShellNotifyIcon(DWORD operation, PNOTIFYICONDATAW data) {
     g_fake.trayOperations.push_back(operation);
     g_fake.tray.push_back(*data);
+    if (operation == NIM_SETVERSION) return data->uVersion <= g_fake.newestVersion;
+    if (data->uFlags & NIF_INFO) return g_fake.notificationSucceeds;
     return operation == NIM_ADD ? g_fake.addSucceeds : TRUE;
 }
+
 
 UINT_PTR WINAPI FakeSetTimer(HWND, UINT_PTR id, UINT period, TIMERPROC) {
     EXPECT_TRUE(id == IDT_REFRESH || id == IDT_RETRY) << id;
@@ -89,7 +95,17 @@ void SetSessionToken(const char* token) {
     StoreToken(g_session, token);
 }
 
-std::string LastTrayTip() { return g_fake.tray.empty() ? std::string() : g_fake.tray.back().szTip; }
+std::string LastTrayTip() {
+    for (auto call = g_fake.tray.rbegin(); call != g_fake.tray.rend(); ++call)
+        if (call->uFlags & NIF_TIP) return Utf8(call->szTip);
+    return std::string();
+}
+
+std::string LastNotification() {
+    for (auto call = g_fake.tray.rbegin(); call != g_fake.tray.rend(); ++call)
+        if (call->uFlags & NIF_INFO) return Utf8(call->szInfo);
+    return "-";
+}
 
 void ControllerTest::SetUp() {
     g_fake = FakePlatform();
@@ -98,6 +114,7 @@ void ControllerTest::SetUp() {
     g_uiPlatform = {FakeMessageBox, FakeShellExecute};
     g_currentUtcTime = FakeClock;
     g_app = AppState();
+    g_trayNotice = TrayNotice();
     g_app.instance = GetModuleHandleA(NULL);
     LoadTrayIcons(g_app.instance);
     // Without them every look would compare null with null.

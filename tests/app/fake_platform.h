@@ -37,9 +37,11 @@ struct FakePlatform {
     INT_PTR dialogEnd = IDOK;
     std::function<void()> whileDialogOpen;
     std::vector<BoxShown> boxes;
-    std::vector<NOTIFYICONDATAA> tray;
+    std::vector<NOTIFYICONDATAW> tray;
     std::vector<DWORD> trayOperations;
     BOOL addSucceeds = TRUE;
+    BOOL notificationSucceeds = TRUE;
+    UINT newestVersion = 4;  // the newest callback layout the shell takes
     std::vector<UINT> timersSet;  // periods of the refresh timer
     std::vector<UINT> retriesSet;  // waits of the retry timer
     std::vector<UINT_PTR> timersKilled;
@@ -52,13 +54,16 @@ struct FakePlatform {
 
 extern FakePlatform g_fake;
 
+std::string Utf8(const wchar_t* text);
 // Records a box the way the fake does; for replacements that also show a real one.
 void RecordBox(LPCWSTR text, UINT flags);
 // Stores a token expiry that gives intervalMs at the fake clock's present.
 void SetSessionInterval(int64_t intervalMs);
 void SetSessionToken(const char* token);
-// The tooltip of the last tray call, or "" when there was none.
+// The tooltip of the last tray call that set one, or "" when there was none.
 std::string LastTrayTip();
+// The text of the last notification call (UTF-8; "" removes), or "-" when there was none.
+std::string LastNotification();
 // Marks kind's worker as started seconds ago on the fake clock, as the controller does.
 inline void MarkRunning(RequestKind kind, int64_t seconds = 0) {
     g_app.requests.since[kind] = g_fake.now - seconds * 10000000;
