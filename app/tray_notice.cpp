@@ -45,7 +45,8 @@ void SetReason(const wchar_t* text) {
 
 bool ShowTrayNotice(const NoticeText& notice, bool opensSignIn) {
     // Without its icon the shell has nowhere to show the notification from.
-    if (g_app.trayRefusals > 0 || !SendNotification(notice.text, notice.icon == MB_ICONERROR ? NIIF_ERROR : NIIF_WARNING)) {
+    const DWORD icon = notice.icon == MB_ICONERROR ? NIIF_ERROR : NIIF_WARNING;
+    if (g_app.trayRefusals > 0 || !SendNotification(notice.text, icon)) {
         LogEvent("notification %u refused: told in a box", notice.textId);
         return false;
     }

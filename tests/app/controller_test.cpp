@@ -44,13 +44,6 @@ std::vector<std::string> OneBoxOrNone(const char* box) {
     return box ? std::vector<std::string>{box} : std::vector<std::string>();
 }
 
-// The texts of the notifications shown, removals left out.
-std::vector<std::string> Notifications() {
-    std::vector<std::string> texts;
-    for (const NOTIFYICONDATAW& call : g_fake.tray)
-        if ((call.uFlags & NIF_INFO) && call.szInfo[0]) texts.push_back(Utf8(call.szInfo));
-    return texts;
-}
 
 struct Transition {
     TrayState before;
@@ -131,7 +124,8 @@ TEST_F(ControllerTest, EveryTransitionLeadsToItsStateAndEffects) {
         EXPECT_EQ(row.dialogEnd == IDOK ? 1 : 0, g_fake.saves);
         EXPECT_EQ(row.started, g_fake.started);
         EXPECT_EQ(OneBoxOrNone(row.notified ? nullptr : row.box), BoxTexts());
-        EXPECT_EQ(OneBoxOrNone(row.notified ? row.box : nullptr), Notifications());
+        EXPECT_EQ(OneBoxOrNone(row.notified ? row.box : nullptr), g_fake.notifications);
+        EXPECT_EQ(row.notified ? std::vector<DWORD>{NIIF_ERROR} : std::vector<DWORD>{}, g_fake.notificationIcons);
         EXPECT_EQ(row.timerPeriod ? std::vector<UINT>{row.timerPeriod} : std::vector<UINT>{}, g_fake.timersSet);
         EXPECT_EQ(row.timerKilled ? std::vector<UINT_PTR>{IDT_REFRESH} : std::vector<UINT_PTR>{},
                   g_fake.timersKilled);
@@ -156,8 +150,6 @@ const struct { TrayState before; RequestKind kind; ResultCode code; Told holds, 
     // The session stands; a lost check's late twin opens no second dialog.
     {SignedIn, CheckServer, Failure | ServerUnreachable, {SignedIn, nullptr, {IDT_REFRESH}}, {SignedIn, nullptr, {IDT_REFRESH}}},
     {SigningIn, CheckServer, Success, {SigningIn, nullptr, {IDT_REFRESH}}, {SigningIn, nullptr, {IDT_REFRESH}}},
-    // The user waits for the sign-in confirmed in the dialog: a box.
-    {Error, SignIn, Failure | CredentialsRejected, {Error, kRejected, {IDT_REFRESH}}, {Error, kRejected, {IDT_REFRESH}}},
 };
 
 TEST_F(ControllerTest, EveryFailureIsToldOnceAndStopsWhatWouldOnlyRepeatIt) {
@@ -178,9 +170,9 @@ TEST_F(ControllerTest, EveryFailureIsToldOnceAndStopsWhatWouldOnlyRepeatIt) {
 
             const Told& told = lapsed ? row.lapsed : row.holds;
             EXPECT_EQ(told.state, g_app.state);
-            const bool user = row.kind == SignIn;  // else a notification, and no box
-            EXPECT_EQ(OneBoxOrNone(user ? told.box : nullptr), BoxTexts());
-            EXPECT_EQ(OneBoxOrNone(user ? nullptr : told.box), Notifications());
+            // In the background: a notification, and no box.
+            EXPECT_EQ(OneBoxOrNone(told.box), g_fake.notifications);
+            EXPECT_TRUE(g_fake.boxes.empty());
             EXPECT_EQ(told.timersLeft, g_fake.armed);
             EXPECT_EQ(row.before == SigningIn ? 1u : 0u, g_fake.dialogs.size());
         }
@@ -225,7 +217,7 @@ TEST_F(ControllerTest, RefreshOutageIsRiddenOutQuietlyUntilTheTokenRunsOut) {
 
     g_fake.now += 31 * kSecond;
     OnRetryTick();
-    EXPECT_EQ(OneBoxOrNone(kConnectionLost), Notifications());
+    EXPECT_EQ(OneBoxOrNone(kConnectionLost), g_fake.notifications);
     EXPECT_EQ(Error, g_app.state);
     // Its line break a space, cut to the tooltip's 127 characters.
     EXPECT_EQ("Pagewren - Pagewren has lost connection to the server. Please double click the Pagewren tray icon "
@@ -235,7 +227,7 @@ TEST_F(ControllerTest, RefreshOutageIsRiddenOutQuietlyUntilTheTokenRunsOut) {
     HandleWorkerResult(Refresh, Failure | ServerUnreachable);
     OnRetryTick();
     OnWakeUp();
-    EXPECT_EQ(1u, Notifications().size());
+    EXPECT_EQ(1u, g_fake.notifications.size());
     EXPECT_EQ(started, g_fake.started.size());
 }
 
@@ -247,7 +239,7 @@ TEST_F(ControllerTest, RealAnswerEndsTheRetriesAndAWakeUpAfterTheTokenSaysItIsLo
     HandleWorkerResult(Refresh, 0);
     MarkRunning(Refresh);
     HandleWorkerResult(Refresh, Failure | InvalidResponse);
-    EXPECT_EQ(OneBoxOrNone(kInvalid), Notifications());
+    EXPECT_EQ(OneBoxOrNone(kInvalid), g_fake.notifications);
     EXPECT_EQ(std::set<UINT_PTR>{IDT_REFRESH}, g_fake.armed) << "while the token holds, the refresh timer runs again";
     // Out of SignedIn, no answer to a refresh changes nothing.
     MarkRunning(Refresh);
@@ -257,7 +249,7 @@ TEST_F(ControllerTest, RealAnswerEndsTheRetriesAndAWakeUpAfterTheTokenSaysItIsLo
     g_app.state = SignedIn;
     g_fake.now += 3600 * kSecond;
     OnWakeUp();
-    EXPECT_EQ((std::vector<std::string>{kInvalid, kConnectionLost}), Notifications());
+    EXPECT_EQ((std::vector<std::string>{kInvalid, kConnectionLost}), g_fake.notifications);
     EXPECT_TRUE(g_fake.started.empty() && g_fake.armed.empty());
 }
 
@@ -315,13 +307,6 @@ TEST_F(ControllerTest, TrayLookOfEachStateAndItsRemoval) {
     ICONINFO info;
     EXPECT_FALSE(GetIconInfo(icon, &info)) << "icon still alive after RemoveTrayIcon";
 
-    // The newest callback layout the shell takes.
-    for (UINT newest : {4u, 3u, 0u}) {
-        g_fake.newestVersion = newest;
-        AddTrayIcon();
-        EXPECT_EQ(newest, g_app.trayVersion);
-    }
-
     NOTIFYICONDATAW data = {};
     SetTrayTip(&data, (std::wstring(126, 'x') + L"a" + std::wstring(73, 'x')).c_str());
     EXPECT_EQ(std::wstring(126, 'x') + L"a", data.szTip);
@@ -365,8 +350,8 @@ TEST_F(ControllerTest, ResultsDuringAMessageBoxAreHandledAfterItClosesInOrder) {
 
 // An event of the icon in the callback layout of the version agreed with the shell.
 LRESULT TrayMouse(UINT event) {
-    const bool version4 = g_app.trayVersion == TrayVersion4;
-    return MainWindowProc(NULL, WM_APP_TRAY, version4 ? 0u : UINT(TRAY_ICON_ID), version4 ? MAKELPARAM(event, TRAY_ICON_ID) : event);
+    const bool v4 = g_app.trayVersion == TrayVersion4;
+    return MainWindowProc(NULL, WM_APP_TRAY, v4 ? 0u : UINT(TRAY_ICON_ID), v4 ? MAKELPARAM(event, TRAY_ICON_ID) : event);
 }
 
 LRESULT Command(WORD command) { return MainWindowProc(NULL, WM_COMMAND, command, 0); }
@@ -392,7 +377,10 @@ TEST_F(ControllerTest, RightClickDoubleClickAndPageCommandsActByState) {
     for (UINT version : {0u, 3u, 4u}) for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.state << ", version " << version);
         Restart(row.state);
-        g_app.trayVersion = version;
+        // The newest callback layout the shell takes is agreed when the icon is added.
+        g_fake.newestVersion = version;
+        AddTrayIcon();
+        ASSERT_EQ(version, g_app.trayVersion);
         // The check of the sign-in under way.
         if (row.state == SigningIn) MarkRunning(CheckServer);
         // From version 3 on, the release is followed by WM_CONTEXTMENU: still one menu.
@@ -419,36 +407,33 @@ TEST_F(ControllerTest, RightClickDoubleClickAndPageCommandsActByState) {
     EXPECT_EQ(std::vector<std::string>{"https://pages.example/tray.php?token=a1+b/c%&action=3"}, g_fake.opened);
 }
 
+// A click on a notification about refused credentials starts the sign-in, on another it only
+// closes it; a success removes one still showing; without a notification area a box tells.
 TEST_F(ControllerTest, NotificationLeadsToTheSignInGoesWithTheFailureAndIsABoxWithoutATray) {
-    g_app.trayVersion = TrayVersion4;
-    // Only refused credentials are mended by signing in; a click on another notification closes it.
-    for (ResultCode code : {Failure | ServerError, Failure | CredentialsRejected}) {
-        Restart(SignedIn);
-        MarkRunning(Refresh);
-        HandleWorkerResult(Refresh, code);
-        EXPECT_EQ(0, TrayMouse(NIN_BALLOONUSERCLICK));
-        EXPECT_EQ(code & ServerError ? 0u : 1u, g_fake.started.size());
-    }
-    HandleWorkerResult(CheckServer, Success);
-    EXPECT_EQ(std::vector<UINT>{IDD_SIGNIN}, g_fake.dialogs);
-
-    Restart(SignedIn);
     SetSessionInterval(60000);
-    MarkRunning(Refresh);
-    HandleWorkerResult(Refresh, Failure | InvalidResponse);
-    EXPECT_EQ(std::string("Pagewren - ") + kInvalid, LastTrayTip());
-    MarkRunning(Refresh);
-    HandleWorkerResult(Refresh, Success);
-    EXPECT_EQ("", LastNotification()) << "the success removes it";
-    EXPECT_EQ(kSignedIn, LastTrayTip());
-
-    for (bool iconMissing : {false, true}) {
+    g_app.trayVersion = TrayVersion4;
+    // shown: what the shell answers to the notification; started: requests after the click.
+    const struct { ResultCode code; bool click; unsigned trayRefusals; BOOL shown; size_t started;
+                   std::vector<std::string> told; } rows[] = {
+        {Failure | InvalidResponse, true, 0, TRUE, 0, {kInvalid}},
+        {Failure | CredentialsRejected, true, 0, TRUE, 1, {kRejected}},
+        {Failure | InvalidResponse, false, 0, TRUE, 0, {kInvalid, ""}},
+        {Failure | InvalidResponse, false, 0, FALSE, 0, {kInvalid}},
+        {Failure | InvalidResponse, false, 1, TRUE, 0, {}},
+    };
+    for (const auto& row : rows) {
         Restart(SignedIn);
-        g_fake.notificationSucceeds = iconMissing;
-        g_app.trayRefusals = iconMissing ? 1 : 0;
+        g_app.trayRefusals = row.trayRefusals;
+        g_fake.notificationSucceeds = row.shown;
         MarkRunning(Refresh);
-        HandleWorkerResult(Refresh, Failure | InvalidResponse);
-        EXPECT_EQ(OneBoxOrNone(kInvalid), BoxTexts()) << iconMissing;
+        HandleWorkerResult(Refresh, row.code);
+        EXPECT_EQ(0, row.click ? TrayMouse(NIN_BALLOONUSERCLICK) : 0);
+        EXPECT_EQ(row.started, g_fake.started.size());
+        MarkRunning(Refresh);
+        HandleWorkerResult(Refresh, Success);
+        EXPECT_EQ(row.told, g_fake.notifications);
+        EXPECT_EQ(OneBoxOrNone(row.shown && !row.trayRefusals ? nullptr : kInvalid), BoxTexts());
+        EXPECT_EQ(kSignedIn, LastTrayTip());
     }
 }
 

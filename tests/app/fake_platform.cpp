@@ -11,7 +11,7 @@
 
 FakePlatform g_fake;
 
-std::string Utf8(const wchar_t* text) {
+static std::string Utf8(const wchar_t* text) {
     char utf8[3 * 4096];
     EXPECT_TRUE(WideToUtf8Buffer(text, utf8, sizeof utf8));
     return utf8;
@@ -45,11 +45,16 @@ int WINAPI FakeMessageBox(HWND, LPCWSTR text, LPCWSTR caption, UINT flags) {
 BOOL WINAPI FakeShellNotifyIcon(DWORD operation, PNOTIFYICONDATAW data) {
     g_fake.trayOperations.push_back(operation);
     g_fake.tray.push_back(*data);
+    if (data->uFlags & NIF_TIP) g_fake.tip = Utf8(data->szTip);
+    if (data->uFlags & NIF_INFO) {
+        g_fake.notifications.push_back(Utf8(data->szInfo));
+        g_fake.notificationIcons.push_back(data->dwInfoFlags);
+        EXPECT_STREQ(L"Pagewren", data->szInfoTitle);
+    }
     if (operation == NIM_SETVERSION) return data->uVersion <= g_fake.newestVersion;
     if (data->uFlags & NIF_INFO) return g_fake.notificationSucceeds;
     return operation == NIM_ADD ? g_fake.addSucceeds : TRUE;
 }
-
 
 UINT_PTR WINAPI FakeSetTimer(HWND, UINT_PTR id, UINT period, TIMERPROC) {
     EXPECT_TRUE(id == IDT_REFRESH || id == IDT_RETRY) << id;
@@ -95,17 +100,7 @@ void SetSessionToken(const char* token) {
     StoreToken(g_session, token);
 }
 
-std::string LastTrayTip() {
-    for (auto call = g_fake.tray.rbegin(); call != g_fake.tray.rend(); ++call)
-        if (call->uFlags & NIF_TIP) return Utf8(call->szTip);
-    return std::string();
-}
-
-std::string LastNotification() {
-    for (auto call = g_fake.tray.rbegin(); call != g_fake.tray.rend(); ++call)
-        if (call->uFlags & NIF_INFO) return Utf8(call->szInfo);
-    return "-";
-}
+std::string LastTrayTip() { return g_fake.tip; }
 
 void ControllerTest::SetUp() {
     g_fake = FakePlatform();

@@ -40,6 +40,9 @@ struct FakePlatform {
     std::vector<NOTIFYICONDATAW> tray;
     std::vector<DWORD> trayOperations;
     BOOL addSucceeds = TRUE;
+    std::string tip;  // UTF-8, as the notifications' texts; "" removes the one showing
+    std::vector<std::string> notifications;
+    std::vector<DWORD> notificationIcons;  // NIIF_*, as the box's icon was
     BOOL notificationSucceeds = TRUE;
     UINT newestVersion = 4;  // the newest callback layout the shell takes
     std::vector<UINT> timersSet;  // periods of the refresh timer
@@ -54,7 +57,6 @@ struct FakePlatform {
 
 extern FakePlatform g_fake;
 
-std::string Utf8(const wchar_t* text);
 // Records a box the way the fake does; for replacements that also show a real one.
 void RecordBox(LPCWSTR text, UINT flags);
 // Stores a token expiry that gives intervalMs at the fake clock's present.
@@ -62,8 +64,6 @@ void SetSessionInterval(int64_t intervalMs);
 void SetSessionToken(const char* token);
 // The tooltip of the last tray call that set one, or "" when there was none.
 std::string LastTrayTip();
-// The text of the last notification call (UTF-8; "" removes), or "-" when there was none.
-std::string LastNotification();
 // Marks kind's worker as started seconds ago on the fake clock, as the controller does.
 inline void MarkRunning(RequestKind kind, int64_t seconds = 0) {
     g_app.requests.since[kind] = g_fake.now - seconds * 10000000;
