@@ -60,9 +60,11 @@ struct AppState {
     // Counts the sign-outs. A worker's result names the count at its start, and one from before
     // the last sign-out speaks for a session that is gone.
     WORD generation;
-    // The string of the last failure box; the same box is not shown again until the user
-    // starts a sign-in.
+    // The string of the last failure told; the same one is not told again until the user
+    // starts a sign-in or the session comes back.
     UINT lastNotice;
+    // The layout of the tray icon's callback that the shell agreed to: 4, 3, or 0 for the oldest.
+    UINT trayVersion;
 };
 
 extern AppState g_app;

@@ -54,8 +54,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     g_app.aboutOpen = false;
     g_app.closing = false;
     g_app.state = NotSignedIn;
-    // A failed check in the sign-in dialog is reported like any other failure.
-    g_signInDialogCalls.reportResult = ReportResult;
+    // A failed check in the sign-in dialog is reported like any other failure, to the user there.
+    g_signInDialogCalls.reportResult = [](ResultCode code) { ReportResult(code, Audience::User); };
     LoadResourceText(IDS_APP_TITLE, g_app.windowTitle, sizeof g_app.windowTitle);
     LoadResourceText(IDS_WINDOW_CLASS, g_app.className, sizeof g_app.className);
     LoadTrayIcons(instance);

@@ -8,7 +8,7 @@ PlatformCalls RealPlatformCalls() {
     calls.saveSettings = Save;
     calls.forgetPassword = ForgetPassword;
     calls.dialogBoxParam = DialogBoxParamW;
-    calls.shellNotifyIcon = Shell_NotifyIconA;
+    calls.shellNotifyIcon = Shell_NotifyIconW;
     calls.setTimer = SetTimer;
     calls.killTimer = KillTimer;
     calls.trackPopupMenuEx = TrackPopupMenuEx;

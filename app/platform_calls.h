@@ -12,7 +12,7 @@ struct PlatformCalls {
     bool (*saveSettings)();
     bool (*forgetPassword)();
     INT_PTR (WINAPI* dialogBoxParam)(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM);
-    BOOL (WINAPI* shellNotifyIcon)(DWORD, PNOTIFYICONDATAA);
+    BOOL (WINAPI* shellNotifyIcon)(DWORD, PNOTIFYICONDATAW);
     UINT_PTR (WINAPI* setTimer)(HWND, UINT_PTR, UINT, TIMERPROC);
     BOOL (WINAPI* killTimer)(HWND, UINT_PTR);
     BOOL (WINAPI* trackPopupMenuEx)(HMENU, UINT, int, int, HWND, LPTPMPARAMS);

@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/tray_icon.h"
+#include "app/tray_notice.h"
 #include "net/page_address.h"
 #include "res/resource.h"
 #include "storage/config_file.h"
@@ -12,32 +13,50 @@ namespace {
 
 enum : int { CauseSize = 32 };
 
-// No failure shows the same box twice in a row unless the user acted in between.
-bool ShowsNew(UINT textId) {
+// No failure is told twice in a row unless the user acted or the session came back in between.
+bool ToldNew(UINT textId) {
     if (textId == 0 || textId == g_app.lastNotice) return false;
     g_app.lastNotice = textId;
     return true;
 }
 
+// Refused credentials and a lost session are mended by signing in again.
+bool OpensSignIn(UINT textId) {
+    return textId == IDS_SIGN_IN_FAILED || textId == IDS_CONNECTION_LOST || textId == IDS_RECONNECTING;
+}
+
+void Tell(const NoticeText& notice, Audience audience) {
+    if (!ToldNew(notice.textId)) return;
+    // A failure is never told by nothing: without a notification area it takes a box.
+    if (audience == Audience::Background && ShowTrayNotice(notice, OpensSignIn(notice.textId))) return;
+    ShowNoticeBox(g_app.mainWindow, notice);
+}
+
 }  // namespace
 
-void ReportResult(ResultCode code) {
+void ReportResult(ResultCode code, Audience audience) {
     if (!IsFailure(code)) return;
     char cause[CauseSize];
     (void)wsprintfA(cause, "failure %lu", static_cast<unsigned long>(code));
     EnterState(FailureCategory(code) == SignInRefused ? NotSignedIn : Error, cause);
-    if (ShowsNew(FailureNoticeText(code))) ShowFailureNotice(g_app.mainWindow, code);
-    // The tray keeps the previous look until the box is dismissed.
+    NoticeText notice;
+    if (ComposeFailureNotice(code, &notice)) Tell(notice, audience);
+    // After a box, the tray keeps the previous look until the box is dismissed.
     UpdateTrayIcon();
 }
 
-void ReportFailureText(UINT textId) {
+void ReportFailureText(UINT textId, Audience audience) {
     EnterState(Error, "failure told in its own words");
-    if (ShowsNew(textId)) ShowTextNotice(g_app.mainWindow, textId);
+    NoticeText notice;
+    ComposeTextNotice(textId, &notice);
+    Tell(notice, audience);
     UpdateTrayIcon();
 }
 
-void ForgetShownNotice() { g_app.lastNotice = 0; }
+void ForgetShownNotice() {
+    g_app.lastNotice = 0;
+    EndTrayNotice();
+}
 
 void ReportUnreadableSettings() {
     char path[MAX_PATH];

@@ -33,12 +33,18 @@ bool Running(RequestKind kind) {
     return age >= 0 && age <= LongestRun();
 }
 
+// The user waits for the sign-in they confirmed in the dialog; the check, the refresh, their
+// retries and a sign-in the program started by itself run in the background.
+Audience AudienceOf(RequestKind kind) {
+    return kind == SignIn && !g_app.quietSignIn ? Audience::User : Audience::Background;
+}
+
 // Starts a worker for kind unless one already runs, whose result then serves for both; false,
 // with 258 reported, when it cannot start.
 bool StartWorker(RequestKind kind) {
     if (Running(kind)) return true;
     if (!g_platform.startRequest(kind, g_app.generation)) {
-        ReportResult(WorkerNotStarted);
+        ReportResult(WorkerNotStarted, AudienceOf(kind));
         return false;
     }
     g_app.requests.marked[kind] = true;
@@ -78,7 +84,7 @@ void ScheduleRetry(RequestKind kind) {
     // Without the timer nothing would ever try again.
     if (g_platform.setTimer(g_app.mainWindow, IDT_RETRY, static_cast<UINT>(delay), NULL) == 0) {
         g_app.retryKind = RequestKind(0);
-        ReportResult(WorkerNotStarted);
+        ReportResult(WorkerNotStarted, Audience::Background);
         return;
     }
     LogEvent("retry %u of %s in %u ms", g_app.retryCount, RequestKindName(kind), static_cast<UINT>(delay));
@@ -96,7 +102,7 @@ void StopRefreshing() {
 // from the tray.
 void LoseSession() {
     StopRefreshing();
-    ReportFailureText(IDS_CONNECTION_LOST);
+    ReportFailureText(IDS_CONNECTION_LOST, Audience::Background);
 }
 
 // A refresh got no usable answer. While the token holds, the program retries quietly, and the
@@ -109,11 +115,12 @@ void RideOutOutage() {
     if (first) UpdateTrayIcon();
 }
 
-void EnterSignedIn() {
+void EnterSignedIn(RequestKind kind) {
     StopRetry();
+    ForgetShownNotice();
     EnterState(SignedIn, "signed in");
     UpdateTrayIcon();
-    (void)ArmRefreshTimer();
+    (void)ArmRefreshTimer(AudienceOf(kind));
 }
 
 // The server dropped the session, or its token ran out: the program signs in again by itself
@@ -136,21 +143,22 @@ void SignInAgain(const char* cause) {
 // refused, whatever the request.
 void HandleQuietSignIn(ResultCode result, bool unanswered) {
     if (result == Success) {
+        EnterSignedIn(SignIn);
         g_app.quietSignIn = false;
-        EnterSignedIn();
         return;
     }
     if (unanswered) {
         const bool first = g_app.retryKind != SignIn;
         ScheduleRetry(SignIn);
-        if (first) ReportFailureText(IDS_RECONNECTING);
+        if (first) ReportFailureText(IDS_RECONNECTING, Audience::Background);
         return;
     }
     g_app.quietSignIn = false;
     StopRetry();
     ReportResult(FailureCategory(result) == SignInRefused ? (Failure | CredentialsRejected)
                  : result == 0                            ? (Failure | InvalidResponse)
-                                                          : result);
+                                                          : result,
+                 Audience::Background);
 }
 
 // The server answered: ask for credentials, then sign in with them.
@@ -186,7 +194,7 @@ void HandleRefreshFailure(ResultCode result, bool unanswered) {
     const ResultCode category = FailureCategory(result);
     if (IsFailure(result) && (category == CredentialsRejected || category == IdentityUnverified)) {
         StopRefreshing();
-        ReportResult(result);
+        ReportResult(result, Audience::Background);
         return;
     }
     if (SessionLapsed()) {
@@ -204,7 +212,7 @@ void HandleRefreshFailure(ResultCode result, bool unanswered) {
     }
     const bool reconnecting = g_app.retryKind == Refresh;
     StopRetry();
-    ReportResult(result);
+    ReportResult(result, Audience::Background);
     // The retries had stopped the refresh timer.
     const int64_t interval = RefreshIntervalMs(g_session);
     if (reconnecting && interval > 0) (void)SetRefreshTimer(interval);
@@ -242,18 +250,18 @@ void SignOut() {
     UpdateTrayIcon();
 }
 
-bool ArmRefreshTimer() {
+bool ArmRefreshTimer(Audience audience) {
     int64_t interval = RefreshIntervalMs(g_session);
     if (interval > 0) {
         // Without the timer the session would lapse unnoticed.
         if (!SetRefreshTimer(interval)) {
-            ReportResult(WorkerNotStarted);
+            ReportResult(WorkerNotStarted, audience);
             return false;
         }
         return true;
     }
     (void)g_platform.killTimer(g_app.mainWindow, IDT_REFRESH);
-    ReportResult(TimestampError | Failure);
+    ReportResult(TimestampError | Failure, audience);
     return false;
 }
 
@@ -277,7 +285,7 @@ void HandleWorkerResult(WPARAM message, LPARAM code) {
         if (result == Success) {
             RunSignInDialog();
         } else {
-            ReportResult(result);
+            ReportResult(result, Audience::Background);
             // Quiet, as the program may start before the network: the dialog opens once it answers.
             if (noAnswer) ScheduleRetry(CheckServer);
         }
@@ -289,13 +297,13 @@ void HandleWorkerResult(WPARAM message, LPARAM code) {
         }
         // The user waits for this one, so a box tells what happened, in the words that fit.
         if (result == Success) {
-            EnterSignedIn();
+            EnterSignedIn(SignIn);
         } else if (noAnswer) {
-            ReportFailureText(IDS_CONNECT_FAILED);
+            ReportFailureText(IDS_CONNECT_FAILED, Audience::User);
         } else if (result == 0) {
-            ReportResult(Failure | InvalidResponse);
+            ReportResult(Failure | InvalidResponse, Audience::User);
         } else {
-            ReportResult(result);
+            ReportResult(result, Audience::User);
         }
         break;
     case Refresh:
@@ -303,7 +311,7 @@ void HandleWorkerResult(WPARAM message, LPARAM code) {
         if (g_app.state == NotSignedIn || g_app.state == SigningIn) break;
         // A page that is no answer document (a captive portal, a proxy's error) is no answer either.
         if (result == Success) {
-            EnterSignedIn();
+            EnterSignedIn(Refresh);
         } else {
             HandleRefreshFailure(result, noAnswer || result == 0);
         }

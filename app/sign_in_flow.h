@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "app/report_result.h"
 #include "app/request_thread.h"
 
 // The longest period the platform timer accepts, 2^31 - 1 ms (about 24.8 days).
@@ -17,8 +18,9 @@ bool BeginSignIn();
 // Stops the refreshes and any retry, forgets the token and the kept password (the e-mail
 // address stays) and enters NotSignedIn; no box, no request.
 void SignOut();
-// Arms the refresh timer from the session's interval; stops it and reports 1026 when not positive.
-bool ArmRefreshTimer();
+// Arms the refresh timer from the session's interval; stops it and reports 1026 to audience
+// when not positive.
+bool ArmRefreshTimer(Audience audience);
 // Acts on one worker result: message holds the RequestKind and the sign-out count at the
 // worker's start (see WM_APP_WORKER_RESULT), code a ResultCode. Other kinds, results from
 // before the last sign-out or that no worker is marked for, and every result after the main

@@ -1,12 +1,13 @@
 #include "app/tray_icon.h"
 
 #include "app/platform_calls.h"
+#include "app/tray_notice.h"
 #include "res/resource.h"
 #include "storage/resource_text.h"
 #include "storage/support_log.h"
 #include "ui/display_scale.h"
 
-static_assert(sizeof(void*) != 4 || TrayRecordSize == 488, "the 32-bit tray record is 488 bytes");
+static_assert(sizeof(void*) != 4 || TrayRecordSize == 936, "the 32-bit tray record is 936 bytes");
 
 enum : int { TrayTipSourceSize = 255 };
 enum : UINT { TrayRetryQuickMs = 2000, TrayRetrySlowMs = 30000, TrayQuickRetries = 60 };
@@ -35,11 +36,12 @@ void LoadTrayIcons(HINSTANCE instance) {
     LoadTrayIconsFor(instance, DpiOfWindow(NULL));
 }
 
-void SetTrayTip(NOTIFYICONDATAA* data, const char* text) {
-    lstrcpynA(data->szTip, text, sizeof data->szTip);
+void SetTrayTip(NOTIFYICONDATAW* data, const wchar_t* text) {
+    data->szTip[0] = L'\0';
+    (void)AppendText(data->szTip, TrayTipSize, text);
 }
 
-void FillTrayLook(NOTIFYICONDATAA* data, TrayState state) {
+void FillTrayLook(NOTIFYICONDATAW* data, TrayState state) {
     HICON icon = g_app.signedOutIcon;
     UINT tip = IDS_TIP_NOT_SIGNED_IN;
     switch (state) {
@@ -59,13 +61,13 @@ void FillTrayLook(NOTIFYICONDATAA* data, TrayState state) {
         tip = Reconnecting() ? IDS_TIP_RECONNECTING : IDS_TIP_ERROR;
         break;
     }
-    char text[TrayTipSourceSize];
-    LoadResourceText(tip, text, sizeof text);
+    wchar_t text[TrayTipSourceSize];
+    LoadResourceText(tip, text, TrayTipSourceSize);
     data->hIcon = icon;
-    SetTrayTip(data, text);
+    SetTrayTip(data, state == Error && !Reconnecting() && g_trayNotice.tip[0] ? g_trayNotice.tip : text);
 }
 
-static void StartTrayRecord(NOTIFYICONDATAA* data, UINT flags) {
+void StartTrayRecord(NOTIFYICONDATAW* data, UINT flags) {
     ZeroMemory(data, sizeof *data);
     data->cbSize = TrayRecordSize;
     data->hWnd = g_app.mainWindow;
@@ -74,14 +76,27 @@ static void StartTrayRecord(NOTIFYICONDATAA* data, UINT flags) {
 }
 
 static bool ModifyTrayIcon() {
-    NOTIFYICONDATAA data;
+    NOTIFYICONDATAW data;
     StartTrayRecord(&data, NIF_ICON | NIF_TIP);
     FillTrayLook(&data, g_app.state);
     return g_platform.shellNotifyIcon(NIM_MODIFY, &data) != FALSE;
 }
 
+// Asks for the newest callback layout the shell takes; the oldest when it takes none.
+static void AgreeTrayVersion() {
+    NOTIFYICONDATAW data;
+    StartTrayRecord(&data, 0);
+    static const UINT versions[] = {TrayVersion4, NOTIFYICON_VERSION};
+    for (UINT version : versions) {
+        data.uVersion = version;
+        g_app.trayVersion = version;
+        if (g_platform.shellNotifyIcon(NIM_SETVERSION, &data)) return;
+    }
+    g_app.trayVersion = 0;
+}
+
 void AddTrayIcon() {
-    NOTIFYICONDATAA data;
+    NOTIFYICONDATAW data;
     StartTrayRecord(&data, NIF_MESSAGE | NIF_ICON | NIF_TIP);
     data.uCallbackMessage = WM_APP_TRAY;
     FillTrayLook(&data, g_app.state);
@@ -90,6 +105,7 @@ void AddTrayIcon() {
     if (g_platform.shellNotifyIcon(NIM_ADD, &data) || ModifyTrayIcon()) {
         if (g_app.trayRefusals > 0) (void)g_platform.killTimer(g_app.mainWindow, IDT_TRAY_RETRY);
         g_app.trayRefusals = 0;
+        AgreeTrayVersion();
         return;
     }
     // A shell still starting (Explorer busy at sign-in) times the add out, and its
@@ -116,7 +132,7 @@ static void ReleaseTrayIcons() {
 }
 
 void RemoveTrayIcon() {
-    NOTIFYICONDATAA data;
+    NOTIFYICONDATAW data;
     StartTrayRecord(&data, 0);
     (void)g_platform.shellNotifyIcon(NIM_DELETE, &data);
     ReleaseTrayIcons();

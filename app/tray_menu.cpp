@@ -4,6 +4,7 @@
 #include "app/platform_calls.h"
 #include "app/sign_in_flow.h"
 #include "app/tray_icon.h"
+#include "app/tray_notice.h"
 #include "net/page_address.h"
 #include "res/resource.h"
 #include "ui/about_box.h"
@@ -18,16 +19,26 @@ static bool OpenTrayPage(PageAction action) {
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
-LRESULT OnTrayMessage(HWND window, WPARAM iconId, LPARAM mouseMessage) {
-    if (iconId != TRAY_ICON_ID) return DefWindowProcA(window, WM_APP_TRAY, iconId, mouseMessage);
-    switch (mouseMessage) {
+LRESULT OnTrayMessage(HWND window, WPARAM wParam, LPARAM lParam) {
+    // Version 4 gives the event in lParam's low word and the icon in its high word; the older
+    // layouts give the icon in wParam and the event in lParam.
+    const bool version4 = g_app.trayVersion >= TrayVersion4;
+    const UINT iconId = version4 ? HIWORD(lParam) : static_cast<UINT>(wParam);
+    const UINT event = version4 ? LOWORD(lParam) : static_cast<UINT>(lParam);
+    if (iconId != TRAY_ICON_ID) return DefWindowProcA(window, WM_APP_TRAY, wParam, lParam);
+    switch (event) {
     case WM_LBUTTONDBLCLK:
         OnTrayDoubleClick();
         return 0;
     case WM_RBUTTONUP:
-        ShowTrayMenu();
-        return 0;
     case WM_CONTEXTMENU:
+        // From version 3 on, the shell follows the button's release with WM_CONTEXTMENU, which
+        // the keyboard sends too; the oldest layout has only the release.
+        if ((event == WM_CONTEXTMENU) == (g_app.trayVersion >= NOTIFYICON_VERSION)) ShowTrayMenu();
+        return 0;
+    case NIN_BALLOONUSERCLICK:
+        OnTrayNoticeClick();
+        return 0;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
@@ -35,7 +46,7 @@ LRESULT OnTrayMessage(HWND window, WPARAM iconId, LPARAM mouseMessage) {
     case WM_RBUTTONDBLCLK:
         return 0;
     }
-    return DefWindowProcA(window, WM_APP_TRAY, iconId, mouseMessage);
+    return DefWindowProcA(window, WM_APP_TRAY, wParam, lParam);
 }
 
 void OnTrayDoubleClick() {

@@ -3,8 +3,9 @@
 
 #include <windows.h>
 
-// The icon's callback: a double-click acts by state, a right-button release opens the menu.
-LRESULT OnTrayMessage(HWND window, WPARAM iconId, LPARAM mouseMessage);
+// The icon's callback, in the layout of the agreed version: a double-click acts by state, a
+// right-click opens the menu, a click on the notification opens what mends its failure.
+LRESULT OnTrayMessage(HWND window, WPARAM wParam, LPARAM lParam);
 // Opens the current page when signed in, else signs in unless a sign-in is under way.
 void OnTrayDoubleClick();
 // Opens the menu of the current state at the cursor; its choice arrives as WM_COMMAND.

@@ -11,7 +11,7 @@ namespace {
 
 enum : int {
     CaptionSize = 1024,
-    MessageTextSize = 4096,
+    MessageTextSize = NoticeTextSize,
 };
 
 struct Notice {
@@ -38,45 +38,36 @@ void ShowBox(HWND owner, UINT textId, const wchar_t* text, UINT icon) {
     LogEvent("box %u closed", textId);
 }
 
-// The box of one notice, with the server's description after its text where it has one.
-void ShowNotice(HWND owner, const Notice& notice) {
-    wchar_t text[MessageTextSize];
-    LoadResourceText(notice.textId, text, MessageTextSize);
-    if (notice.textId == IDS_SERVER_ERROR) {
-        char description[SessionDescriptionSize];
-        (void)CopyErrorDescription(g_session, description, sizeof description);
-        // The server's words come in UTF-8, and never take more characters than bytes.
-        wchar_t wide[SessionDescriptionSize];
-        (void)TextToWideBuffer(description, CP_UTF8, wide, SessionDescriptionSize);
-        // A description too long for the box is cut, never overflowed.
-        (void)AppendText(text, MessageTextSize, wide);
-    }
-    ShowBox(owner, notice.textId, text, notice.icon);
-}
-
-// The notice of code's category; false for the failures that show none.
-bool FindNotice(ResultCode code, Notice* notice) {
-    const ResultCode category = FailureCategory(code);
-    if (!IsFailure(code) || category == ServerUnreachable || category == SignInRefused) return false;
-    *notice = {category, IDS_UNKNOWN_ERROR, MB_ICONWARNING};
-    for (const Notice& known : kNotices)
-        if (known.category == category) *notice = known;
-    return true;
+// The words of one notice, with the server's description after its text where it has one.
+void Compose(const Notice& known, NoticeText* notice) {
+    notice->textId = known.textId;
+    notice->icon = known.icon;
+    LoadResourceText(known.textId, notice->text, MessageTextSize);
+    if (known.textId != IDS_SERVER_ERROR) return;
+    char description[SessionDescriptionSize];
+    (void)CopyErrorDescription(g_session, description, sizeof description);
+    // The server's words come in UTF-8, and never take more characters than bytes.
+    wchar_t wide[SessionDescriptionSize];
+    (void)TextToWideBuffer(description, CP_UTF8, wide, SessionDescriptionSize);
+    // A description too long for the box is cut, never overflowed.
+    (void)AppendText(notice->text, MessageTextSize, wide);
 }
 
 }  // namespace
 
-UINT FailureNoticeText(ResultCode code) {
-    Notice notice;
-    return FindNotice(code, &notice) ? notice.textId : 0;
+bool ComposeFailureNotice(ResultCode code, NoticeText* notice) {
+    const ResultCode category = FailureCategory(code);
+    if (!IsFailure(code) || category == ServerUnreachable || category == SignInRefused) return false;
+    Notice found = {category, IDS_UNKNOWN_ERROR, MB_ICONWARNING};
+    for (const Notice& known : kNotices)
+        if (known.category == category) found = known;
+    Compose(found, notice);
+    return true;
 }
 
-void ShowFailureNotice(HWND owner, ResultCode code) {
-    Notice notice;
-    if (FindNotice(code, &notice)) ShowNotice(owner, notice);
-}
+void ComposeTextNotice(UINT textId, NoticeText* notice) { Compose({0, textId, MB_ICONWARNING}, notice); }
 
-void ShowTextNotice(HWND owner, UINT textId) { ShowNotice(owner, {0, textId, MB_ICONWARNING}); }
+void ShowNoticeBox(HWND owner, const NoticeText& notice) { ShowBox(owner, notice.textId, notice.text, notice.icon); }
 
 void ShowSettingsNotice(HWND owner, UINT textId, const char* path, const char* server) {
     wchar_t format[MessageTextSize];

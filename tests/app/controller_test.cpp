@@ -13,6 +13,7 @@
 #include "app/request_thread.h"
 #include "app/sign_in_flow.h"
 #include "app/tray_icon.h"
+#include "app/tray_notice.h"
 #include "net/session.h"
 #include "res/resource.h"
 #include "storage/scoped_lock.h"
@@ -34,6 +35,7 @@ void Restart(TrayState state) {
     g_app.retryKind = RequestKind(0);
     g_app.retryCount = 0;
     g_app.quietSignIn = false;
+    g_trayNotice = TrayNotice();
 }
 
 std::vector<std::string> BoxTexts() {
@@ -45,6 +47,7 @@ std::vector<std::string> BoxTexts() {
 std::vector<std::string> OneBoxOrNone(const char* box) {
     return box ? std::vector<std::string>{box} : std::vector<std::string>();
 }
+
 
 struct Transition {
     TrayState before;
@@ -62,19 +65,26 @@ struct Transition {
     // How long before a start-up or refresh tick the request it starts was marked running on
     // the fake clock; -1: not marked. A worker's own result is always waited for.
     int64_t runningForS = -1;
+    bool notified = false;  // the box's text comes in a notification instead
 };
+
+// While in Error the tooltip says why, in the notification's first words.
+const char kWhyUnknown[] = "Pagewren - An unknown error occured.";
+const char kWhyTimestamp[] =
+    "Pagewren - A timestamp error occured. Please make sure your system time is correct and then retry.";
 
 // The rows the running program cannot reach (a worker that does not start, intervals at the
 // timer's limits, results of no known kind); the end-to-end tests drive the everyday ones.
 const Transition kTransitions[] = {
-    {Error, StartUp, 0, 0, false, 0, Error, {CheckServer}, kUnknown, 0, false, kError},
+    {Error, StartUp, 0, 0, false, 0, Error, {CheckServer}, kUnknown, 0, false, kWhyUnknown, -1, true},
     {SigningIn, CheckServer, 1, IDOK, false, 0, Error, {SignIn}, kUnknown, 0, false, kError},
     {SigningIn, CheckServer, 0, 0, true, 0, SigningIn, {}, nullptr, 0, false, nullptr},
     {Error, Refresh, 1, 0, true, 1, SignedIn, {}, nullptr, 1, false, kSignedIn},
-    {SignedIn, Refresh, 1, 0, true, -1, Error, {}, kTimestamp, 0, true, kError},
+    {SignedIn, Refresh, 1, 0, true, -1, Error, {}, kTimestamp, 0, true, kWhyTimestamp, -1, true},
+    {SigningIn, SignIn, 1, 0, true, -1, Error, {}, kTimestamp, 0, true, kError},
     {SigningIn, SignIn, 1, 0, true, 0x7FFFFFFF, SignedIn, {}, nullptr, 0x7FFFFFFF, false, kSignedIn},
     {SignedIn, Refresh, 1, 0, true, 0x80000000LL, SignedIn, {}, nullptr, 0x7FFFFFFF, false, kSignedIn},
-    {SignedIn, RefreshTick, 0, 0, false, 0, Error, {Refresh}, kUnknown, 0, false, kError},
+    {SignedIn, RefreshTick, 0, 0, false, 0, Error, {Refresh}, kUnknown, 0, false, kWhyUnknown, -1, true},
     // A result that a modal loop dropped leaves its mark; once the worker cannot still be
     // running (five deadlines), the next command or tick starts the request afresh.
     {SigningIn, StartUp, 0, 0, true, 0, SigningIn, {}, nullptr, 0, false, nullptr, 300},
@@ -125,7 +135,9 @@ TEST_F(ControllerTest, EveryTransitionLeadsToItsStateAndEffects) {
         EXPECT_EQ(row.dialogEnd ? std::vector<UINT>{IDD_SIGNIN} : std::vector<UINT>{}, g_fake.dialogs);
         EXPECT_EQ(row.dialogEnd == IDOK ? 1 : 0, g_fake.saves);
         EXPECT_EQ(row.started, g_fake.started);
-        EXPECT_EQ(OneBoxOrNone(row.box), BoxTexts());
+        EXPECT_EQ(OneBoxOrNone(row.notified ? nullptr : row.box), BoxTexts());
+        EXPECT_EQ(OneBoxOrNone(row.notified ? row.box : nullptr), g_fake.notifications);
+        EXPECT_EQ(row.notified ? std::vector<DWORD>{NIIF_ERROR} : std::vector<DWORD>{}, g_fake.notificationIcons);
         EXPECT_EQ(row.timerPeriod ? std::vector<UINT>{row.timerPeriod} : std::vector<UINT>{}, g_fake.timersSet);
         EXPECT_EQ(row.timerKilled ? std::vector<UINT_PTR>{IDT_REFRESH} : std::vector<UINT_PTR>{},
                   g_fake.timersKilled);
@@ -137,9 +149,9 @@ TEST_F(ControllerTest, EveryTransitionLeadsToItsStateAndEffects) {
 const char kServerErrorLocked[] = "An error occured on the server. Locked";
 
 // What a failed refresh leads to while the token holds and after its end, and check results
-// that come when the session stands or the sign-in has moved on: the state, the one box (or
-// none) and the timers left. Each run starts with the refresh timer armed and the credentials
-// held; SigningIn after a refresh is the program signing in again by itself.
+// that come when the session stands or the sign-in has moved on: the state, the one failure
+// told (or none) and the timers left. Each run starts with the refresh timer armed and the
+// credentials held; SigningIn after a refresh is the program signing in again by itself.
 struct Told { TrayState state; const char* box; std::set<UINT_PTR> timersLeft; };
 const struct { TrayState before; RequestKind kind; ResultCode code; Told holds, lapsed; } kFailureRules[] = {
     // Refused credentials and an unverified server would be refused at every try.
@@ -173,7 +185,9 @@ TEST_F(ControllerTest, EveryFailureIsToldOnceAndStopsWhatWouldOnlyRepeatIt) {
 
             const Told& told = lapsed ? row.lapsed : row.holds;
             EXPECT_EQ(told.state, g_app.state);
-            EXPECT_EQ(OneBoxOrNone(told.box), BoxTexts());
+            // In the background: a notification, and no box.
+            EXPECT_EQ(OneBoxOrNone(told.box), g_fake.notifications);
+            EXPECT_TRUE(g_fake.boxes.empty());
             EXPECT_EQ(told.timersLeft, g_fake.armed);
             EXPECT_EQ(row.before == SigningIn ? 1u : 0u, g_fake.dialogs.size());
             // The dialog's OK, or the program on its own after a refresh.
@@ -194,11 +208,12 @@ const char kReconnectingNotice[] =
 TEST_F(ControllerTest, DroppedOrLapsedSessionIsSignedInAgainByItself) {
     enum Trigger { Dropped, LapsedWhileUnreachable, LapsedAtRetryTick, LapsedAtWakeUp };
     const LPARAM kAway = Failure | ServerUnreachable;
-    // The results of the sign-ins that follow the trigger, in turn, and what the user sees then.
-    const struct { Trigger trigger; std::vector<LPARAM> signIns; TrayState after; const char *box, *tip; } rows[] = {
+    // The results of the sign-ins that follow the trigger, in turn, and what the user is told
+    // then in a notification, and the tooltip (nullptr: the notification's first words).
+    const struct { Trigger trigger; std::vector<LPARAM> signIns; TrayState after; const char *told, *tip; } rows[] = {
         {Dropped, {Success}, SignedIn, nullptr, kSignedIn},
-        {Dropped, {Failure | ServerError}, Error, kServerErrorLocked, kError},
-        {LapsedAtWakeUp, {Failure | SignInRefused}, Error, kRejected, kError},
+        {Dropped, {Failure | ServerError}, Error, kServerErrorLocked, nullptr},
+        {LapsedAtWakeUp, {Failure | SignInRefused}, Error, kRejected, nullptr},
         {LapsedAtRetryTick, {kAway, kAway, Success}, SignedIn, kReconnectingNotice, kSignedIn},
         {LapsedWhileUnreachable, {kAway, kAway}, Error, kReconnectingNotice, kReconnecting},
     };
@@ -224,8 +239,11 @@ TEST_F(ControllerTest, DroppedOrLapsedSessionIsSignedInAgainByItself) {
             if (g_fake.armed.count(IDT_RETRY)) (i % 2 ? OnWakeUp() : OnRetryTick());
         }
         EXPECT_EQ(row.after, g_app.state);
-        EXPECT_EQ(OneBoxOrNone(row.box), BoxTexts());
-        EXPECT_EQ(row.tip, LastTrayTip());
+        std::vector<std::string> told = OneBoxOrNone(row.told);
+        if (row.told && row.after == SignedIn) told.push_back("");  // the success removes it
+        EXPECT_EQ(told, g_fake.notifications);
+        EXPECT_TRUE(g_fake.boxes.empty());
+        EXPECT_EQ((row.tip ? row.tip : "Pagewren - " + std::string(row.told)).substr(0, 36), LastTrayTip().substr(0, 36));
         const size_t signIns = row.signIns.size() + (row.after == Error && row.signIns.size() > 1);
         EXPECT_EQ(signIns, size_t(std::count(g_fake.started.begin(), g_fake.started.end(), SignIn)));
         EXPECT_TRUE(g_fake.dialogs.empty());
@@ -269,15 +287,17 @@ TEST_F(ControllerTest, RefreshOutageIsRiddenOutQuietlyUntilTheTokenRunsOut) {
 
     g_fake.now += 31 * kSecond;
     OnRetryTick();
-    EXPECT_EQ(OneBoxOrNone(kConnectionLost), BoxTexts());
+    EXPECT_EQ(OneBoxOrNone(kConnectionLost), g_fake.notifications);
     EXPECT_EQ(Error, g_app.state);
-    EXPECT_EQ(kError, LastTrayTip());
+    // Its line break a space, cut to the tooltip's 127 characters.
+    EXPECT_EQ("Pagewren - Pagewren has lost connection to the server. Please double click the Pagewren tray icon "
+              "or select \"Sign In\" from the ", LastTrayTip());
     EXPECT_TRUE(g_fake.armed.empty());
     // One outage, one box: nothing after it brings a second.
     HandleWorkerResult(Refresh, Failure | ServerUnreachable);
     OnRetryTick();
     OnWakeUp();
-    EXPECT_EQ(1u, g_fake.boxes.size());
+    EXPECT_EQ(1u, g_fake.notifications.size());
     EXPECT_EQ(started, g_fake.started.size());
 }
 
@@ -289,7 +309,7 @@ TEST_F(ControllerTest, RealAnswerEndsTheRetriesAndAWakeUpAfterTheTokenSaysItIsLo
     HandleWorkerResult(Refresh, 0);
     MarkRunning(Refresh);
     HandleWorkerResult(Refresh, Failure | InvalidResponse);
-    EXPECT_EQ(OneBoxOrNone(kInvalid), BoxTexts());
+    EXPECT_EQ(OneBoxOrNone(kInvalid), g_fake.notifications);
     EXPECT_EQ(std::set<UINT_PTR>{IDT_REFRESH}, g_fake.armed) << "while the token holds, the refresh timer runs again";
     // Out of SignedIn, no answer to a refresh changes nothing.
     MarkRunning(Refresh);
@@ -299,7 +319,7 @@ TEST_F(ControllerTest, RealAnswerEndsTheRetriesAndAWakeUpAfterTheTokenSaysItIsLo
     g_app.state = SignedIn;
     g_fake.now += 3600 * kSecond;
     OnWakeUp();
-    EXPECT_EQ((std::vector<std::string>{kInvalid, kConnectionLost}), BoxTexts());
+    EXPECT_EQ((std::vector<std::string>{kInvalid, kConnectionLost}), g_fake.notifications);
     EXPECT_TRUE(g_fake.started.empty() && g_fake.armed.empty());
 }
 
@@ -323,7 +343,7 @@ TEST_F(ControllerTest, ServerErrorDescriptionTooLongForTheBoxIsCutBetweenCharact
         ScopedLock hold(g_session.lock);
         StoreErrorDescription(g_session, (shown + u8"𝄞" + std::string(20, 'd')).c_str());
     }
-    ReportResult(514);
+    ReportResult(514, Audience::User);
     EXPECT_EQ(OneBoxOrNone((prefix + shown).c_str()), BoxTexts());
 }
 
@@ -346,20 +366,22 @@ TEST_F(ControllerTest, TrayLookOfEachStateAndItsRemoval) {
     g_fake.addSucceeds = FALSE;
     g_app.state = SignedIn;
     AddTrayIcon();
-    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_MODIFY}), g_fake.trayOperations);
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_SETVERSION}), g_fake.trayOperations);
     EXPECT_EQ(kSignedIn, LastTrayTip());
 
     HICON icon = g_app.signedInIcon;
     RemoveTrayIcon();
     RemoveTrayIcon();
-    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_DELETE, NIM_DELETE}), g_fake.trayOperations);
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_SETVERSION, NIM_DELETE, NIM_DELETE}), g_fake.trayOperations);
     EXPECT_TRUE(!g_app.signedInIcon && !g_app.signedOutIcon && !g_app.errorIcon);
     ICONINFO info;
     EXPECT_FALSE(GetIconInfo(icon, &info)) << "icon still alive after RemoveTrayIcon";
 
-    NOTIFYICONDATAA data = {};
-    SetTrayTip(&data, (std::string(126, 'x') + "a" + std::string(73, 'x')).c_str());
-    EXPECT_EQ(std::string(126, 'x') + "a", data.szTip);
+    NOTIFYICONDATAW data = {};
+    SetTrayTip(&data, (std::wstring(126, 'x') + L"a" + std::wstring(73, 'x')).c_str());
+    EXPECT_EQ(std::wstring(126, 'x') + L"a", data.szTip);
+    SetTrayTip(&data, (std::wstring(126, 'x') + L"\U0001D11E").c_str());
+    EXPECT_EQ(std::wstring(126, 'x'), data.szTip) << "cut between characters";
 }
 
 // Closes this thread's open message box; set as a thread timer while it is open.
@@ -386,7 +408,7 @@ TEST_F(ControllerTest, ResultsDuringAMessageBoxAreHandledAfterItClosesInOrder) {
     g_uiPlatform.messageBox = RealMessageBoxClosedSoon;
     g_fake.dialogEnd = IDCANCEL;
     SetSessionInterval(60000);
-    ReportResult(InvalidResponse | Failure);
+    ReportResult(InvalidResponse | Failure, Audience::User);
     EXPECT_TRUE(g_fake.dialogs.empty()) << "no sign-in dialog inside another modal loop";
     HandleKeptResults();
     RemoveResultKeeper();
@@ -396,7 +418,11 @@ TEST_F(ControllerTest, ResultsDuringAMessageBoxAreHandledAfterItClosesInOrder) {
 }
 
 
-LRESULT TrayMouse(LPARAM mouseMessage) { return MainWindowProc(NULL, WM_APP_TRAY, TRAY_ICON_ID, mouseMessage); }
+// An event of the icon in the callback layout of the version agreed with the shell.
+LRESULT TrayMouse(UINT event) {
+    const bool v4 = g_app.trayVersion == TrayVersion4;
+    return MainWindowProc(NULL, WM_APP_TRAY, v4 ? 0u : UINT(TRAY_ICON_ID), v4 ? MAKELPARAM(event, TRAY_ICON_ID) : event);
+}
 
 LRESULT Command(WORD command) { return MainWindowProc(NULL, WM_COMMAND, command, 0); }
 
@@ -418,12 +444,18 @@ TEST_F(ControllerTest, RightClickDoubleClickAndPageCommandsActByState) {
          {"http://pages.example/tray.php?token=a1+b/c%&action=3"}},
         {Error, ID_SIGN_IN, true, false, {CheckServer}, SigningIn, {}},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.state);
+    for (UINT version : {0u, 3u, 4u}) for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.state << ", version " << version);
         Restart(row.state);
+        // The newest callback layout the shell takes is agreed when the icon is added.
+        g_fake.newestVersion = version;
+        AddTrayIcon();
+        ASSERT_EQ(version, g_app.trayVersion);
         // The check of the sign-in under way.
         if (row.state == SigningIn) MarkRunning(CheckServer);
+        // From version 3 on, the release is followed by WM_CONTEXTMENU: still one menu.
         EXPECT_EQ(0, TrayMouse(WM_RBUTTONUP));
+        EXPECT_EQ(0, version ? TrayMouse(WM_CONTEXTMENU) : 0);
         ASSERT_EQ(1u, g_fake.menus.size());
         EXPECT_EQ(row.defaultItem, g_fake.menus[0].defaultCommand);
         EXPECT_EQ(row.hasSignIn, g_fake.menus[0].hasSignIn);
@@ -443,6 +475,38 @@ TEST_F(ControllerTest, RightClickDoubleClickAndPageCommandsActByState) {
     SetRecord("pages.example", "/", "", "", "", false, true);
     EXPECT_EQ(0, Command(ID_OPEN_CURRENT_PAGE));
     EXPECT_EQ(std::vector<std::string>{"https://pages.example/tray.php?token=a1+b/c%&action=3"}, g_fake.opened);
+}
+
+// A click on a notification about refused credentials starts the sign-in, on another it only
+// closes it; a success removes one still showing; without a notification area a box tells.
+TEST_F(ControllerTest, NotificationLeadsToTheSignInGoesWithTheFailureAndIsABoxWithoutATray) {
+    SetSessionInterval(60000);
+    g_app.trayVersion = TrayVersion4;
+    // shown: what the shell answers to the notification; started: requests after the click.
+    const struct { ResultCode code; bool click; unsigned trayRefusals; BOOL shown; size_t started;
+                   std::vector<std::string> told; } rows[] = {
+        {Failure | InvalidResponse, true, 0, TRUE, 0, {kInvalid}},
+        {Failure | CredentialsRejected, true, 0, TRUE, 1, {kRejected}},
+        {Failure | InvalidResponse, false, 0, TRUE, 0, {kInvalid, ""}},
+        {Failure | InvalidResponse, false, 0, FALSE, 0, {kInvalid}},
+        {Failure | InvalidResponse, false, 1, TRUE, 0, {}},
+    };
+    for (const auto& row : rows) {
+        Restart(SignedIn);
+        g_app.trayRefusals = row.trayRefusals;
+        g_fake.notificationSucceeds = row.shown;
+        MarkRunning(Refresh);
+        HandleWorkerResult(Refresh, row.code);
+        EXPECT_EQ(0, row.click ? TrayMouse(NIN_BALLOONUSERCLICK) : 0);
+        EXPECT_EQ(row.started, g_fake.started.size());
+        // The sign-in a click started ends it, or else the next refresh.
+        const RequestKind next = g_app.state == SigningIn ? SignIn : Refresh;
+        MarkRunning(next);
+        HandleWorkerResult(next, Success);
+        EXPECT_EQ(row.told, g_fake.notifications);
+        EXPECT_EQ(OneBoxOrNone(row.shown && !row.trayRefusals ? nullptr : kInvalid), BoxTexts());
+        EXPECT_EQ(kSignedIn, LastTrayTip());
+    }
 }
 
 TEST_F(ControllerTest, AboutBoxIsNeverOpenedTwice) {

@@ -1,6 +1,7 @@
 #include "fake_platform.h"
 
 #include "app/tray_icon.h"
+#include "app/tray_notice.h"
 #include "net/session.h"
 #include "net/utc_clock.h"
 #include "res/resource.h"
@@ -10,11 +11,13 @@
 
 FakePlatform g_fake;
 
-void RecordBox(LPCWSTR text, UINT flags) {
+static std::string Utf8(const wchar_t* text) {
     char utf8[3 * 4096];
     EXPECT_TRUE(WideToUtf8Buffer(text, utf8, sizeof utf8));
-    g_fake.boxes.push_back({utf8, flags});
+    return utf8;
 }
+
+void RecordBox(LPCWSTR text, UINT flags) { g_fake.boxes.push_back({Utf8(text), flags}); }
 
 namespace {
 
@@ -39,9 +42,17 @@ int WINAPI FakeMessageBox(HWND, LPCWSTR text, LPCWSTR caption, UINT flags) {
     return IDOK;
 }
 
-BOOL WINAPI FakeShellNotifyIcon(DWORD operation, PNOTIFYICONDATAA data) {
+BOOL WINAPI FakeShellNotifyIcon(DWORD operation, PNOTIFYICONDATAW data) {
     g_fake.trayOperations.push_back(operation);
     g_fake.tray.push_back(*data);
+    if (data->uFlags & NIF_TIP) g_fake.tip = Utf8(data->szTip);
+    if (data->uFlags & NIF_INFO) {
+        g_fake.notifications.push_back(Utf8(data->szInfo));
+        g_fake.notificationIcons.push_back(data->dwInfoFlags);
+        EXPECT_STREQ(L"Pagewren", data->szInfoTitle);
+    }
+    if (operation == NIM_SETVERSION) return data->uVersion <= g_fake.newestVersion;
+    if (data->uFlags & NIF_INFO) return g_fake.notificationSucceeds;
     return operation == NIM_ADD ? g_fake.addSucceeds : TRUE;
 }
 
@@ -89,7 +100,7 @@ void SetSessionToken(const char* token) {
     StoreToken(g_session, token);
 }
 
-std::string LastTrayTip() { return g_fake.tray.empty() ? std::string() : g_fake.tray.back().szTip; }
+std::string LastTrayTip() { return g_fake.tip; }
 
 void ControllerTest::SetUp() {
     g_fake = FakePlatform();
@@ -98,6 +109,7 @@ void ControllerTest::SetUp() {
     g_uiPlatform = {FakeMessageBox, FakeShellExecute};
     g_currentUtcTime = FakeClock;
     g_app = AppState();
+    g_trayNotice = TrayNotice();
     g_app.instance = GetModuleHandleA(NULL);
     LoadTrayIcons(g_app.instance);
     // Without them every look would compare null with null.

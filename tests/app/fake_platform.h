@@ -37,9 +37,14 @@ struct FakePlatform {
     INT_PTR dialogEnd = IDOK;
     std::function<void()> whileDialogOpen;
     std::vector<BoxShown> boxes;
-    std::vector<NOTIFYICONDATAA> tray;
+    std::vector<NOTIFYICONDATAW> tray;
     std::vector<DWORD> trayOperations;
     BOOL addSucceeds = TRUE;
+    std::string tip;  // UTF-8, as the notifications' texts; "" removes the one showing
+    std::vector<std::string> notifications;
+    std::vector<DWORD> notificationIcons;  // NIIF_*, as the box's icon was
+    BOOL notificationSucceeds = TRUE;
+    UINT newestVersion = 4;  // the newest callback layout the shell takes
     std::vector<UINT> timersSet;  // periods of the refresh timer
     std::vector<UINT> retriesSet;  // waits of the retry timer
     std::vector<UINT_PTR> timersKilled;
@@ -57,7 +62,7 @@ void RecordBox(LPCWSTR text, UINT flags);
 // Stores a token expiry that gives intervalMs at the fake clock's present.
 void SetSessionInterval(int64_t intervalMs);
 void SetSessionToken(const char* token);
-// The tooltip of the last tray call, or "" when there was none.
+// The tooltip of the last tray call that set one, or "" when there was none.
 std::string LastTrayTip();
 // Marks kind's worker as started seconds ago on the fake clock, as the controller does.
 inline void MarkRunning(RequestKind kind, int64_t seconds = 0) {

@@ -33,11 +33,11 @@ const std::map<std::string, std::vector<std::string>> kRoadEvents = {
      {"sign-in result: 18", "box 112 shown: Pagewren could not connect to the server.", "box 112 closed"}},
     {"EveryFaultOnEveryExchangeLeavesTheProgramWhole",
      {"state SigningIn -> NotSignedIn: failure 34", "/tray.php?token=<token>&action=1: refused, status 401",
-      "box 110 shown: Pagewren could not sign in.", "box 113 shown: Invalid server response.", "status 500"}},
+      "notification 110 shown: Pagewren could not sign in.", "notification 110 clicked", "box 113 shown: Invalid server response.", "status 500"}},
     {"UnverifiedCertificateAndUnreadableSettingsAreLogged",
      // An issuer nobody trusts is 12045 on Windows, 12057 under Wine.
      {"server https://localhost:", "check GET https://localhost:", ": unverified, status 0, error 120",
-      "box 124 shown: Pagewren could not verify", "settings: none read, built-in server",
+      "notification 124 shown: Pagewren could not verify", "settings: none read, built-in server",
       "settings: per-user file unreadable, copy as config.xml.unreadable kept", "server http://pagewren.com:80/"}},
 };
 
@@ -96,8 +96,7 @@ bool ProgramTest::WaitForTrayTip(const char* tip) {
 HWND ProgramTest::FindMessageBox() { return FindProgramDialog(program, "Pagewren", 0xFFFF); }
 
 void ProgramTest::DoubleClickTrayIcon() {
-    // What the shell sends for a double-click on the icon: its id and the mouse message.
-    (void)PostMessageA(FindMainWindow(), WM_USER + 100, 100, WM_LBUTTONDBLCLK);
+    PostTrayEvent(FindMainWindow(), WM_LBUTTONDBLCLK);
 }
 
 bool Responsive(HWND window) {

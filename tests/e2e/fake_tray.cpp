@@ -11,31 +11,33 @@ std::vector<TrayCall> g_calls;
 int g_addsToRefuse = 0;
 bool g_iconTaken = false;
 
-std::string Narrow(const wchar_t* text, size_t maxChars) {
+std::string Narrow(const BYTE* bytes, size_t maxChars) {
+    const wchar_t* text = reinterpret_cast<const wchar_t*>(bytes);
     size_t length = 0;
     while (length < maxChars && text[length]) ++length;
-    char buffer[512] = {};
-    int written = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), buffer, sizeof buffer - 1,
+    char buffer[1024] = {};
+    int written = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), buffer, sizeof buffer - 1,
                                       nullptr, nullptr);
     return std::string(buffer, written > 0 ? static_cast<size_t>(written) : 0);
 }
 
 // Windows sends a signature, the operation and a 32-bit NOTIFYICONDATAW; Wine sends its own
-// record (window, id, flags, callback, then the tooltip) with the operation in dwData.
+// record (the same fields without cbSize and hIcon) with the operation in dwData.
 bool DecodeCall(const COPYDATASTRUCT& data, TrayCall* call) {
     const BYTE* bytes = static_cast<const BYTE*>(data.lpData);
     const DWORD kWindowsSignature = 0x34753423;
-    if (data.cbData >= 8 + 32 + 256 && *reinterpret_cast<const DWORD*>(bytes) == kWindowsSignature) {
-        call->operation = *reinterpret_cast<const DWORD*>(bytes + 4);
-        bytes += 8;
-        call->callbackMessage = *reinterpret_cast<const UINT*>(bytes + 16);
-        call->tip = Narrow(reinterpret_cast<const wchar_t*>(bytes + 24), 128);
-        return true;
-    }
-    if (data.cbData < 16 + 256) return false;
-    call->operation = static_cast<DWORD>(data.dwData);
-    call->callbackMessage = *reinterpret_cast<const UINT*>(bytes + 12);
-    call->tip = Narrow(reinterpret_cast<const wchar_t*>(bytes + 16), 128);
+    const bool windows = data.cbData >= 8 + 32 + 256 && *reinterpret_cast<const DWORD*>(bytes) == kWindowsSignature;
+    if (!windows && data.cbData < 16 + 256) return false;
+    auto word = [&](size_t at) { return *reinterpret_cast<const UINT*>(bytes + at); };
+    call->operation = windows ? word(4) : static_cast<DWORD>(data.dwData);
+    if (windows) bytes += 12;
+    const size_t icon = windows ? 4 : 0, size = windows ? data.cbData - 12 : data.cbData;
+    call->flags = word(8);
+    call->callbackMessage = word(12);
+    call->tip = Narrow(bytes + 16 + icon, 128);
+    if (size < 928 + icon) return true;
+    call->info = Narrow(bytes + 280 + icon, 256);
+    call->version = word(792 + icon);
     return true;
 }
 
@@ -83,9 +85,23 @@ void RefuseTrayAdds(int count) { g_addsToRefuse = count; }
 
 const std::vector<TrayCall>& TrayCalls() { return g_calls; }
 
+// The last call that matches, or an empty one.
+static TrayCall LastCall(bool (*matches)(const TrayCall&)) {
+    for (auto call = g_calls.rbegin(); call != g_calls.rend(); ++call)
+        if (matches(*call)) return *call;
+    return TrayCall();
+}
+
 std::string CurrentTrayTip() {
-    if (g_calls.empty() || g_calls.back().operation == NIM_DELETE) return std::string();
-    return g_calls.back().tip;
+    return TrayIconRemoved() ? std::string() : LastCall([](const TrayCall& c) { return (c.flags & NIF_TIP) != 0; }).tip;
+}
+
+TrayCall LastNotification() { return LastCall([](const TrayCall& c) { return (c.flags & NIF_INFO) != 0; }); }
+
+void PostTrayEvent(HWND main, UINT event) {
+    // Version 4 gives the event and the icon in lParam; the older layouts the icon in wParam.
+    const bool version4 = LastCall([](const TrayCall& c) { return c.operation == NIM_SETVERSION && c.accepted; }).version >= 4;
+    (void)PostMessageA(main, WM_USER + 100, version4 ? 0 : 100, version4 ? MAKELPARAM(event, 100) : event);
 }
 
 bool TrayIconRemoved() { return g_calls.empty() || g_calls.back().operation == NIM_DELETE; }

@@ -1,6 +1,7 @@
 // A stand-in for the shell's notification area inside the test process: a top-level
 // "Shell_TrayWnd" window that receives what Shell_NotifyIcon sends, so a test can see the
-// program's tray icon calls (add, modify, delete; the callback message and tooltip of each).
+// program's tray icon calls (add, modify, delete, set version; the callback message, tooltip
+// and notification of each).
 #pragma once
 
 #include <windows.h>
@@ -9,9 +10,12 @@
 #include <vector>
 
 struct TrayCall {
-    DWORD operation;       // NIM_ADD, NIM_MODIFY or NIM_DELETE
+    DWORD operation;       // NIM_ADD, NIM_MODIFY, NIM_DELETE or NIM_SETVERSION
+    UINT flags;            // NIF_*
     UINT callbackMessage;
-    std::string tip;
+    std::string tip;       // UTF-8, as the notification's texts
+    std::string info;      // the notification's text; empty removes the one showing
+    UINT version;          // asked for by NIM_SETVERSION
     bool accepted;         // what the stand-in answered
 };
 
@@ -26,5 +30,9 @@ void RefuseTrayAdds(int count);
 const std::vector<TrayCall>& TrayCalls();
 // The tooltip of the icon as the last add or modify left it; empty when there is none.
 std::string CurrentTrayTip();
+// The last call that showed or removed a notification; all empty when none came.
+TrayCall LastNotification();
+// Posts the program's main window an event of its icon, in the callback layout it agreed.
+void PostTrayEvent(HWND main, UINT event);
 // True when the last call was a delete, or no call came at all.
 bool TrayIconRemoved();

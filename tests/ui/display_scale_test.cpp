@@ -106,7 +106,7 @@ int IconWidth(HICON icon) {
 
 HICON g_shownIcon = nullptr;
 
-BOOL WINAPI RecordTrayIcon(DWORD, PNOTIFYICONDATAA data) {
+BOOL WINAPI RecordTrayIcon(DWORD, PNOTIFYICONDATAW data) {
     if (data->uFlags & NIF_ICON) g_shownIcon = data->hIcon;
     return TRUE;
 }
