@@ -22,7 +22,7 @@ enum class ExchangeOutcome {
 
 // What an exchange is for. An exchange left behind at its deadline holds back the next one of
 // its kind until it ends, so that no more than one per kind lingers.
-enum class ExchangeKind : int {
+enum class ExchangeKind : unsigned char {
     Check,    // the server check, without credentials
     SignIn,   // the sign-in and the sign-in dialog's credential check
     Refresh,  // the session's refresh

@@ -26,8 +26,9 @@ bool s_unreadableFileUnkept = false;
 // it was read, missing, or not kept).
 char s_unreadableFile[MAX_PATH];
 char s_keptCopy[MAX_PATH];
-// Why the last ReadConfigFile failed; names a value, never holds one.
-const char* s_readFault = "";
+// Why the last ReadConfigFile failed, null after a read; names a value, never holds one. Null at
+// start, as the image has no initialised writable data.
+const char* s_readFault;
 
 // Path followed by suffix in out (MAX_PATH bytes); false when it would not fit.
 bool AppendSuffix(const char* path, const char* suffix, char* out) {
@@ -51,7 +52,7 @@ void KeepUnreadableFile(const char* path) {
     s_unreadableFileUnkept = !AppendSuffix(path, kUnreadableSuffix, s_keptCopy) || !CopyFileA(path, s_keptCopy, FALSE);
     if (s_unreadableFileUnkept) s_keptCopy[0] = '\0';
     LogEvent("settings: per-user file unreadable, copy as config.xml.unreadable %s, reason: %s",
-             s_unreadableFileUnkept ? "failed" : "kept", s_readFault);
+             s_unreadableFileUnkept ? "failed" : "kept", ConfigReadFault());
 }
 
 // Appends a text in codePage as XML character data: the reserved characters as entity
@@ -208,7 +209,7 @@ bool Load() {
     return true;
 }
 
-const char* ConfigReadFault() { return s_readFault; }
+const char* ConfigReadFault() { return s_readFault ? s_readFault : ""; }
 
 UnreadableUserFile UnreadableFileAtLoad(char* path) {
     lstrcpynA(path, s_keptCopy[0] ? s_keptCopy : s_unreadableFile, MAX_PATH);
@@ -262,7 +263,7 @@ bool ReadConfigFile(const char* path) {
         fault = "could not be read";
     }
     ReleaseXmlDocument(&xml);
-    s_readFault = fault ? fault : "";
+    s_readFault = fault;
     return !fault;
 }
 
