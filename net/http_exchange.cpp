@@ -19,6 +19,9 @@ namespace {
 
 const char kAgentName[] = "Pagewren";
 const DWORD kRefusedStatus = 401;
+// The most sends of one exchange that carry the password, whatever the server answers: a wrong
+// password sent again and again counts towards the server's lockout.
+const DWORD kMostCredentialSends = 2;
 // The most WWW-Authenticate headers of one answer that are looked at.
 const DWORD kMostChallenges = 16;
 // A 401's body is read and dropped before the credentials go out on the same handle; a longer
@@ -58,12 +61,12 @@ bool IsCertificateFailure(DWORD error) {
     }
 }
 
-// The three handles of one exchange, closed together in reverse order of opening.
+// The three handles of one exchange, closed together in reverse order of opening. Taken by
+// whichever closes them first: the exchange's own thread, or the caller at the deadline.
 struct ExchangeHandles {
     HINTERNET internet = nullptr;
     HINTERNET connection = nullptr;
-    // Taken by whichever closes it first: the exchange's own thread, or the caller at the deadline.
-    HINTERNET volatile request = nullptr;
+    HINTERNET request = nullptr;
 };
 
 // One exchange, run on a thread of its own and shared with the caller, who waits for it until
@@ -73,9 +76,12 @@ struct SharedExchange {
     ServerSettings settings;
     HeapText path;  // directory and tail, as the caller's own texts may be gone by the end
     ExchangeRequest request;
+    // A spin lock of Interlocked operations over handles and abandoned, so that the exchange's
+    // thread never takes a handle that the caller has closed (see Take).
+    LONG volatile gate = 0;
     ExchangeHandles handles;
     // Set when the caller left it behind.
-    LONG volatile abandoned = 0;
+    bool abandoned = false;
     HANDLE finished = nullptr;
     ExchangeOutcome outcome = ExchangeOutcome::NotSent;
     HeapText body;
@@ -85,12 +91,21 @@ struct SharedExchange {
     DWORD error = 0;
     DWORD bytes = 0;
     bool throughProxy = false;
-    // How many times the request was sent by the program.
+    // How many times the request was sent by the program, and how many of those carried the
+    // password.
     DWORD sends = 0;
+    DWORD credentialSends = 0;
+    // The form of non-ASCII credentials that a final status other than 2xx left unconfirmed.
+    OriginAuth unconfirmed = OriginAuth::Unknown;
     // The server's Date and this computer's clock when it came, both UTC; 0 without one.
     int64_t serverDate = 0;
     int64_t dateReadAt = 0;
 };
+
+// The exchange of each kind that its caller left behind and that may still run, or null. Only
+// RunExchange touches it, under the session lock. Zero at start, as the image has no
+// initialised writable data.
+SharedExchange* g_abandoned[ExchangeKinds];
 
 void LetGo(SharedExchange* exchange) {
     if (InterlockedDecrement(&exchange->holders) != 0) return;
@@ -101,16 +116,57 @@ void LetGo(SharedExchange* exchange) {
     (void)HeapFree(GetProcessHeap(), 0, exchange);
 }
 
-// The request handle, or null once the caller has left: WinINet may by then have given the
-// closed handle's value to another exchange.
-HINTERNET Request(const SharedExchange* exchange) { return exchange->abandoned ? nullptr : exchange->handles.request; }
-
-void CloseHandles(ExchangeHandles* handles) {
-    HINTERNET request = InterlockedExchangePointer(const_cast<HINTERNET*>(&handles->request), nullptr);
-    if (request) (void)InternetCloseHandle(request);
-    if (handles->connection) (void)InternetCloseHandle(handles->connection);
-    if (handles->internet) (void)InternetCloseHandle(handles->internet);
+void EnterGate(SharedExchange* exchange) {
+    while (InterlockedCompareExchange(&exchange->gate, 1, 0) != 0) (void)SwitchToThread();
 }
+
+void LeaveGate(SharedExchange* exchange) { (void)InterlockedExchange(&exchange->gate, 0); }
+
+// One of the exchange's handles for the next WinINet call, or null once the caller has left:
+// WinINet may by then have given the closed handle's value to another exchange. The look at
+// abandoned and the taking of the value are one step, as the caller's setting of the one and
+// taking of all handles is, so a value taken here was open when taken. What remains is the
+// instant between this and WinINet's own look-up of the value as the call starts: a close
+// then makes the call fail on a handle that is gone, unless another exchange opened one of
+// the same value meanwhile, which would take the caller's return, the session lock passing on
+// and a whole InternetOpenA of the next exchange within that instant.
+HINTERNET Take(SharedExchange* exchange, HINTERNET ExchangeHandles::*which) {
+    EnterGate(exchange);
+    HINTERNET handle = exchange->abandoned ? nullptr : exchange->handles.*which;
+    LeaveGate(exchange);
+    return handle;
+}
+
+HINTERNET Request(SharedExchange* exchange) { return Take(exchange, &ExchangeHandles::request); }
+
+// Puts a handle just opened in its place, closing any earlier one there; false, with the new
+// handle closed, once the caller has left.
+bool Keep(SharedExchange* exchange, HINTERNET ExchangeHandles::*which, HINTERNET fresh) {
+    EnterGate(exchange);
+    const bool kept = !exchange->abandoned;
+    HINTERNET earlier = kept ? exchange->handles.*which : fresh;
+    if (kept) exchange->handles.*which = fresh;
+    LeaveGate(exchange);
+    if (earlier) (void)InternetCloseHandle(earlier);
+    return kept;
+}
+
+// Takes every handle out of the exchange and closes them, request first; abandon marks the
+// exchange left behind in the same step.
+void CloseHandles(SharedExchange* exchange, bool abandon) {
+    EnterGate(exchange);
+    if (abandon) exchange->abandoned = true;
+    const ExchangeHandles handles = exchange->handles;
+    exchange->handles = ExchangeHandles();
+    LeaveGate(exchange);
+    const HINTERNET order[] = {handles.request, handles.connection, handles.internet};
+    for (HINTERNET handle : order)
+        if (handle) (void)InternetCloseHandle(handle);
+}
+
+// Counts one more send that carries the password; false when the exchange has sent it as often
+// as it may.
+bool MaySendCredentials(SharedExchange* exchange) { return ++exchange->credentialSends <= kMostCredentialSends; }
 
 // Without these WinINet waits an hour on Windows and for ever under Wine for a server that
 // accepts and never answers. Set per request: a session handle's time-outs are not inherited
@@ -226,13 +282,11 @@ Challenge ReadChallenge(HINTERNET request) {
 // Opens a request handle on the connection in place of any earlier one, with its time-outs.
 bool OpenRequest(SharedExchange* exchange, DWORD extraFlags) {
     const DWORD flags = (exchange->settings.secure ? kSecureRequestFlags : kRequestFlags) | extraFlags;
-    HINTERNET fresh = HttpOpenRequestA(exchange->handles.connection, "GET", NarrowText(exchange->path), nullptr,
-                                       nullptr, nullptr, flags, 0);
-    if (fresh) {
-        HINTERNET earlier = InterlockedExchangePointer(const_cast<HINTERNET*>(&exchange->handles.request), fresh);
-        if (earlier) (void)InternetCloseHandle(earlier);
-    }
-    if (fresh && Request(exchange) && SetTimeouts(Request(exchange))) return true;
+    HINTERNET connection = Take(exchange, &ExchangeHandles::connection);
+    HINTERNET fresh =
+        connection ? HttpOpenRequestA(connection, "GET", NarrowText(exchange->path), nullptr, nullptr, nullptr, flags, 0)
+                   : nullptr;
+    if (fresh && Keep(exchange, &ExchangeHandles::request, fresh) && SetTimeouts(Request(exchange))) return true;
     exchange->error = GetLastError();
     return false;
 }
@@ -284,6 +338,7 @@ bool AddHeader(SharedExchange* exchange, const char* header) {
 // Leaves the challenge to WinINet: a fresh request, which WinINet sends without and then with the
 // credentials set as options.
 bool SendThroughWinInet(SharedExchange* exchange) {
+    if (!MaySendCredentials(exchange)) return true;
     if (!OpenRequest(exchange, kCredentialFlags)) return false;
     if (SetCredentials(Request(exchange), exchange->settings)) return SendForStatus(exchange);
     exchange->error = GetLastError();
@@ -293,13 +348,17 @@ bool SendThroughWinInet(SharedExchange* exchange) {
 // Sends with the credentials and reads the final status. A Basic challenge is answered with the
 // header written here, in UTF-8, and in the code page where UTF-8 was refused and the origin has
 // taken no form yet; an origin that asked for Basic before gets the header from the start.
-// Another scheme, or a proxy's challenge, is left to WinINet. header is room for the header line.
+// Another scheme, or a proxy's challenge, is left to WinINet. The password goes out at most
+// kMostCredentialSends times; then the last answer stands. A form counts as taken on a 2xx
+// status; any other answer but a refusal leaves it to the answer document (unconfirmed).
+// header is room for the header line.
 bool SendWithBasic(SharedExchange* exchange, char* header, size_t capacity) {
     const ServerSettings& settings = exchange->settings;
     OriginAuth known = RecallOrigin(settings);
     if (known == OriginAuth::ByWinInet) return SendThroughWinInet(exchange);
     BasicForm form = known == OriginAuth::BasicCodePage ? BasicForm::CodePage : BasicForm::Utf8;
     bool withHeader = known != OriginAuth::Unknown && BuildBasicHeader(settings, form, header, capacity);
+    if (withHeader) ++exchange->credentialSends;
     if (!OpenRequest(exchange, kOwnBasicFlags) || (withHeader && !AddHeader(exchange, header)) ||
         !SendForStatus(exchange)) {
         return false;
@@ -321,12 +380,14 @@ bool SendWithBasic(SharedExchange* exchange, char* header, size_t capacity) {
             form = BasicForm::CodePage;
         }
         withHeader = true;
-        if (!BuildBasicHeader(settings, form, header, capacity)) return true;
+        if (!BuildBasicHeader(settings, form, header, capacity) || !MaySendCredentials(exchange)) return true;
         if (!DrainBody(exchange)) return exchange->error == 0;
         if (!AddHeader(exchange, header) || !SendForStatus(exchange)) return false;
     }
     if (withHeader && CredentialsBeyondAscii(settings)) {
-        RememberOrigin(settings, form == BasicForm::Utf8 ? OriginAuth::BasicUtf8 : OriginAuth::BasicCodePage);
+        const OriginAuth taken = form == BasicForm::Utf8 ? OriginAuth::BasicUtf8 : OriginAuth::BasicCodePage;
+        if (exchange->status / 100 == 2) RememberOrigin(settings, taken);
+        else exchange->unconfirmed = taken;
     }
     return true;
 }
@@ -343,16 +404,17 @@ bool SendWithCredentials(SharedExchange* exchange) {
 ExchangeOutcome RunSteps(SharedExchange* exchange) {
     const ServerSettings& settings = exchange->settings;
     const INTERNET_PORT port = PortInUse(settings.port, settings.secure);
-    ExchangeHandles& handles = exchange->handles;
-    handles.internet = InternetOpenA(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (handles.internet) {
-        handles.connection =
-            InternetConnectA(handles.internet, settings.host, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    HINTERNET internet = InternetOpenA(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    HINTERNET connection = nullptr;
+    if (internet && Keep(exchange, &ExchangeHandles::internet, internet)) {
+        connection = InternetConnectA(Take(exchange, &ExchangeHandles::internet), settings.host, port, nullptr,
+                                      nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     }
-    if (!handles.connection) exchange->error = GetLastError();
-    const bool answered = handles.connection && (exchange->request.attachCredentials
-                                                     ? SendWithCredentials(exchange)
-                                                     : OpenRequest(exchange, 0) && SendForStatus(exchange));
+    const bool connected = connection && Keep(exchange, &ExchangeHandles::connection, connection);
+    if (!connected) exchange->error = GetLastError();
+    const bool answered = connected && (exchange->request.attachCredentials
+                                            ? SendWithCredentials(exchange)
+                                            : OpenRequest(exchange, 0) && SendForStatus(exchange));
     if (!answered) {
         return settings.secure && IsCertificateFailure(exchange->error) ? ExchangeOutcome::Unverified
                                                                         : ExchangeOutcome::NotSent;
@@ -369,19 +431,33 @@ ExchangeOutcome RunSteps(SharedExchange* exchange) {
 unsigned __stdcall ExchangeThreadMain(void* argument) {
     SharedExchange* exchange = static_cast<SharedExchange*>(argument);
     exchange->outcome = RunSteps(exchange);
-    CloseHandles(&exchange->handles);
+    CloseHandles(exchange, false);
     (void)SetEvent(exchange->finished);
     LetGo(exchange);
     return 0;
 }
 
+// Waits up to ms for the exchange of kind left behind earlier, if any, to end; false while it
+// still runs.
+bool AwaitAbandoned(ExchangeKind kind, DWORD ms) {
+    SharedExchange*& earlier = g_abandoned[static_cast<int>(kind)];
+    if (!earlier) return true;
+    if (WaitForSingleObject(earlier->finished, ms) != WAIT_OBJECT_0) return false;
+    LetGo(earlier);
+    earlier = nullptr;
+    return true;
+}
+
 }  // namespace
 
-ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, HeapText* body) {
+ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, HeapText* body,
+                            OriginAuth* unconfirmed) {
     HeapText answer;
     if (!body) body = &answer;
     ClearHeapText(body);
+    if (unconfirmed) *unconfirmed = OriginAuth::Unknown;
     const DWORD startTick = GetTickCount();
+    const DWORD deadline = EffectiveExchangeDeadlineMs();
     void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(SharedExchange));
     if (!memory) return ExchangeOutcome::NotSent;
     SharedExchange* exchange = new (memory) SharedExchange();
@@ -391,31 +467,43 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
     exchange->finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     const bool ready = exchange->finished && AppendText(&exchange->path, settings.directory) &&
                        AppendText(&exchange->path, request.pathTail ? request.pathTail : "");
-    if (!ready || !StartDetachedThread(ExchangeThreadMain, exchange)) {
+    // The wait for an exchange left behind counts towards this one's deadline, so that no caller
+    // waits longer than one deadline.
+    const bool earlierEnded = ready && AwaitAbandoned(request.kind, deadline);
+    const DWORD waited = GetTickCount() - startTick;
+    const bool inTime = earlierEnded && waited < deadline;
+    if (ready && !inTime) {
+        LogExchange(settings, NarrowText(exchange->path), false, ExchangeOutcome::NotSent, 0, ERROR_INTERNET_TIMEOUT,
+                    0, 0, startTick);
+    }
+    if (!inTime || !StartDetachedThread(ExchangeThreadMain, exchange)) {
         // The thread never started, so its hold goes too.
         LetGo(exchange);
         LetGo(exchange);
         return ExchangeOutcome::NotSent;
     }
     ExchangeOutcome outcome = ExchangeOutcome::NotSent;
-    if (WaitForSingleObject(exchange->finished, EffectiveExchangeDeadlineMs()) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(exchange->finished, deadline - waited) == WAIT_OBJECT_0) {
         outcome = exchange->outcome;
         // The token's expiry is on the server's clock, which the user's may miss by hours.
         if (exchange->serverDate != 0 &&
             StoreServerClockOffset(g_session, exchange->serverDate - exchange->dateReadAt)) {
             LogServerClock(exchange->serverDate - exchange->dateReadAt);
         }
+        if (unconfirmed) *unconfirmed = exchange->unconfirmed;
         LogExchange(settings, NarrowText(exchange->path), exchange->throughProxy, outcome, exchange->status,
                     exchange->error, exchange->bytes, exchange->sends, startTick);
     } else {
-        // Closing the request handle ends a call blocked on it inside WinINet. Wine's WinINet
-        // finishes such a call first; the thread then ends unheeded.
-        (void)InterlockedExchange(&exchange->abandoned, 1);
-        HINTERNET blocked = InterlockedExchangePointer(const_cast<HINTERNET*>(&exchange->handles.request), nullptr);
-        if (blocked) (void)InternetCloseHandle(blocked);
+        // Closing the request handle ends a call blocked on it inside WinINet; closing the
+        // connection and the session too also ends one still connecting or resolving. Wine's
+        // WinINet finishes such a call first; the thread then ends unheeded, and the next
+        // exchange of its kind waits for it.
+        CloseHandles(exchange, true);
         // The deadline is told as WinINet's own time-out.
         LogExchange(settings, NarrowText(exchange->path), false, outcome, 0, ERROR_INTERNET_TIMEOUT, 0,
                     exchange->sends, startTick);
+        g_abandoned[static_cast<int>(request.kind)] = exchange;
+        return outcome;
     }
     // Only a whole answer is handed on.
     if (outcome == ExchangeOutcome::AnswerText &&

@@ -3,6 +3,7 @@
 // the program itself, see basic_auth.h), bounded answer body.
 #pragma once
 
+#include "net/basic_auth.h"
 #include "storage/heap_text.h"
 #include "storage/settings.h"
 
@@ -19,9 +20,19 @@ enum class ExchangeOutcome {
     AnswerText,  // the whole body was read
 };
 
+// What an exchange is for. An exchange left behind at its deadline holds back the next one of
+// its kind until it ends, so that no more than one per kind lingers.
+enum class ExchangeKind : unsigned char {
+    Check,    // the server check, without credentials
+    SignIn,   // the sign-in and the sign-in dialog's credential check
+    Refresh,  // the session's refresh
+};
+enum : int { ExchangeKinds = 3 };
+
 // Which steps one exchange runs.
 struct ExchangeRequest {
     const char* pathTail;    // script and query, appended to the directory as they are
+    ExchangeKind kind;
     bool attachCredentials;  // answer the server's challenge with user and password; no redirect
     bool queryStatus;        // tell a final 401 apart
     bool readBody;           // collect the answer body
@@ -46,5 +57,10 @@ DWORD EffectiveExchangeDeadlineMs();
 
 // Runs one exchange with the given settings; body gets the answer as UTF-16 text for
 // AnswerText and is empty otherwise. An exchange still under way at its deadline ends as
-// NotSent. The caller holds the session lock.
-ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, HeapText* body);
+// NotSent and is left behind; the next one of its kind first waits for it, within its own
+// deadline, and ends as NotSent without sending while it still runs. unconfirmed, when given,
+// gets the form in which non-ASCII Basic credentials went to a server that neither refused
+// them nor answered 2xx: only an answer document in the body tells that it took them (see
+// RememberOrigin). The caller holds the session lock.
+ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, HeapText* body,
+                            OriginAuth* unconfirmed = nullptr);

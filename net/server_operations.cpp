@@ -19,10 +19,11 @@ bool LacksPassword(const ServerSettings& settings) { return settings.password[0]
 
 // Signs in or refreshes: no answer at all gives 18, a final 401 gives refused, an answer that
 // could not be read whole gives 66, any other answer goes to the reader.
-ResultCode ExchangeForAnswer(Session& session, const ServerSettings& settings, const char* pathTail,
-                             ResultCode refused) {
+ResultCode ExchangeForAnswer(Session& session, const ServerSettings& settings, ExchangeKind kind,
+                             const char* pathTail, ResultCode refused) {
     HeapText answer;
-    switch (RunExchange(settings, {pathTail, true, true, true}, &answer)) {
+    OriginAuth unconfirmed = OriginAuth::Unknown;
+    switch (RunExchange(settings, {pathTail, kind, true, true, true}, &answer, &unconfirmed)) {
         case ExchangeOutcome::NotSent:
             // The controller rides out an outage quietly, but not a broken answer.
             return Failure | ServerUnreachable;
@@ -30,8 +31,12 @@ ResultCode ExchangeForAnswer(Session& session, const ServerSettings& settings, c
             return Failure | IdentityUnverified;
         case ExchangeOutcome::Refused:
             return refused;
-        case ExchangeOutcome::AnswerText:
-            return readServerAnswer(WideText(answer), session);
+        case ExchangeOutcome::AnswerText: {
+            const ResultCode result = readServerAnswer(WideText(answer), session);
+            // An answer document shows that the server took the credentials, whatever the status.
+            if (result != 0) RememberOrigin(settings, unconfirmed);
+            return result;
+        }
         default:
             return Failure | InvalidResponse;
     }
@@ -44,7 +49,7 @@ ResultCode checkServer(Session& session) {
     ServerSettings settings;
     CopyServerSettings(&settings);
     // Any HTTP answer counts, the 401 challenge to a request without credentials included.
-    switch (RunExchange(settings, {kSignInScript, false, false, false}, nullptr)) {
+    switch (RunExchange(settings, {kSignInScript, ExchangeKind::Check, false, false, false}, nullptr)) {
         case ExchangeOutcome::NotSent:
             return Failure | ServerUnreachable;
         case ExchangeOutcome::Unverified:
@@ -62,7 +67,7 @@ ResultCode verifyCredentials(Session& session) {
     // Only rejected credentials are screened out here; an unreachable or unverified server
     // shows in signIn.
     if (LacksPassword(settings)) return Failure | CredentialsRejected;
-    ExchangeOutcome outcome = RunExchange(settings, {kSignInScript, true, true, false}, nullptr);
+    ExchangeOutcome outcome = RunExchange(settings, {kSignInScript, ExchangeKind::SignIn, true, true, false}, nullptr);
     return outcome == ExchangeOutcome::Refused ? (Failure | CredentialsRejected) : Success;
 }
 
@@ -71,7 +76,7 @@ ResultCode signIn(Session& session) {
     ServerSettings settings;
     CopyServerSettings(&settings);
     if (LacksPassword(settings)) return Failure | SignInRefused;
-    return ExchangeForAnswer(session, settings, kSignInScript, Failure | SignInRefused);
+    return ExchangeForAnswer(session, settings, ExchangeKind::SignIn, kSignInScript, Failure | SignInRefused);
 }
 
 ResultCode refreshSession(Session& session) {
@@ -87,5 +92,5 @@ ResultCode refreshSession(Session& session) {
     memcpy(pathTail, kRefreshScript, sizeof kRefreshScript - 1);
     memcpy(pathTail + sizeof kRefreshScript - 1, session.token, tokenLength);
     memcpy(pathTail + sizeof kRefreshScript - 1 + tokenLength, kRefreshAction, sizeof kRefreshAction);
-    return ExchangeForAnswer(session, settings, pathTail, Failure | CredentialsRejected);
+    return ExchangeForAnswer(session, settings, ExchangeKind::Refresh, pathTail, Failure | CredentialsRejected);
 }

@@ -25,7 +25,7 @@ import urllib.parse
 
 SCRIPTS = ("auth-tray.php", "tray.php")
 MODES = ("none", "reject", "error", "empty", "malformed", "huge", "status500", "expired", "soon",
-         "slow", "close", "hang", "longtoken", "bomb", "html", "redirect", "drip")
+         "slow", "close", "hang", "longtoken", "bomb", "html", "redirect", "drip", "status")
 DEFAULT_ACCOUNT = ("demo@pagewren.test", "pagewren-demo")
 DEFAULT_HUGE_BYTES = 2 * 1024 * 1024
 DEFAULT_LONG_TOKEN = 5000
@@ -93,14 +93,21 @@ class State:
 
     def fault_for(self, script, accepted):
         """The fault this request meets. A fault with "after" N lets N accepted requests
-        through first, so a test can fault the sign-in that follows a credential check.
+        through first, so a test can fault the sign-in that follows a credential check; "skip"
+        N lets the next N requests through, accepted or not. "status" is met once.
         """
         with self.lock:
-            fault = self.faults.get(script) or self.faults.get("any") or {"mode": "none"}
+            key = script if script in self.faults else "any"
+            fault = self.faults.get(key) or {"mode": "none"}
+            if fault.get("skip", 0) > 0:
+                fault["skip"] -= 1
+                return {"mode": "none"}
             if fault.get("after", 0) > 0:
                 if accepted:
                     fault["after"] -= 1
                 return {"mode": "none"}
+            if fault["mode"] == "status":
+                del self.faults[key]
             return dict(fault)
 
     def now(self):
@@ -363,6 +370,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return self.leave_and_send(200, "text/html", html_page(title, "Pages of this account."))
         if mode == "close":
             return self.drop()
+        if mode == "status":
+            code = int(fault.get("code", "503"))
+            return self.leave_and_send(code, "text/html", html_page("Status {0}".format(code), "Try again later."))
         if mode == "hang":
             release = self.state.release
             release.wait()
@@ -428,7 +438,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 status, text = 400, "unknown script or mode\n"
             else:
                 with self.state.lock:
-                    self.state.faults[script] = dict(fields, mode=mode, after=int(fields.get("after", "0")))
+                    self.state.faults[script] = dict(fields, mode=mode, after=int(fields.get("after", "0")),
+                                                     skip=int(fields.get("skip", "0")))
         elif command == "release":
             self.state.release_held()
         elif command == "charset":

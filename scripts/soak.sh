@@ -7,7 +7,8 @@
 # program's handle and thread counts. It compares the first and last five minutes and fails
 # when the upper quartile of private memory grew more than 2% or the least handle or thread
 # count grew at all.
-#   Usage: scripts/soak.sh [MINUTES [FAULT_EVERY]]   (FAULT_EVERY 10 by default, 0 for no faults)
+#   Usage: scripts/soak.sh [MINUTES [FAULT_EVERY]]   (FAULT_EVERY 10 by default, 0 for no faults,
+#   drip for every refresh meeting an answer dripped a byte every 5 s, with the real deadline)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 minutes=${1:-30}

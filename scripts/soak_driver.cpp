@@ -4,7 +4,9 @@
 // seconds it writes the refresh count and the program's handle, thread and GDI counts to a
 // file the soak script samples.
 // Usage: soak_driver SECONDS STATUS_FILE [FAULT_EVERY]: a fault every FAULT_EVERY refreshes
-// (10; 0 for none). Exit code 0 when every sign-in succeeded.
+// (10; 0 for none), or "drip": after the sign-in every refresh meets an answer dripped a byte
+// every 5 s, for the whole run, and the program retries as it does in an outage (the count
+// column is then the refresh requests the server saw). Exit code 0 when every sign-in succeeded.
 #include "e2e/fake_tray.h"
 #include "e2e/program_driver.h"
 #include "res/resource.h"
@@ -109,6 +111,24 @@ bool WriteStatus(const char* path, const ProgramRun& run, unsigned refreshes, un
     return fclose(out) == 0 && MoveFileExA(aside.c_str(), path, MOVEFILE_REPLACE_EXISTING);
 }
 
+// Lets every refresh meet a dripped answer until the end, starting the first one with a tick of
+// the refresh timer; the token lasts the whole run, so the program keeps retrying.
+int DripRun(ProgramRun& run, HWND main, DWORD durationMs, const char* statusPath) {
+    if (!ControlServer("fault?script=tray.php&mode=drip&seconds=5")) return 1;
+    (void)PostMessageA(main, WM_TIMER, IDT_REFRESH, 0);
+    int failures = 0;
+    unsigned refreshes = 0;
+    // The wait runs the fake tray's messages: the program's tray calls wait for them.
+    for (DWORD start = GetTickCount(); GetTickCount() - start < durationMs && failures == 0;
+         (void)WaitUntil([] { return false; }, 5000)) {
+        refreshes = static_cast<unsigned>(ServerLog().size());
+        if (!WriteStatus(statusPath, run, refreshes, 0)) ++failures;
+    }
+    if (!ControlServer("reset") || WaitForProgramExit(run, 0) != STILL_ACTIVE) ++failures;
+    printf("%u refresh requests met the drip, %d failures\n", refreshes, failures);
+    return failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int Fail(const char* step) {
@@ -121,10 +141,11 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: %s SECONDS STATUS_FILE [FAULT_EVERY]\n", argv[0]);
         return 2;
     }
+    const bool drip = argc == 4 && strcmp(argv[3], "drip") == 0;
     const unsigned faultEvery = argc == 4 ? static_cast<unsigned>(atoi(argv[3])) : 10;
     const DWORD durationMs = static_cast<DWORD>(atoi(argv[1])) * 1000;
     // As a user has it who ticked "Remember me": the password kept by Windows.
-    if (!StartFakeTray() || !ControlServer("reset") || !ControlServer("lifetime?seconds=303") ||
+    if (!StartFakeTray() || !ControlServer("reset") || !ControlServer(drip ? "lifetime?seconds=86400" : "lifetime?seconds=303") ||
         !KeepCredential("Pagewren:http://127.0.0.1:" + TestServerPortText(), kEmail, kPassword))
         return Fail("set-up");
     if (!WriteUserConfig("<config><server host=\"127.0.0.1\" directory=\"/\" port=\"" + TestServerPortText() +
@@ -137,6 +158,12 @@ int main(int argc, char** argv) {
     PressEnter(dialog, IDC_PASSWORD);
     if (!WaitForSignedIn(0)) return Fail("signing in");
     HWND main = FindMainWindow();
+    if (drip) {
+        const int rc = DripRun(run, main, durationMs, argv[2]);
+        StopProgram(run);
+        StopFakeTray();
+        return rc;
+    }
 
     // Warm-up: every fault once, so that what the first of each costs (first use of a code
     // path, caches that fill once) is paid before the first sample.

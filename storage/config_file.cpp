@@ -26,6 +26,9 @@ bool s_unreadableFileUnkept = false;
 // it was read, missing, or not kept).
 char s_unreadableFile[MAX_PATH];
 char s_keptCopy[MAX_PATH];
+// Why the last ReadConfigFile failed, null after a read; names a value, never holds one. Null at
+// start, as the image has no initialised writable data.
+const char* s_readFault;
 
 // Path followed by suffix in out (MAX_PATH bytes); false when it would not fit.
 bool AppendSuffix(const char* path, const char* suffix, char* out) {
@@ -48,8 +51,8 @@ void KeepUnreadableFile(const char* path) {
     lstrcpynA(s_unreadableFile, path, MAX_PATH);
     s_unreadableFileUnkept = !AppendSuffix(path, kUnreadableSuffix, s_keptCopy) || !CopyFileA(path, s_keptCopy, FALSE);
     if (s_unreadableFileUnkept) s_keptCopy[0] = '\0';
-    LogEvent("settings: per-user file unreadable, copy as config.xml.unreadable %s",
-             s_unreadableFileUnkept ? "failed" : "kept");
+    LogEvent("settings: per-user file unreadable, copy as config.xml.unreadable %s, reason: %s",
+             s_unreadableFileUnkept ? "failed" : "kept", ConfigReadFault());
 }
 
 // Appends a text in codePage as XML character data: the reserved characters as entity
@@ -148,28 +151,33 @@ void ReadOldFormPassword(const char* encoded) {
     SecureZeroMemory(wide, sizeof wide);
 }
 
-// Fills the record from the server element. The port, the scheme and the remember flag are
-// taken only when everything else was read, so a failed read never leaves them behind.
-bool ReadServerElement(IXMLDOMElement* server) {
-    if (ReadAttribute(server, L"host", g_settings.host, sizeof g_settings.host) != XmlValue::Read) return false;
+// Fills the record from the server element; null, else the value that could not be used. The
+// port, the scheme and the remember flag are taken only when everything else was read, so a
+// failed read never leaves them behind.
+const char* ReadServerElement(IXMLDOMElement* server) {
+    if (ReadAttribute(server, L"host", g_settings.host, sizeof g_settings.host) != XmlValue::Read) {
+        return "bad value host";
+    }
     if (ReadAttribute(server, L"directory", g_settings.directory, sizeof g_settings.directory) != XmlValue::Read) {
-        return false;
+        return "bad value directory";
     }
     char port[SettingsPortSize];
     XmlValue portValue = ReadAttribute(server, L"port", port, sizeof port);
-    if (portValue == XmlValue::Unusable) return false;
+    if (portValue == XmlValue::Unusable) return "bad value port";
     // Only the two schemes the exchange speaks, in any letter case; any other value is as
     // unusable as a bad port.
     char scheme[sizeof "https"];
     XmlValue schemeValue = ReadAttribute(server, L"scheme", scheme, sizeof scheme);
-    if (schemeValue == XmlValue::Unusable) return false;
     const bool secure = schemeValue == XmlValue::Read && lstrcmpiA(scheme, "https") == 0;
-    if (schemeValue == XmlValue::Read && !secure && lstrcmpiA(scheme, "http") != 0) return false;
+    if (schemeValue == XmlValue::Unusable ||
+        (schemeValue == XmlValue::Read && !secure && lstrcmpiA(scheme, "http") != 0)) {
+        return "bad value scheme";
+    }
     XmlValue user = ReadChildText(server, L"user", CP_UTF8, g_settings.user, sizeof g_settings.user);
-    if (user == XmlValue::Unusable) return false;
+    if (user == XmlValue::Unusable) return "bad value user";
     char encoded[CredentialTextSize];
     XmlValue password = ReadChildText(server, L"password", CP_ACP, encoded, sizeof encoded);
-    if (password == XmlValue::Unusable) return false;
+    if (password == XmlValue::Unusable) return "bad value password";
     // A password that cannot be decrypted stays empty; the rest of the file still counts.
     if (password == XmlValue::Read) ReadOldFormPassword(encoded);
     SecureZeroMemory(encoded, sizeof encoded);
@@ -177,7 +185,7 @@ bool ReadServerElement(IXMLDOMElement* server) {
     if (portValue == XmlValue::Read) memcpy(g_settings.port, port, sizeof port);
     g_settings.secure = secure;
     if (user == XmlValue::Read || password == XmlValue::Read) g_settings.remember = true;
-    return true;
+    return nullptr;
 }
 
 }  // namespace
@@ -200,6 +208,8 @@ bool Load() {
     if (g_settings.remember) (void)ReadKeptPassword();
     return true;
 }
+
+const char* ConfigReadFault() { return s_readFault ? s_readFault : ""; }
 
 UnreadableUserFile UnreadableFileAtLoad(char* path) {
     lstrcpynA(path, s_keptCopy[0] ? s_keptCopy : s_unreadableFile, MAX_PATH);
@@ -240,18 +250,21 @@ bool ReadConfigFile(const char* path) {
     memset(g_settings.directory, 0, sizeof g_settings.directory);
     memset(g_settings.host, 0, sizeof g_settings.host);
     XmlDocument xml;
+    s_readFault = "no XML component";
     if (!CreateXmlDocument(&xml)) return false;
-    bool read = false;
+    bool unreadable = false;
+    const char* fault = "not XML";
     // Without it the component trims the spaces around an element's text.
-    if (SUCCEEDED(xml.document->put_preserveWhiteSpace(VARIANT_TRUE)) && LoadXmlFile(xml, path)) {
+    if (SUCCEEDED(xml.document->put_preserveWhiteSpace(VARIANT_TRUE)) && LoadXmlFile(xml, path, &unreadable)) {
         IXMLDOMElement* server = SelectElement(xml, L"//config/server");
-        if (server) {
-            read = ReadServerElement(server);
-            server->Release();
-        }
+        fault = server ? ReadServerElement(server) : "no server element";
+        if (server) server->Release();
+    } else if (unreadable) {
+        fault = "could not be read";
     }
     ReleaseXmlDocument(&xml);
-    return read;
+    s_readFault = fault;
+    return !fault;
 }
 
 bool WriteConfigFile(const char* path) {

@@ -19,6 +19,9 @@ bool Save();
 bool ForgetPassword();
 // Reads one configuration file into the settings record.
 bool ReadConfigFile(const char* path);
+// Why the last ReadConfigFile failed, for the support log: "could not be read", "not XML", "no
+// server element", or "bad value " and the value's name; "" after a read.
+const char* ConfigReadFault();
 // Writes the settings record to one configuration file, replacing it only when complete.
 bool WriteConfigFile(const char* path);
 

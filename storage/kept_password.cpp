@@ -56,6 +56,9 @@ bool KeepPassword() {
         LogEvent("credential store: write, error %lu", kept ? 0 : GetLastError());
     }
     SecureZeroMemory(password, sizeof password);
+    // An older password kept for the origin would otherwise be filled in at the next start, and
+    // sending it would count towards the server's lockout.
+    if (!kept) (void)DeleteKeptPassword();
     return kept;
 }
 

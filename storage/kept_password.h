@@ -12,7 +12,7 @@
 // fit capacity (wide characters, counting the NUL).
 bool KeptPasswordTarget(wchar_t* target, size_t capacity);
 // Keeps the settings' password for their e-mail address and origin; false when Windows refuses
-// or the password is longer than a credential holds.
+// or the password is longer than a credential holds, and then none stays kept for the origin.
 bool KeepPassword();
 // Fills the settings' empty password from the one kept for their origin, when it was kept for
 // their e-mail address (letter case aside); false when none was filled in.

@@ -20,7 +20,8 @@ enum : int {
 const char kLogName[] = "Pagewren.log";
 const char kOlderLogName[] = "Pagewren.1.log";
 const char kToken[] = "token=";
-const char kTokenMark[] = "token=<token>";
+const char kTokenMark[] = "<token>";
+const char kAction[] = "&action=";
 
 // Set once by StartSupportLog before any other thread runs; only read afterwards.
 bool s_started;
@@ -86,6 +87,14 @@ void WriteEvent(wchar_t* event) {
     WriteLine(line, static_cast<DWORD>(length));
 }
 
+// Appends count bytes of text to out, cut to its capacity.
+void AppendCut(char* out, size_t capacity, size_t* used, const char* text, size_t count) {
+    if (count > capacity - 1 - *used) count = capacity - 1 - *used;
+    memcpy(out + *used, text, count);
+    *used += count;
+    out[*used] = '\0';
+}
+
 }  // namespace
 
 bool StartSupportLog() {
@@ -130,16 +139,17 @@ void LogEventW(const wchar_t* format, ...) {
 }
 
 void RedactToken(const char* address, char* out, size_t capacity) {
+    if (capacity == 0) return;
+    out[0] = '\0';
     size_t used = 0;
-    while (*address && used + 1 < capacity) {
-        if (strncmp(address, kToken, sizeof kToken - 1) == 0) {
-            (void)lstrcpynA(out + used, kTokenMark, static_cast<int>(capacity - used));
-            used += strlen(out + used);
-            address += sizeof kToken - 1;
-            while (*address && *address != '&') ++address;
-            continue;
-        }
-        out[used++] = *address++;
-    }
-    out[used] = '\0';
+    const char* value = strstr(address, kToken);
+    if (!value) return AppendCut(out, capacity, &used, address, strlen(address));
+    value += sizeof kToken - 1;
+    // The token goes into the address as it is, "&" and all, and the program's own "&action="
+    // follows it last; without one, everything after "token=" counts as the token.
+    const char* rest = value + strlen(value);
+    for (const char* action = strstr(value, kAction); action; action = strstr(action + 1, kAction)) rest = action;
+    AppendCut(out, capacity, &used, address, static_cast<size_t>(value - address));
+    AppendCut(out, capacity, &used, kTokenMark, sizeof kTokenMark - 1);
+    AppendCut(out, capacity, &used, rest, strlen(rest));
 }

@@ -22,5 +22,6 @@ void SetLogThreadRole(const char* role);
 void LogEvent(const char* format, ...);
 // The same formatted as wsprintfW does, for texts the system code page may lack (%s is UTF-16).
 void LogEventW(const wchar_t* format, ...);
-// Copies address into out (capacity bytes, cut to fit) with the value of every "token=" made "<token>".
+// Copies address into out (capacity bytes, cut to fit) with all from after the first "token="
+// to the last "&action=" (or the end) made "<token>": the token as inserted, whatever it holds.
 void RedactToken(const char* address, char* out, size_t capacity);

@@ -79,13 +79,16 @@ void ReleaseXmlDocument(XmlDocument* xml) {
     }
 }
 
-bool LoadXmlFile(XmlDocument& xml, const char* path) {
+bool LoadXmlFile(XmlDocument& xml, const char* path, bool* unreadable) {
     if (!xml.document || !path) return false;
     // The component reads a file name as a URL and would decode "%41" in a folder's name, so
     // the bytes are read here and handed over whole; it still detects their encoding.
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file == INVALID_HANDLE_VALUE) {
+        if (unreadable) *unreadable = true;
+        return false;
+    }
     LARGE_INTEGER size = {};
     SAFEARRAY* bytes = nullptr;
     if (GetFileSizeEx(file, &size) && size.QuadPart <= kLargestXmlFile) {
@@ -105,6 +108,7 @@ bool LoadXmlFile(XmlDocument& xml, const char* path) {
         (void)SafeArrayUnaccessData(bytes);
     }
     (void)CloseHandle(file);
+    if (unreadable) *unreadable = !read;
     if (!read || codePageBytes) {
         if (bytes) (void)SafeArrayDestroy(bytes);
         return read && LoadXmlText(xml, WideText(inCodePage));

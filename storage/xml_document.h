@@ -29,7 +29,8 @@ void ReleaseXmlDocument(XmlDocument* xml);
 // Loads a file, whatever characters its path holds; false when it is missing, unreadable,
 // over 1 MiB, malformed or carries a DOCTYPE. Bytes that name no encoding and are not UTF-8
 // are read in the system code page, as earlier versions wrote them.
-bool LoadXmlFile(XmlDocument& xml, const char* path);
+// unreadable, when given, is set when the file's bytes could not be read at all.
+bool LoadXmlFile(XmlDocument& xml, const char* path, bool* unreadable = nullptr);
 // Loads a text; false when it is empty, malformed or carries a DOCTYPE.
 bool LoadXmlText(XmlDocument& xml, const wchar_t* text);
 

@@ -195,7 +195,9 @@ std::string Escaped(const std::string& bytes, bool query) {
 
 // Basic credentials as the program writes them: UTF-8, then the old code page where a server
 // refuses UTF-8 and the code page holds them. The sign-in meets the challenge; the origin then
-// gets the header from the start in the form it took, refused or not.
+// gets the header from the start in the form it took, refused or not. With a typo, a mistyped
+// password comes first, refused in UTF-8, and its code-page retry meets a passing 503: no form
+// was taken, so the right one then goes in UTF-8 at once.
 TEST_F(ServerTest, BasicCredentialsInTheFormTheServerTakes) {
     const std::string ascii = "demo@pagewren.test:pagewren-demo";
     const std::string latin = u8"jürgen@pagewren.test:Grüße-Señor";
@@ -206,6 +208,7 @@ TEST_F(ServerTest, BasicCredentialsInTheFormTheServerTakes) {
         ResultCode signIn;
         std::vector<std::string> sent;  // the sign-in's requests: "-" without credentials
         ResultCode refresh;
+        const char* typo = nullptr;
     } rows[] = {
         {"utf-8", ascii, Success, {"-", ascii}, Success},
         {"utf-8", latin, Success, {"-", latin}, Success},
@@ -214,6 +217,8 @@ TEST_F(ServerTest, BasicCredentialsInTheFormTheServerTakes) {
         {"codepage", latin, Success, {"-", latin, "j\xFCrgen@pagewren.test:Gr\xFC\xDF" "e-Se\xF1or"}, Success},
         // Code page 1252 has no "\xC5\x82" nor Chinese: no second form to try.
         {"codepage", beyond, Failure | SignInRefused, {"-", beyond}, Failure | CredentialsRejected},
+        {"utf-8", latin, Success, {"-", u8"jürgen@pagewren.test:Grüße-Señr", "j\xFCrgen@pagewren.test:Gr\xFC\xDF" "e-Se\xF1r", latin},
+         Success, u8"Grüße-Señr"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.charset) + " server, " + row.credentials);
@@ -222,10 +227,13 @@ TEST_F(ServerTest, BasicCredentialsInTheFormTheServerTakes) {
         const std::string user = row.credentials.substr(0, colon), password = row.credentials.substr(colon + 1);
         ASSERT_TRUE(ControlServer(std::string("charset?credentials=") + row.charset));
         ASSERT_TRUE(ControlServer("account?email=" + Escaped(user, true) + "&password=" + Escaped(password, true)));
-        {
-            ScopedLock hold(g_settings.lock);
-            SetRecord("127.0.0.1", "/", TestServerPortText().c_str(), user.c_str(), password.c_str());
+        ScopedLock hold(g_settings.lock);
+        if (row.typo) {
+            ASSERT_TRUE(ControlServer("fault?script=auth-tray.php&mode=status&code=503&skip=2"));
+            SetRecord("127.0.0.1", "/", TestServerPortText().c_str(), user.c_str(), row.typo);
+            EXPECT_EQ(0u, signIn(g_session));
         }
+        SetRecord("127.0.0.1", "/", TestServerPortText().c_str(), user.c_str(), password.c_str());
         EXPECT_EQ(row.signIn, signIn(g_session));
         EXPECT_EQ(row.refresh, refreshSession(g_session));
         std::vector<LoggedRequest> log = ServerLog();

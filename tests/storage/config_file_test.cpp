@@ -93,6 +93,8 @@ TEST_F(ConfigFileTest, RememberedPasswordIsKeptByWindowsForItsServerAndEMailAddr
         {"old file moves at the first save", Server(hd, oldForm), false, Save, "password", "ann@x/password"},
         {"refusing store", Server(hd, oldForm), false, [] { g_writeCredential = RefusingStore; return !Save(); },
          "password", ""},
+        {"refused after an earlier one", Server(hd, ann), true,
+         [] { SetPassword(std::string(300, 'p').c_str()), g_writeCredential = RefusingStore; return !Save(); }, "pw", ""},
         {"sign out", Server(hd, ann), true, ForgetPassword, "pw", ""},
         {"sign out of an old file", Server(hd, oldForm), false, ForgetPassword, "password", ""},
     };
@@ -149,18 +151,24 @@ TEST_F(ConfigFileTest, ReadRules) {
         EXPECT_EQ(!c[2].empty() || !c[3].empty(), Remember());
         EXPECT_EQ(c[0].find("'https'") != std::string::npos, Secure());
     }
-    const std::string unreadable[] = {
-        "<config><server " + hd + "></config>", "<config><other " + hd + "/></config>",
-        "<config><Server " + hd + "/></config>", "<settings><server " + hd + "/></settings>",
-        Server("host='' directory='/d/'"), Server("host='h'"), Server(hd + " port='123456789012'"),
-        Server(hd + " scheme='ftp'"), Server(hd + " scheme='httpss'"),
-        "<!DOCTYPE config [<!ENTITY h 'evil'>]><config><server host='&h;' directory='/'/></config>",
-        Server(hd, "<user>" + std::string(SettingsTextSize, 'u') + "</user>"),
+    // Each with the reason the support log gives.
+    const std::string unreadable[][2] = {
+        {"<config><server " + hd + "></config>", "not XML"}, {"<config><other " + hd + "/></config>", "no server element"},
+        {"<config><Server " + hd + "/></config>", "no server element"},
+        {"<settings><server " + hd + "/></settings>", "no server element"},
+        {Server("host='' directory='/d/'"), "bad value host"}, {Server("host='h'"), "bad value directory"},
+        {Server(hd + " port='123456789012'"), "bad value port"}, {Server(hd + " scheme='ftp'"), "bad value scheme"},
+        {Server(hd + " scheme='httpss'"), "bad value scheme"},
+        {"<!DOCTYPE config [<!ENTITY h 'evil'>]><config><server host='&h;' directory='/'/></config>", "not XML"},
+        {Server(hd, "<user>" + std::string(SettingsTextSize, 'u') + "</user>"), "bad value user"},
     };
-    for (const std::string& bytes : unreadable) {
-        ASSERT_TRUE(WriteFileBytes(file, bytes));
-        EXPECT_FALSE(ReadConfigFile(file.c_str())) << bytes;
+    for (const auto& c : unreadable) {
+        ASSERT_TRUE(WriteFileBytes(file, c[0]));
+        EXPECT_FALSE(ReadConfigFile(file.c_str())) << c[0];
+        EXPECT_EQ(c[1], ConfigReadFault()) << c[0];
     }
+    EXPECT_FALSE(ReadConfigFile((file + ".missing").c_str()));
+    EXPECT_STREQ("could not be read", ConfigReadFault());
 }
 
 TEST_F(ConfigFileTest, LoadPrefersThePerUserFileAndSaveWritesOnlyThatOne) {

@@ -39,9 +39,15 @@ TEST_F(StoragePathsTest, SupportLogTurnsOverAtItsLimit) {
     EXPECT_TRUE(std::regex_search(log, lastLine)) << log;
     EXPECT_EQ(std::string::npos, (older + log).find("event 10")) << older;
     g_supportLogLimit = 0;
-    char address[40];
-    RedactToken("/tray.php?token=s3cret&action=1&token=x", address, sizeof address);
-    EXPECT_STREQ("/tray.php?token=<token>&action=1&token=", address);
+    char address[36];
+    for (auto [path, logged] : {std::pair{"/tray.php?token=s3cret&action=1", "/tray.php?token=<token>&action=1"},
+                                {"/tray.php?token=abc&secretpart&action=1", "/tray.php?token=<token>&action=1"},
+                                {"/tray.php?token=a&action=2&token=b&action=1", "/tray.php?token=<token>&action=1"},
+                                {"/tray.php?token=no&action", "/tray.php?token=<token>"},
+                                {"/a/longer/folder/tray.php?token=x&action=1", "/a/longer/folder/tray.php?token=<to"}}) {
+        RedactToken(path, address, sizeof address);
+        EXPECT_STREQ(logged, address) << path;
+    }
 }
 
 }  // namespace
