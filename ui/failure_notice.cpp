@@ -5,6 +5,7 @@
 #include "storage/resource_text.h"
 #include "storage/support_log.h"
 #include "storage/text_encoding.h"
+#include "ui/reading_order.h"
 #include "ui/ui_platform_calls.h"
 
 namespace {
@@ -30,18 +31,29 @@ const Notice kNotices[] = {
     {IdentityUnverified, IDS_IDENTITY_UNVERIFIED, MB_ICONERROR},
 };
 
-void ShowBox(HWND owner, UINT textId, const wchar_t* text, UINT icon) {
+// The support log stays in English, whatever language the box speaks.
+const LANGID kLogLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+// The text of textId in language, or in the user's language when it is 0.
+void LoadNoticeText(UINT textId, LANGID language, wchar_t* out, int capacity) {
+    if (language == 0) {
+        LoadResourceText(textId, out, capacity);
+    } else {
+        LoadResourceTextIn(textId, language, out, capacity);
+    }
+}
+
+void ShowBox(HWND owner, UINT textId, const wchar_t* text, const wchar_t* logged, UINT icon) {
     wchar_t caption[CaptionSize];
     LoadResourceText(IDS_APP_TITLE, caption, CaptionSize);
-    LogEventW(L"box %u shown: %s", textId, text);
-    (void)g_uiPlatform.messageBox(owner, text, caption, MB_OK | MB_TOPMOST | icon);
+    LogEventW(L"box %u shown: %s", textId, logged);
+    (void)g_uiPlatform.messageBox(owner, text, caption, MB_OK | MB_TOPMOST | icon | BoxReadingFlags());
     LogEvent("box %u closed", textId);
 }
 
-// The box of one notice, with the server's description after its text where it has one.
-void ShowNotice(HWND owner, const Notice& notice) {
-    wchar_t text[MessageTextSize];
-    LoadResourceText(notice.textId, text, MessageTextSize);
+// The text of one notice in language, with the server's description after it where it has one.
+void ComposeNotice(const Notice& notice, LANGID language, wchar_t* text) {
+    LoadNoticeText(notice.textId, language, text, MessageTextSize);
     if (notice.textId == IDS_SERVER_ERROR) {
         char description[SessionDescriptionSize];
         (void)CopyErrorDescription(g_session, description, sizeof description);
@@ -51,7 +63,21 @@ void ShowNotice(HWND owner, const Notice& notice) {
         // A description too long for the box is cut, never overflowed.
         (void)AppendText(text, MessageTextSize, wide);
     }
-    ShowBox(owner, notice.textId, text, notice.icon);
+}
+
+void ShowNotice(HWND owner, const Notice& notice) {
+    wchar_t text[MessageTextSize], logged[MessageTextSize];
+    ComposeNotice(notice, 0, text);
+    ComposeNotice(notice, kLogLanguage, logged);
+    ShowBox(owner, notice.textId, text, logged, notice.icon);
+}
+
+// The settings text in language with its inserts; false when it cannot be formatted.
+bool FormatSettingsNotice(UINT textId, LANGID language, const DWORD_PTR* inserts, wchar_t* text) {
+    wchar_t format[MessageTextSize];
+    LoadNoticeText(textId, language, format, MessageTextSize);
+    return FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, format, 0, 0, text,
+                          MessageTextSize, reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(inserts))) != 0;
 }
 
 // The notice of code's category; false for the failures that show none.
@@ -79,8 +105,6 @@ void ShowFailureNotice(HWND owner, ResultCode code) {
 void ShowTextNotice(HWND owner, UINT textId) { ShowNotice(owner, {0, textId, MB_ICONWARNING}); }
 
 void ShowSettingsNotice(HWND owner, UINT textId, const char* path, const char* server) {
-    wchar_t format[MessageTextSize];
-    LoadResourceText(textId, format, MessageTextSize);
     // Cut, so that the whole text always fits the box.
     char shortServer[MessageTextSize / 4] = "";
     (void)AppendText(shortServer, sizeof shortServer, server);
@@ -89,11 +113,9 @@ void ShowSettingsNotice(HWND owner, UINT textId, const char* path, const char* s
     wchar_t wideServer[MessageTextSize / 4];
     (void)TextToWideBuffer(path, CP_ACP, widePath, MAX_PATH);
     (void)TextToWideBuffer(shortServer, CP_ACP, wideServer, MessageTextSize / 4);
-    DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(widePath), reinterpret_cast<DWORD_PTR>(wideServer)};
-    wchar_t text[MessageTextSize];
-    if (FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, format, 0, 0, text, MessageTextSize,
-                       reinterpret_cast<va_list*>(inserts)) == 0) {
-        return;
-    }
-    ShowBox(owner, textId, text, MB_ICONWARNING);
+    const DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(widePath), reinterpret_cast<DWORD_PTR>(wideServer)};
+    wchar_t text[MessageTextSize], logged[MessageTextSize];
+    if (!FormatSettingsNotice(textId, 0, inserts, text)) return;
+    if (!FormatSettingsNotice(textId, kLogLanguage, inserts, logged)) logged[0] = L'\0';
+    ShowBox(owner, textId, text, logged, MB_ICONWARNING);
 }

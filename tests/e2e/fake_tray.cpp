@@ -15,7 +15,7 @@ std::string Narrow(const wchar_t* text, size_t maxChars) {
     size_t length = 0;
     while (length < maxChars && text[length]) ++length;
     char buffer[512] = {};
-    int written = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), buffer, sizeof buffer - 1,
+    int written = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), buffer, sizeof buffer - 1,
                                       nullptr, nullptr);
     return std::string(buffer, written > 0 ? static_cast<size_t>(written) : 0);
 }

@@ -180,6 +180,25 @@ TEST_F(ProgramTest, TextBeyondTheCodePageReachesTheServerTheNextStartAndTheBoxWh
     EXPECT_NE(std::string::npos, ControlText(FindMessageBox(), 0xFFFF).find(description));
 }
 
+// Under a German display language, set as a user's environment does under Wine, the program
+// speaks German: the dialog, the error line of a wrong password and the tray tooltip.
+TEST_F(ProgramTest, GermanDisplayLanguageGivesGermanDialogErrorLineAndTooltip) {
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort())));
+    char before[64] = "";
+    (void)GetEnvironmentVariableA("LANG", before, sizeof before);
+    ASSERT_TRUE(SetEnvironmentVariableA("LANG", "de_DE.UTF-8"));
+    HWND dialog = LaunchAndWaitForSignIn();
+    (void)SetEnvironmentVariableA("LANG", before[0] ? before : nullptr);
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ("Bei Pagewren anmelden|Anmelden", ControlText(dialog, IDC_HEADING) + "|" + ControlText(dialog, IDOK));
+    EXPECT_EQ(u8"Pagewren - Anmeldung läuft...", CurrentTrayTip());
+    SetControlText(dialog, IDC_EMAIL, kDemoEmail);
+    SetControlText(dialog, IDC_PASSWORD, "wrong");
+    PressEnter(dialog, IDC_PASSWORD);
+    ASSERT_TRUE(WaitUntil([&] { return ControlVisible(dialog, IDC_ERROR_LABEL); }, kStepTimeoutMs));
+    EXPECT_EQ(u8"Ungültige E-Mail-Adresse oder ungültiges Kennwort", ControlText(dialog, IDC_ERROR_LABEL));
+}
+
 // An unreadable per-user config.xml is told before any sign-in, with the copy kept of it and
 // the server used meanwhile.
 TEST_F(ProgramTest, UnreadableSettingsFileIsToldBeforeAnySignIn) {

@@ -8,11 +8,15 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "storage/resource_text.h"
 #include "storage/settings.h"
 #include "storage/storage_test_support.h"
 #include "support/controls.h"
 #include "ui/about_box.h"
 #include "ui/dialog_runner.h"
+#include "ui/display_scale.h"
+#include "ui/reading_order.h"
+#include "ui/signin_background.h"
 #include "ui/signin_dialog.h"
 #include "ui/signin_look.h"
 #include "ui/ui_platform_calls.h"
@@ -45,24 +49,29 @@ HINSTANCE WINAPI FakeOpen(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT) {
     return reinterpret_cast<HINSTANCE>(42);
 }
 
-// Every static text fits its box in the font it is drawn with; a clipped title or line is
-// what a user would see of a box laid out too small. The last glyph's advance may end a pixel
-// past its ink ("?" in "Don`t have an account yet?" does), so one pixel over is not clipping.
+// Every text fits its box in the font it is drawn with; a clipped title or line is what a
+// user would see of a box laid out too small. The last glyph's advance may end a pixel past its
+// ink ("?" in "Don`t have an account yet?" does), so one pixel over is not clipping; a line's
+// height holds its leading, so one pixel lower is not either. A button's
+// text also leaves room for its check box or its edges.
 void ExpectTextsFit(HWND dialog) {
     HDC dc = GetDC(dialog);
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        char className[16], text[256];
+        char className[16];
+        wchar_t text[256];
         (void)GetClassNameA(child, className, sizeof className);
-        if (lstrcmpiA(className, "Static") != 0 || (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            continue;
-        (void)GetWindowTextA(child, text, sizeof text);
+        const LONG style = GetWindowLongA(child, GWL_STYLE);
+        const bool button = lstrcmpiA(className, "Button") == 0;
+        if ((!button && lstrcmpiA(className, "Static") != 0) || (!button && (style & SS_TYPEMASK) == SS_ICON)) continue;
+        (void)GetWindowTextW(child, text, 256);
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)));
         RECT needed = {0, 0, 0, 0}, available;
-        (void)DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_NOPREFIX);
+        (void)DrawTextW(dc, text, -1, &needed, DT_CALCRECT | (button ? DT_HIDEPREFIX : DT_NOPREFIX));
         (void)SelectObject(dc, old);
         (void)GetClientRect(child, &available);
-        EXPECT_LE(needed.right, available.right + 1) << text;
-        EXPECT_LE(needed.bottom, available.bottom) << text;
+        if (button) available.right -= (style & BS_TYPEMASK) == BS_AUTOCHECKBOX ? GetSystemMetrics(SM_CXMENUCHECK) + 3 : 4;
+        EXPECT_LE(needed.right, available.right + 1) << testing::PrintToString(std::wstring(text));
+        EXPECT_LE(needed.bottom, available.bottom + 1) << testing::PrintToString(std::wstring(text));
     }
     (void)ReleaseDC(dialog, dc);
 }
@@ -341,6 +350,94 @@ TEST(AboutBox, CentredTextsFitAndEnterCloses) {
                                   EXPECT_NEAR(screen.top + screen.bottom, box.top + box.bottom, 1);
                                   (void)PostMessageA(GetDlgItem(d, IDOK), WM_KEYDOWN, VK_RETURN, 0);
                               }}));
+}
+
+// English first, then each language as its resource script tags it.
+const LANGID kLanguages[] = {0x0409, 0x0007, 0x000C, 0x000A, 0x0010, 0x0416, 0x0013, 0x0015,
+                             0x0019, 0x001F, 0x0011, 0x0012, 0x0804, 0x0404, 0x0001, 0x000D};
+// Names, paths, numbers and icons, which no language translates.
+bool SameEverywhere(const std::wstring& english) {
+    for (const wchar_t* same : {L"", L"Pagewren", L"\\Pagewren\\", L"config.xml", L"OK", L"(C) 2026 Pagewren", L"www.pagewren.com"})
+        if (english == same) return true;
+    return english.rfind(L"Pagewren\r\nVersion ", 0) == 0 || english[0] == 0xFFFF;
+}
+
+// Every text of a template, menu or string table in one list, in order; a menu item as id=text.
+std::vector<std::wstring> ResourceTexts(LANGID language, int dialogId) {
+    std::vector<std::wstring> texts;
+    wchar_t text[1024];
+    for (UINT id = IDS_APP_TITLE; id <= IDS_SETTINGS_NOT_KEPT; ++id) {
+        LoadResourceTextIn(id, language, text, 1024);
+        texts.push_back(text);
+    }
+    for (int menuId : {IDR_TRAY_SIGNED_IN, IDR_TRAY_SIGNED_OUT}) {
+        HRSRC found = FindResourceExW(nullptr, MAKEINTRESOURCEW(4), MAKEINTRESOURCEW(menuId), language);  // RT_MENU
+        HMENU menu = found ? LoadMenuIndirectW(LockResource(LoadResource(nullptr, found))) : nullptr;
+        for (int i = 0; i < GetMenuItemCount(GetSubMenu(menu, 0)); ++i) {
+            const int length = GetMenuStringW(GetSubMenu(menu, 0), i, text, 1024, MF_BYPOSITION);
+            texts.push_back(length ? std::to_wstring(GetMenuItemID(GetSubMenu(menu, 0), i)) + L"=" + text : L"");
+        }
+        (void)DestroyMenu(menu);
+    }
+    RunDialog(dialogId, dialogId == IDD_SIGNIN ? SignInDialogProc : AboutDialogProc, {[&](HWND d) {
+                  ExpectTextsFit(d);
+                  for (HWND child = GetWindow(d, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+                      texts.push_back(std::wstring(text, GetWindowTextW(child, text, 1024)));
+                  LoadResourceTextIn(IDS_EMAIL_REQUIRED, language, text, 1024);
+                  (void)SetDlgItemTextW(d, IDC_ERROR_LABEL, text);
+                  if (dialogId == IDD_SIGNIN) ExpectTextsFit(d);
+              }}, language);
+    return texts;
+}
+
+// The logo's middle row as the screen shows it, left to right: at the dialog's left edge, or at
+// its right edge when it is mirrored. Equal rows mean the logo is not drawn back to front.
+std::vector<COLORREF> BannerRow(HWND dialog) {
+    RECT client;
+    (void)GetClientRect(dialog, &client);
+    const RECT banner =
+        PlaceBanner(ComputeSignInBackground(client.right, client.bottom, {0, 0, 0, 0, 0}).banner, DpiOfWindow(dialog)).target;
+    HDC dc = GetDC(dialog);
+    (void)SetLayout(dc, 0);
+    std::vector<COLORREF> row;
+    for (LONG x = 0; x < banner.right; ++x)
+        row.push_back(GetPixel(dc, IsMirrored(dialog) ? client.right - banner.right + x : x, banner.bottom / 2));
+    (void)ReleaseDC(dialog, dc);
+    return row;
+}
+
+TEST(Languages, EveryTextIsTranslatedFitsAndRightToLeftLanguagesMirror) {
+    std::vector<std::wstring> english[2];
+    for (LANGID language : kLanguages) {
+        SCOPED_TRACE(testing::Message() << "language " << std::hex << language);
+        for (int dialog = 0; dialog < 2; ++dialog) {
+            const std::vector<std::wstring> texts = ResourceTexts(language, dialog ? IDD_ABOUTBOX : IDD_SIGNIN);
+            if (language == kLanguages[0]) english[dialog] = texts;
+            ASSERT_EQ(english[dialog].size(), texts.size());
+            for (size_t i = 0; i < texts.size(); ++i) {
+                EXPECT_EQ(english[dialog][i].empty(), texts[i].empty()) << i;
+                EXPECT_TRUE(language == kLanguages[0] || SameEverywhere(english[dialog][i]) || english[dialog][i] != texts[i])
+                    << "untranslated: " << testing::PrintToString(texts[i]);
+            }
+        }
+        EXPECT_EQ(ReadsRightToLeft(language), language == 0x0001 || language == 0x000D);
+        if (!ReadsRightToLeft(language)) continue;
+        std::vector<COLORREF> rows[2];
+        for (DWORD layout : {0, LAYOUT_RTL}) {
+            ASSERT_TRUE(SetProcessDefaultLayout(layout));
+            RunDialog(IDD_SIGNIN, SignInDialogProc, {[&](HWND d) {
+                          EXPECT_EQ(layout != 0, IsMirrored(d));
+                          rows[layout != 0] = BannerRow(d);
+                      }}, language);
+            EXPECT_EQ(layout ? UINT(MB_RTLREADING | MB_RIGHT) : 0u, BoxReadingFlags());
+        }
+        ASSERT_TRUE(SetProcessDefaultLayout(0));
+        size_t same = 0;
+        for (size_t x = 0; x < rows[0].size() && x < rows[1].size(); ++x) same += rows[0][x] == rows[1][x];
+        // Stretched at another place, a few edge pixels round differently; flipped, most differ.
+        EXPECT_GE(same * 10, rows[0].size() * 9);
+        EXPECT_NE(std::vector<COLORREF>(rows[0].size(), rows[0][0]), rows[0]) << "no banner in the row";
+    }
 }
 
 }  // namespace
