@@ -17,15 +17,16 @@
 #include "storage/settings.h"
 #include "storage/support_log.h"
 #include "ui/display_scale.h"
+#include "ui/reading_order.h"
 #include "ui/signin_dialog.h"
 #include "version.h"
 
 // What support asks first: which program on which system, then which settings and server.
 static void LogStartUp() {
     const DWORD version = GetVersion();
-    LogEvent("start-up: Pagewren %s, Windows %u.%u build %u, code page %u, display %u dpi", PAGEWREN_VERSION_TEXT,
-             LOBYTE(LOWORD(version)), HIBYTE(LOWORD(version)), version < 0x80000000 ? HIWORD(version) : 0, GetACP(),
-             DpiOfWindow(NULL));
+    LogEvent("start-up: Pagewren %s, Windows %u.%u build %u, code page %u, display language %04x, display %u dpi",
+             PAGEWREN_VERSION_TEXT, LOBYTE(LOWORD(version)), HIBYTE(LOWORD(version)),
+             version < 0x80000000 ? HIWORD(version) : 0, GetACP(), GetUserDefaultUILanguage(), DpiOfWindow(NULL));
 }
 
 static void LogServer(bool loaded) {
@@ -42,6 +43,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Without its folder the program runs as well, only unlogged.
     (void)StartSupportLog();
     LogStartUp();
+    // Before the first window, so that the main window, the menus, dialogs and boxes all follow.
+    if (MirrorForUserLanguage()) LogEvent("windows mirrored for a right-to-left language");
 
     INITCOMMONCONTROLSEX controls;
     controls.dwSize = sizeof controls;

@@ -50,7 +50,7 @@ bool ShowTrayNotice(const NoticeText& notice, bool opensSignIn) {
         LogEvent("notification %u refused: told in a box", notice.textId);
         return false;
     }
-    LogEventW(L"notification %u shown: %s", notice.textId, notice.text);
+    LogEventW(L"notification %u shown: %s", notice.textId, notice.logged);
     g_trayNotice.showing = notice.textId;
     g_trayNotice.opensSignIn = opensSignIn;
     SetReason(notice.text);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Regenerates docs/signin.png, docs/signin-error.png and docs/about.png, and the same at 144 and
-# 192 DPI (docs/signin-144.png ...): each dialog is shown under Wine on a private Xvfb display
+# 192 DPI (docs/signin-144.png ...), and the dialog with its error line in German, Japanese and
+# Arabic (docs/signin-error-de.png ...): each dialog is shown under Wine on a private Xvfb display
 # and cut out of a screenshot of the whole screen.
 # Usage: docs/make-screenshots.sh [BUILD_FOLDER]   (default: build/TARGET of the run command, built)
 set -euo pipefail
@@ -24,14 +25,17 @@ wine reg add 'HKCU\Software\Wine\AppDefaults\ui_screenshot_dialogs.exe\X11 Drive
   /v Decorated /d N /f >"$PAGEWREN_WINE_STATE/reg.log" 2>&1
 
 work=$(mktemp -d)
-for dpi in 96 144 192; do
+# DPI, display language (the Unix locale Wine takes it from) and the shots in it.
+for run in "96 C signin signin-error about" "144 C signin signin-error about" "192 C signin signin-error about" \
+  "96 de_DE.UTF-8 signin-error" "96 ja_JP.UTF-8 signin-error" "96 ar_EG.UTF-8 signin-error"; do
+  read -r dpi locale shots <<<"$run"
   # The display scale is read when a program starts.
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >>"$PAGEWREN_WINE_STATE/reg.log" 2>&1
-  suffix=$([ $dpi = 96 ] || echo "-$dpi")
-  for shot in signin signin-error about; do
+  suffix=$([ $dpi = 96 ] || echo "-$dpi")$([ $locale = C ] || echo "-${locale%%_*}")
+  for shot in $shots; do
     rm -f "$work/ready" "$work/done"
     # Wine maps Z: to the Unix root, so the tool can reach the files.
-    wine "$tool" "$shot" "Z:$work/ready" "Z:$work/done" >"$work/$shot.log" 2>&1 &
+    LANG=$locale wine "$tool" "$shot" "Z:$work/ready" "Z:$work/done" >"$work/$shot.log" 2>&1 &
     pid=$!
     for _ in $(seq 1 200); do
       [ -s "$work/ready" ] && break

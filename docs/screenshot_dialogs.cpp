@@ -10,6 +10,7 @@
 #include "storage/settings.h"
 #include "ui/about_box.h"
 #include "ui/dialog_runner.h"
+#include "ui/reading_order.h"
 #include "ui/signin_dialog.h"
 
 namespace {
@@ -50,6 +51,8 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: %s signin|signin-error|about READY_FILE DONE_FILE\n", argv[0]);
         return 2;
     }
+    // As the program does at start, for the display language the script sets.
+    (void)MirrorForUserLanguage();
     g_readyPath = argv[2];
     g_donePath = argv[3];
     ResetToDefaults();

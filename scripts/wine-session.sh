@@ -40,6 +40,14 @@ case "${1:-}" in
       wineserver -w
     fi
     wineserver -p >>"$log" 2>&1
+    # As on Windows, Arial and the dialog fonts borrow the glyphs they lack (Chinese, Japanese,
+    # Korean, Arabic, Hebrew) from fonts that have them.
+    # Arial itself is Liberation Sans, which has its metrics.
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f >>"$log" 2>&1 </dev/null
+    for face in Arial "Liberation Sans" Tahoma "Microsoft Sans Serif"; do
+      wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
+        /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei\0DejaVuSans.ttf,DejaVu Sans' /f >>"$log" 2>&1 </dev/null
+    done
     # Starts the prefix's services now, with their output going to the log, not to a test's pipe.
     wine cmd /c exit >>"$log" 2>&1 </dev/null
     echo "wine prefix $WINEPREFIX, display $DISPLAY"

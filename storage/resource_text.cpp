@@ -12,6 +12,20 @@ void LoadResourceText(UINT id, wchar_t* out, int capacity) {
     if (LoadStringW(GetModuleHandleW(NULL), id, out, capacity) == 0) out[0] = L'\0';
 }
 
+// A string table block holds 16 strings, each a character count followed by its characters.
+void LoadResourceTextIn(UINT id, LANGID language, wchar_t* out, int capacity) {
+    if (capacity <= 0) return;
+    out[0] = L'\0';
+    HMODULE module = GetModuleHandleW(NULL);
+    HRSRC block = FindResourceExW(module, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(id / 16 + 1), language);  // RT_STRING
+    const WCHAR* entry = block ? static_cast<const WCHAR*>(LockResource(LoadResource(module, block))) : NULL;
+    if (!entry) return;
+    for (UINT skipped = 0; skipped < id % 16; ++skipped) entry += 1 + *entry;
+    const int length = *entry < capacity ? *entry : capacity - 1;
+    CopyMemory(out, entry + 1, length * sizeof(WCHAR));
+    out[length] = L'\0';
+}
+
 bool AppendText(char* out, size_t capacity, const char* text) {
     size_t used = static_cast<size_t>(lstrlenA(out));
     size_t length = static_cast<size_t>(lstrlenA(text));

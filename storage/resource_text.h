@@ -7,6 +7,9 @@
 void LoadResourceText(UINT id, char* out, int capacity);
 // The same in UTF-16, capacity counting characters.
 void LoadResourceText(UINT id, wchar_t* out, int capacity);
+// The string in the given language of the string table (not the user's), cut to fit; an empty
+// text when that language lacks it.
+void LoadResourceTextIn(UINT id, LANGID language, wchar_t* out, int capacity);
 // Appends text to out (capacity bytes), cutting it to fit; false when it was cut.
 bool AppendText(char* out, size_t capacity, const char* text);
 // Appends text to out (capacity characters), cut to fit but never between the two halves of a

@@ -70,15 +70,16 @@ void FitTextBoxes(HWND dialog) {
     HDC dc = GetDC(dialog);
     if (!dc) return;
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        char className[8], text[256];
+        char className[8];
+        wchar_t text[256];
         const LONG style = GetWindowLongA(child, GWL_STYLE);
         if (!GetClassNameA(child, className, sizeof className) || lstrcmpiA(className, "Static") != 0 ||
             (style & SS_TYPEMASK) > SS_RIGHT)
             continue;
-        (void)GetWindowTextA(child, text, sizeof text);
+        if (GetWindowTextW(child, text, sizeof text / sizeof text[0]) == 0) text[0] = L'\0';
         HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)));
         RECT needed = {0, 0, 0, 0};
-        (void)DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_NOPREFIX);
+        (void)DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_NOPREFIX);
         (void)SelectObject(dc, oldFont);
         RECT box;
         if (!GetWindowRect(child, &box)) continue;

@@ -8,11 +8,13 @@
 
 enum : int { NoticeTextSize = 4096 };
 
-// A failure's words, as a box or a notification shows them.
+// A failure's words, as a box or a notification shows them in the user's language, and as the
+// support log keeps them, in English.
 struct NoticeText {
     UINT textId;
     UINT icon;  // MB_ICONWARNING or MB_ICONERROR
     wchar_t text[NoticeTextSize];
+    wchar_t logged[NoticeTextSize];
 };
 
 // The notice of code's category, with the server's description where it has one; false for a

@@ -77,11 +77,11 @@ bool ShowsFocus(HWND label) {
 // Around the text as the STATIC class draws it, single-line at the left and centred vertically,
 // measured in the label's font so that it follows the display scale.
 void DrawTextFocus(HWND label, HDC dc) {
-    char text[64];
-    if (GetWindowTextA(label, text, sizeof text) == 0) return;
+    wchar_t text[64];
+    if (GetWindowTextW(label, text, sizeof text / sizeof text[0]) == 0) return;
     HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
     RECT frame = {0, 0, 0, 0};
-    const int height = DrawTextA(dc, text, -1, &frame, DT_CALCRECT | DT_SINGLELINE);
+    const int height = DrawTextW(dc, text, -1, &frame, DT_CALCRECT | DT_SINGLELINE);
     (void)SelectObject(dc, oldFont);
     RECT client;
     if (height == 0 || !GetClientRect(label, &client)) return;

@@ -3,6 +3,7 @@
 #include "res/resource.h"
 #include "storage/resource_text.h"
 #include "ui/display_scale.h"
+#include "ui/reading_order.h"
 #include "ui/signin_background.h"
 #include "ui/signin_dialog.h"
 
@@ -68,6 +69,8 @@ HFONT CreateArial(const FontSpec& style, UINT dpi) {
     font.lfHeight = ScaleToDpi(style.height, dpi);
     font.lfWeight = style.weight;
     font.lfUnderline = style.underline ? TRUE : FALSE;
+    // Any character set, so that texts in other scripts get a font that has them.
+    font.lfCharSet = DEFAULT_CHARSET;
     (void)lstrcpynA(font.lfFaceName, "Arial", LF_FACESIZE);
     return CreateFontIndirectA(&font);
 }
@@ -106,7 +109,9 @@ void DrawLine(HDC dc, int width, COLORREF colour, int left, int right, int y, UI
     (void)DeleteObject(pen);
 }
 
-void DrawBanner(HWND dialog, HDC dc, const RECT& box, UINT dpi) {
+// In a mirrored picture of the given width the banner goes to the right, and is copied there
+// with the picture's layout turned off for the copy: a blit into a mirrored context flips it.
+void DrawBanner(HWND dialog, HDC dc, const RECT& box, int width, UINT dpi) {
     const BannerPlacement placed = PlaceBanner(box, dpi);
     HBITMAP banner = static_cast<HBITMAP>(LoadImageA(InstanceOf(dialog), MAKEINTRESOURCEA(placed.resourceId),
                                                      IMAGE_BITMAP, placed.imageWidth, placed.imageHeight,
@@ -120,9 +125,15 @@ void DrawBanner(HWND dialog, HDC dc, const RECT& box, UINT dpi) {
             (void)SetStretchBltMode(dc, HALFTONE);
             (void)SetBrushOrgEx(dc, 0, 0, nullptr);
         }
-        const RECT& target = placed.target;
+        const DWORD layout = GetLayout(dc);
+        RECT target = placed.target;
+        if (layout != GDI_ERROR && (layout & LAYOUT_RTL) != 0) {
+            (void)SetLayout(dc, 0);
+            (void)OffsetRect(&target, width - target.left - target.right, 0);
+        }
         (void)StretchBlt(dc, target.left, target.top, target.right - target.left, target.bottom - target.top, bannerDc,
                          0, 0, placed.imageWidth, placed.imageHeight, SRCCOPY);
+        if (layout != GDI_ERROR) (void)SetLayout(dc, layout);
         (void)SelectObject(bannerDc, oldBitmap);
         (void)DeleteDC(bannerDc);
     }
@@ -153,6 +164,17 @@ void DrawPanel(HDC dc, const RECT& panel, UINT dpi) {
     (void)SelectObject(dc, oldPen);
     (void)DeleteObject(brush);
     (void)DeleteObject(pen);
+}
+
+// A memory context holding the background, laid out as the dialog is: a mirrored dialog's
+// picture is drawn mirrored and copied to the screen as it stands, where a left-to-right one
+// would be flipped. The layout follows the bitmap, since a context mirrors about its width.
+HDC SelectBackground(HWND dialog, HDC dc, HGDIOBJ* oldBitmap) {
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory) return nullptr;
+    *oldBitmap = SelectObject(memory, g_signInDrawing.background);
+    (void)SetLayout(memory, IsMirrored(dialog) ? LAYOUT_RTL : 0);
+    return memory;
 }
 
 }  // namespace
@@ -215,19 +237,19 @@ void EraseSignInBackground(HWND dialog, HDC dc) {
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
     if (!g_signInDrawing.background) RenderSignInBackground(dialog, dc, width, height);
-    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ oldBitmap = nullptr;
+    HDC memory = SelectBackground(dialog, dc, &oldBitmap);
     if (!memory) return;
-    HGDIOBJ oldBitmap = SelectObject(memory, g_signInDrawing.background);
     (void)BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
     (void)SelectObject(memory, oldBitmap);
     (void)DeleteDC(memory);
 }
 
 void RenderSignInBackground(HWND dialog, HDC dc, int width, int height) {
-    HDC memory = CreateCompatibleDC(dc);
-    if (!memory) return;
     if (!g_signInDrawing.background) g_signInDrawing.background = CreateBackgroundBitmap(dc, width, height);
-    HGDIOBJ oldBitmap = SelectObject(memory, g_signInDrawing.background);
+    HGDIOBJ oldBitmap = nullptr;
+    HDC memory = SelectBackground(dialog, dc, &oldBitmap);
+    if (!memory) return;
 
     RECT all = {0, 0, width, height};
     (void)FillRect(memory, &all, g_signInDrawing.whiteBrush);
@@ -243,7 +265,7 @@ void RenderSignInBackground(HWND dialog, HDC dc, int width, int height) {
     const SignInBackgroundGeometry g = ComputeSignInBackground(width, height, anchors);
 
     const UINT dpi = g_signInDrawing.dpi;
-    DrawBanner(dialog, memory, g.banner, dpi);
+    DrawBanner(dialog, memory, g.banner, width, dpi);
     DrawLine(memory, 0, kRuleColour, g.ruleLeft, g.ruleRight, g.ruleY, dpi);
     DrawPanel(memory, g.panel, dpi);
     DrawLine(memory, 2, kSeparatorColour, g.separatorLeft, g.separatorRight, g.separatorY, dpi);
@@ -256,18 +278,18 @@ void ShiftControlDown(HWND dialog, int controlId, int distance) {
     HWND control = GetDlgItem(dialog, controlId);
     RECT rect;
     if (!GetWindowRect(control, &rect)) return;
-    POINT topLeft = {rect.left, rect.top};
-    (void)ScreenToClient(dialog, &topLeft);
-    (void)SetWindowPos(control, nullptr, topLeft.x, topLeft.y + distance, 0, 0,
+    // As a rectangle, so that in a mirrored dialog its left edge is still its left edge.
+    (void)MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    (void)SetWindowPos(control, nullptr, rect.left, rect.top + distance, 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOOWNERZORDER);
 }
 
 void ShowSignInError(HWND dialog) {
     const UINT textId = g_signInErrorKind == SignInErrorKind::EmailRequired ? IDS_EMAIL_REQUIRED : IDS_BAD_CREDENTIALS;
-    char text[128];
-    LoadResourceText(textId, text, sizeof text);
+    wchar_t text[128];
+    LoadResourceText(textId, text, sizeof text / sizeof text[0]);
     HWND label = GetDlgItem(dialog, IDC_ERROR_LABEL);
-    (void)SetWindowTextA(label, text);
+    (void)SetWindowTextW(label, text);
 
     // The line's own style bit, not IsWindowVisible: an error raised before the dialog itself
     // is on screen must still move the form only once.

@@ -180,6 +180,23 @@ TEST_F(ProgramTest, TextBeyondTheCodePageReachesTheServerTheNextStartAndTheBoxWh
     EXPECT_NE(std::string::npos, ControlText(FindMessageBox(), 0xFFFF).find(description));
 }
 
+// Under a German display language the program speaks German: the dialog, the error line of a
+// wrong password and the tray tooltip. ctest runs it as e2e_tests_german with LANG=de_DE.UTF-8,
+// which Wine takes the language from when a process starts; its programs inherit it.
+TEST_F(ProgramTest, GermanDisplayLanguageGivesGermanDialogErrorLineAndTooltip) {
+    if (PRIMARYLANGID(GetUserDefaultUILanguage()) != LANG_GERMAN) GTEST_SKIP() << "not a German display language";
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort())));
+    HWND dialog = LaunchAndWaitForSignIn();
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ("Bei Pagewren anmelden|Anmelden", ControlText(dialog, IDC_HEADING) + "|" + ControlText(dialog, IDOK));
+    EXPECT_EQ(u8"Pagewren - Anmeldung läuft...", CurrentTrayTip());
+    SetControlText(dialog, IDC_EMAIL, kDemoEmail);
+    SetControlText(dialog, IDC_PASSWORD, "wrong");
+    PressEnter(dialog, IDC_PASSWORD);
+    ASSERT_TRUE(WaitUntil([&] { return ControlVisible(dialog, IDC_ERROR_LABEL); }, kStepTimeoutMs));
+    EXPECT_EQ(u8"Ungültige E-Mail-Adresse oder ungültiges Kennwort", ControlText(dialog, IDC_ERROR_LABEL));
+}
+
 // An unreadable per-user config.xml is told before any sign-in, with the copy kept of it and
 // the server used meanwhile.
 TEST_F(ProgramTest, UnreadableSettingsFileIsToldBeforeAnySignIn) {

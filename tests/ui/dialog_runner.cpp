@@ -30,9 +30,14 @@ INT_PTR CALLBACK ScriptedProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 
 }  // namespace
 
-INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps) {
+INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps, LANGID language) {
     g_procedure = procedure;
     g_steps = &steps;
     g_nextStep = 0;
-    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), nullptr, ScriptedProc, 0);
+    HMODULE module = GetModuleHandleW(nullptr);
+    if (language == 0) return DialogBoxParamW(module, MAKEINTRESOURCEW(templateId), nullptr, ScriptedProc, 0);
+    HRSRC found = FindResourceExW(module, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(templateId), language);  // RT_DIALOG
+    const void* dialog = found ? LockResource(LoadResource(module, found)) : nullptr;
+    return dialog ? DialogBoxIndirectParamW(module, static_cast<const DLGTEMPLATE*>(dialog), nullptr, ScriptedProc, 0)
+                  : -1;
 }

@@ -4,15 +4,21 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
+#include <numeric>
 #include <string>
 #include <vector>
 
 #include "res/resource.h"
+#include "storage/resource_text.h"
 #include "storage/settings.h"
 #include "storage/storage_test_support.h"
 #include "support/controls.h"
 #include "ui/about_box.h"
 #include "ui/dialog_runner.h"
+#include "ui/display_scale.h"
+#include "ui/reading_order.h"
+#include "ui/signin_background.h"
 #include "ui/signin_dialog.h"
 #include "ui/signin_look.h"
 #include "ui/ui_platform_calls.h"
@@ -45,24 +51,29 @@ HINSTANCE WINAPI FakeOpen(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT) {
     return reinterpret_cast<HINSTANCE>(42);
 }
 
-// Every static text fits its box in the font it is drawn with; a clipped title or line is
-// what a user would see of a box laid out too small. The last glyph's advance may end a pixel
-// past its ink ("?" in "Don`t have an account yet?" does), so one pixel over is not clipping.
+// Every text fits its box in the font it is drawn with; a clipped title or line is what a
+// user would see of a box laid out too small. The last glyph's advance may end a pixel past its
+// ink ("?" in "Don`t have an account yet?" does), so one pixel over is not clipping; a line's
+// height holds its leading, so one pixel lower is not either. A button's
+// text also leaves room for its check box or its edges.
 void ExpectTextsFit(HWND dialog) {
     HDC dc = GetDC(dialog);
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        char className[16], text[256];
+        char className[16];
+        wchar_t text[256];
         (void)GetClassNameA(child, className, sizeof className);
-        if (lstrcmpiA(className, "Static") != 0 || (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            continue;
-        (void)GetWindowTextA(child, text, sizeof text);
+        const LONG style = GetWindowLongA(child, GWL_STYLE);
+        const bool button = lstrcmpiA(className, "Button") == 0;
+        if ((!button && lstrcmpiA(className, "Static") != 0) || (!button && (style & SS_TYPEMASK) == SS_ICON)) continue;
+        (void)GetWindowTextW(child, text, 256);
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)));
         RECT needed = {0, 0, 0, 0}, available;
-        (void)DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_NOPREFIX);
+        (void)DrawTextW(dc, text, -1, &needed, DT_CALCRECT | (button ? DT_HIDEPREFIX : DT_NOPREFIX));
         (void)SelectObject(dc, old);
         (void)GetClientRect(child, &available);
-        EXPECT_LE(needed.right, available.right + 1) << text;
-        EXPECT_LE(needed.bottom, available.bottom) << text;
+        if (button) available.right -= (style & BS_TYPEMASK) == BS_AUTOCHECKBOX ? GetSystemMetrics(SM_CXMENUCHECK) + 3 : 4;
+        EXPECT_LE(needed.right, available.right + 1) << testing::PrintToString(std::wstring(text));
+        EXPECT_LE(needed.bottom, available.bottom + 1) << testing::PrintToString(std::wstring(text));
     }
     (void)ReleaseDC(dialog, dc);
 }
@@ -341,6 +352,84 @@ TEST(AboutBox, CentredTextsFitAndEnterCloses) {
                                   EXPECT_NEAR(screen.top + screen.bottom, box.top + box.bottom, 1);
                                   (void)PostMessageA(GetDlgItem(d, IDOK), WM_KEYDOWN, VK_RETURN, 0);
                               }}));
+}
+
+// English first, then each language as its resource script tags it.
+const LANGID kLanguages[] = {0x0409, 0x0007, 0x000C, 0x000A, 0x0010, 0x0416, 0x0013, 0x0015,
+                             0x0019, 0x001F, 0x0011, 0x0012, 0x0804, 0x0404, 0x0001, 0x000D};
+
+// Every text of the string table, the tray menus (id=text) and both dialogs, in order; each
+// dialog's texts, the error line's two among them, are checked to fit on the way.
+std::vector<std::wstring> ResourceTexts(LANGID language) {
+    std::vector<std::wstring> texts;
+    wchar_t text[1024];
+    for (UINT id = IDS_APP_TITLE; id <= IDS_RECONNECTING; ++id, texts.push_back(text))
+        LoadResourceTextIn(id, language, text, 1024);
+    for (int menuId : {IDR_TRAY_SIGNED_IN, IDR_TRAY_SIGNED_OUT}) {
+        HRSRC found = FindResourceExW(nullptr, MAKEINTRESOURCEW(4), MAKEINTRESOURCEW(menuId), language);  // RT_MENU
+        HMENU menu = found ? LoadMenuIndirectW(LockResource(LoadResource(nullptr, found))) : nullptr;
+        for (int i = 0; i < GetMenuItemCount(GetSubMenu(menu, 0)); ++i)
+            texts.push_back(GetMenuStringW(GetSubMenu(menu, 0), i, text, 1024, MF_BYPOSITION)
+                                ? std::to_wstring(GetMenuItemID(GetSubMenu(menu, 0), i)) + L"=" + text : L"");
+        (void)DestroyMenu(menu);
+    }
+    for (int dialogId : {IDD_SIGNIN, IDD_ABOUTBOX})
+        RunDialog(dialogId, dialogId == IDD_SIGNIN ? SignInDialogProc : AboutDialogProc, {[&](HWND d) {
+                      ExpectTextsFit(d);
+                      for (HWND child = GetWindow(d, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+                          texts.push_back(std::wstring(text, GetWindowTextW(child, text, 1024)));
+                      LoadResourceTextIn(IDS_EMAIL_REQUIRED, language, text, 1024);
+                      if (SetDlgItemTextW(d, IDC_ERROR_LABEL, text)) ExpectTextsFit(d);
+                  }}, language);
+    return texts;
+}
+
+// The logo's middle row as the screen shows it, left to right: at the dialog's left edge, or at
+// its right edge when it is mirrored.
+std::vector<COLORREF> BannerRow(HWND dialog) {
+    RECT client;
+    (void)GetClientRect(dialog, &client);
+    const RECT banner =
+        PlaceBanner(ComputeSignInBackground(client.right, client.bottom, {0, 0, 0, 0, 0}).banner, DpiOfWindow(dialog)).target;
+    HDC dc = GetDC(dialog);
+    (void)SetLayout(dc, 0);
+    std::vector<COLORREF> row;
+    for (LONG x = 0; x < banner.right; ++x)
+        row.push_back(GetPixel(dc, IsMirrored(dialog) ? client.right - banner.right + x : x, banner.bottom / 2));
+    (void)ReleaseDC(dialog, dc);
+    return row;
+}
+
+TEST(Languages, EveryTextIsTranslatedFitsAndRightToLeftLanguagesMirror) {
+    // Names, paths, numbers and icons, which no language translates.
+    const std::wstring same = L"|Pagewren|\\Pagewren\\|config.xml|OK|(C) 2026 Pagewren|www.pagewren.com|";
+    const std::vector<std::wstring> english = ResourceTexts(kLanguages[0]);
+    for (LANGID language : kLanguages) {
+        SCOPED_TRACE(testing::Message() << "language " << std::hex << language);
+        const std::vector<std::wstring> texts = ResourceTexts(language);
+        ASSERT_EQ(english.size(), texts.size());
+        for (size_t i = 0; i < texts.size(); ++i) {
+            EXPECT_EQ(english[i].empty(), texts[i].empty()) << i;
+            const bool translated = english[i].empty() || english[i][0] == 0xFFFF ||
+                                    english[i].rfind(L"Pagewren\r\nVersion ", 0) == 0 ||
+                                    same.find(L"|" + english[i] + L"|") != same.npos || english[i] != texts[i];
+            EXPECT_TRUE(language == kLanguages[0] || translated) << "untranslated: " << testing::PrintToString(texts[i]);
+        }
+        EXPECT_EQ(ReadsRightToLeft(language), language == 0x0001 || language == 0x000D);
+        if (!ReadsRightToLeft(language)) continue;
+        std::vector<COLORREF> rows[2];
+        for (DWORD layout : {0, LAYOUT_RTL}) {
+            ASSERT_TRUE(SetProcessDefaultLayout(layout));
+            RunDialog(IDD_SIGNIN, SignInDialogProc, {[&](HWND d) { rows[IsMirrored(d)] = BannerRow(d); }}, language);
+            EXPECT_EQ(layout ? UINT(MB_RTLREADING | MB_RIGHT) : 0u, BoxReadingFlags());
+        }
+        ASSERT_TRUE(SetProcessDefaultLayout(0));
+        ASSERT_EQ(rows[0].size(), rows[1].size()) << "the dialog was not mirrored";
+        EXPECT_NE(std::vector<COLORREF>(rows[0].size(), rows[0][0]), rows[0]) << "no logo in the row";
+        // Stretched at another place, a few edge pixels round differently; flipped, most differ.
+        EXPECT_GE(10 * std::inner_product(rows[0].begin(), rows[0].end(), rows[1].begin(), size_t(0), std::plus<size_t>(),
+                                          std::equal_to<COLORREF>()), 9 * rows[0].size());
+    }
 }
 
 }  // namespace
