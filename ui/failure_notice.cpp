@@ -28,6 +28,7 @@ const Notice kNotices[] = {
     {ServerError, IDS_SERVER_ERROR, MB_ICONWARNING},
     {TimestampError, IDS_TIMESTAMP_ERROR, MB_ICONERROR},
     {IdentityUnverified, IDS_IDENTITY_UNVERIFIED, MB_ICONERROR},
+    {ProxyRefused, IDS_PROXY_SIGN_IN, MB_ICONWARNING},
 };
 
 void ShowBox(HWND owner, UINT textId, const wchar_t* text, UINT icon) {
