@@ -18,6 +18,15 @@ enum : size_t { TargetSize = ProxyNameSize + 32 };
 const DWORD kPromptFlags = CREDUI_FLAGS_GENERIC_CREDENTIALS | CREDUI_FLAGS_SHOW_SAVE_CHECK_BOX |
                            CREDUI_FLAGS_EXPECT_CONFIRMATION | CREDUI_FLAGS_ALWAYS_SHOW_UI;
 
+// Some implementations of the prompt (Wine's) hand back a generic user name as target + "\" +
+// name; the proxy knows only the name.
+const wchar_t* UnqualifiedUser(const wchar_t* user, const wchar_t* target) {
+    const int length = lstrlenW(target);
+    const bool qualified = CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, user, length, target, length) == CSTR_EQUAL &&
+                           user[length] == L'\\';
+    return qualified ? user + length + 1 : user;
+}
+
 }  // namespace
 
 bool PromptProxyLogin(HWND owner) {
@@ -40,8 +49,9 @@ bool PromptProxyLogin(HWND owner) {
         CredUIPromptForCredentialsW(&info, target, nullptr, 0, user, ProxyUserSize, password, ProxyPasswordSize, &save,
                                     kPromptFlags | (refused ? CREDUI_FLAGS_INCORRECT_PASSWORD : 0));
     LogEvent("proxy sign-in prompt closed: %lu, keep %s", answer, save ? "yes" : "no");
-    const bool given = answer == NO_ERROR && user[0] != L'\0';
-    if (given) GiveProxyLogin(proxy, user, password, save != FALSE);
+    const wchar_t* name = UnqualifiedUser(user, target);
+    const bool given = answer == NO_ERROR && name[0] != L'\0';
+    if (given) GiveProxyLogin(proxy, name, password, save != FALSE);
     SecureZeroMemory(password, sizeof password);
     return given;
 }
