@@ -278,7 +278,8 @@ void HandleWorkerResult(WPARAM message, LPARAM code) {
     const ResultCode result = static_cast<ResultCode>(code);
     LogEvent("%s result: %lu", RequestKindName(kind), static_cast<unsigned long>(result));
     // Asked on the main thread only, when the user turns to the program.
-    g_app.proxyAskedBy = IsFailure(result) && FailureCategory(result) == ProxyRefused ? RequestKind(kind) : RequestKind(0);
+    const bool proxyAsks = IsFailure(result) && FailureCategory(result) == ProxyRefused;
+    g_app.proxyAskedBy = proxyAsks ? RequestKind(kind) : RequestKind(0);
     // No answer at all: the network or the server is away, which is no fault of the answer.
     const bool noAnswer = IsFailure(result) && FailureCategory(result) == ServerUnreachable;
     switch (kind) {

@@ -238,7 +238,8 @@ bool OpenRequest(SharedExchange* exchange, DWORD extraFlags) {
         HINTERNET earlier = InterlockedExchangePointer(const_cast<HINTERNET*>(&exchange->handles.request), fresh);
         if (earlier) (void)InternetCloseHandle(earlier);
     }
-    if (fresh && Request(exchange) && SetTimeouts(Request(exchange)) && SetProxyLogin(Request(exchange), exchange->proxy)) {
+    if (fresh && Request(exchange) && SetTimeouts(Request(exchange)) &&
+        SetProxyLogin(Request(exchange), exchange->proxy)) {
         return true;
     }
     exchange->error = GetLastError();
