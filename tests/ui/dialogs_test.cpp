@@ -313,6 +313,18 @@ TEST_F(SignInDialog, ClosingAfterARejectedAttemptPutsBackTheCredentialsInForce) 
     EXPECT_EQ(SettingsState::Loaded, State());
 }
 
+// A proxy that asks for its own sign-in is told and keeps the dialog open, with no password
+// error; with no proxy named no prompt opens.
+TEST_F(SignInDialog, AProxyThatAsksIsToldAndKeepsTheDialogOpen) {
+    g_answers = {Failure | ProxyRefused};
+    EXPECT_EQ(IDCANCEL, Run({[](HWND d) {
+                                 SetControlText(d, IDC_EMAIL, "eve@example.org");
+                                 PressEnter(d, IDC_PASSWORD);
+                             },
+                             [](HWND d) { EXPECT_FALSE(ControlVisible(d, IDC_ERROR_LABEL)); }}));
+    EXPECT_EQ(std::vector<ResultCode>{Failure | ProxyRefused}, g_reports);
+}
+
 TEST_F(SignInDialog, EachOpeningCreatesItsDrawingObjectsAndClosingDeletesThemAll) {
     const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     for (int opening = 1; opening <= 2; ++opening) {
