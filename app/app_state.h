@@ -63,6 +63,9 @@ struct AppState {
     // The string of the last failure told; the same one is not told again until the user
     // starts a sign-in or the session comes back.
     UINT lastNotice;
+    // The request that met a proxy asking for its sign-in in the background (0: none): a click
+    // on the notification or the tray icon asks the user, then sends it again.
+    RequestKind proxyAskedBy;
     // The layout of the tray icon's callback that the shell agreed to: 4, 3, or 0 for the oldest.
     UINT trayVersion;
 };

@@ -11,6 +11,7 @@
 #include "res/resource.h"
 #include "storage/settings.h"
 #include "storage/support_log.h"
+#include "ui/proxy_prompt.h"
 #include "ui/signin_dialog.h"
 
 namespace {
@@ -276,6 +277,9 @@ void HandleWorkerResult(WPARAM message, LPARAM code) {
     g_app.requests.marked[kind] = false;
     const ResultCode result = static_cast<ResultCode>(code);
     LogEvent("%s result: %lu", RequestKindName(kind), static_cast<unsigned long>(result));
+    // Asked on the main thread only, when the user turns to the program.
+    const bool proxyAsks = IsFailure(result) && FailureCategory(result) == ProxyRefused;
+    g_app.proxyAskedBy = proxyAsks ? RequestKind(kind) : RequestKind(0);
     // No answer at all: the network or the server is away, which is no fault of the answer.
     const bool noAnswer = IsFailure(result) && FailureCategory(result) == ServerUnreachable;
     switch (kind) {
@@ -317,6 +321,18 @@ void HandleWorkerResult(WPARAM message, LPARAM code) {
         }
         break;
     }
+}
+
+bool AnswerProxy() {
+    const RequestKind kind = g_app.proxyAskedBy;
+    if (kind == 0) return false;
+    g_app.proxyAskedBy = RequestKind(0);
+    if (!PromptProxyLogin(g_app.mainWindow)) return false;
+    // The request goes again with the proxy's credentials, and its outcome is told afresh.
+    ForgetShownNotice();
+    if (kind == Refresh && g_app.state != NotSignedIn) return StartWorker(Refresh);
+    if (kind == SignIn && g_app.quietSignIn) return StartWorker(SignIn);
+    return BeginSignIn();
 }
 
 void OnRefreshTick() { (void)StartWorker(Refresh); }

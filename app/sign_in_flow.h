@@ -34,6 +34,9 @@ void OnRetryTick();
 // The computer woke up: refreshes, checks or signs in again at once, the last when the session
 // ran out in its sleep.
 void OnWakeUp();
+// After a proxy asked for its sign-in in the background: asks the user for it with Windows'
+// prompt, then repeats the request that met it; false when no proxy asked or the user cancelled.
+bool AnswerProxy();
 // The user set the clock: a signed-in program refreshes at once, measuring the server's clock
 // against it again.
 void OnClockChanged();

@@ -50,6 +50,11 @@ LRESULT OnTrayMessage(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 void OnTrayDoubleClick() {
+    // A proxy asked for its sign-in meanwhile: that is what the user is asked first.
+    if (g_app.proxyAskedBy != 0) {
+        (void)AnswerProxy();
+        return;
+    }
     switch (g_app.state) {
     case NotSignedIn:
     case SigningIn:

@@ -71,5 +71,6 @@ void OnTrayNoticeClick() {
     const bool opensSignIn = g_trayNotice.opensSignIn;
     g_trayNotice.showing = 0;
     g_trayNotice.opensSignIn = false;
+    if (AnswerProxy()) return;
     if (opensSignIn) (void)BeginSignIn();
 }

@@ -13,7 +13,7 @@ enum class OriginAuth : int {
     Basic,          // asked for Basic; no form of non-ASCII credentials taken yet
     BasicUtf8,      // took non-ASCII credentials in UTF-8
     BasicCodePage,  // took non-ASCII credentials in the system code page
-    ByWinInet,      // asked for another scheme, or a proxy asked: WinINet answers
+    ByWinInet,      // asked for another scheme: WinINet answers
 };
 
 // Which bytes the credentials go out in.

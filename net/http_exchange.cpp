@@ -4,6 +4,7 @@
 #include "net/detached_thread.h"
 #include "net/exchange_log.h"
 #include "net/http_date.h"
+#include "net/proxy_login.h"
 #include "net/session.h"
 #include "net/utc_clock.h"
 #include "storage/text_encoding.h"
@@ -97,6 +98,8 @@ struct SharedExchange {
     DWORD credentialSends = 0;
     // The form of non-ASCII credentials that a final status other than 2xx left unconfirmed.
     OriginAuth unconfirmed = OriginAuth::Unknown;
+    // The proxy in force and the credentials the requests carry for it.
+    ProxyLogin proxy = {};
     // The server's Date and this computer's clock when it came, both UTC; 0 without one.
     int64_t serverDate = 0;
     int64_t dateReadAt = 0;
@@ -112,6 +115,7 @@ void LetGo(SharedExchange* exchange) {
     if (exchange->finished) (void)CloseHandle(exchange->finished);
     // The copy holds the password; the heap keeps freed blocks as they were.
     SecureZeroMemory(&exchange->settings, sizeof exchange->settings);
+    SecureZeroMemory(&exchange->proxy, sizeof exchange->proxy);
     exchange->~SharedExchange();
     (void)HeapFree(GetProcessHeap(), 0, exchange);
 }
@@ -281,12 +285,17 @@ Challenge ReadChallenge(HINTERNET request) {
 
 // Opens a request handle on the connection in place of any earlier one, with its time-outs.
 bool OpenRequest(SharedExchange* exchange, DWORD extraFlags) {
-    const DWORD flags = (exchange->settings.secure ? kSecureRequestFlags : kRequestFlags) | extraFlags;
+    DWORD flags = (exchange->settings.secure ? kSecureRequestFlags : kRequestFlags) | extraFlags;
+    // WinINet answers the proxy's challenge only on a request that lets it authenticate.
+    if (exchange->proxy.held) flags &= ~DWORD(INTERNET_FLAG_NO_AUTH);
     HINTERNET connection = Take(exchange, &ExchangeHandles::connection);
     HINTERNET fresh =
         connection ? HttpOpenRequestA(connection, "GET", NarrowText(exchange->path), nullptr, nullptr, nullptr, flags, 0)
                    : nullptr;
-    if (fresh && Keep(exchange, &ExchangeHandles::request, fresh) && SetTimeouts(Request(exchange))) return true;
+    if (fresh && Keep(exchange, &ExchangeHandles::request, fresh) && SetTimeouts(Request(exchange)) &&
+        SetProxyLogin(Request(exchange), exchange->proxy)) {
+        return true;
+    }
     exchange->error = GetLastError();
     return false;
 }
@@ -348,10 +357,10 @@ bool SendThroughWinInet(SharedExchange* exchange) {
 // Sends with the credentials and reads the final status. A Basic challenge is answered with the
 // header written here, in UTF-8, and in the code page where UTF-8 was refused and the origin has
 // taken no form yet; an origin that asked for Basic before gets the header from the start.
-// Another scheme, or a proxy's challenge, is left to WinINet. The password goes out at most
-// kMostCredentialSends times; then the last answer stands. A form counts as taken on a 2xx
-// status; any other answer but a refusal leaves it to the answer document (unconfirmed).
-// header is room for the header line.
+// Another scheme is left to WinINet. A proxy's challenge ends the exchange: the server's
+// credentials never go to a proxy. The password goes out at most kMostCredentialSends times;
+// then the last answer stands. A form counts as taken on a 2xx status; any other answer but a
+// refusal leaves it to the answer document (unconfirmed). header is room for the header line.
 bool SendWithBasic(SharedExchange* exchange, char* header, size_t capacity) {
     const ServerSettings& settings = exchange->settings;
     OriginAuth known = RecallOrigin(settings);
@@ -363,9 +372,8 @@ bool SendWithBasic(SharedExchange* exchange, char* header, size_t capacity) {
         !SendForStatus(exchange)) {
         return false;
     }
-    while (exchange->status == kRefusedStatus || exchange->status == HTTP_STATUS_PROXY_AUTH_REQ) {
-        const Challenge challenge =
-            exchange->status == kRefusedStatus ? ReadChallenge(Request(exchange)) : Challenge::Other;
+    while (exchange->status == kRefusedStatus) {
+        const Challenge challenge = ReadChallenge(Request(exchange));
         if (challenge == Challenge::Other) {
             RememberOrigin(settings, OriginAuth::ByWinInet);
             return SendThroughWinInet(exchange);
@@ -412,6 +420,7 @@ ExchangeOutcome RunSteps(SharedExchange* exchange) {
     }
     const bool connected = connection && Keep(exchange, &ExchangeHandles::connection, connection);
     if (!connected) exchange->error = GetLastError();
+    if (connected) FindProxyLogin(Take(exchange, &ExchangeHandles::internet), settings.secure, &exchange->proxy);
     const bool answered = connected && (exchange->request.attachCredentials
                                             ? SendWithCredentials(exchange)
                                             : OpenRequest(exchange, 0) && SendForStatus(exchange));
@@ -420,6 +429,8 @@ ExchangeOutcome RunSteps(SharedExchange* exchange) {
                                                                         : ExchangeOutcome::NotSent;
     }
     exchange->throughProxy = ExchangeThroughProxy(Request(exchange), exchange->status);
+    SettleProxyLogin(Request(exchange), exchange->status, exchange->proxy);
+    if (exchange->status == HTTP_STATUS_PROXY_AUTH_REQ) return ExchangeOutcome::ProxyRefused;
     if (exchange->request.queryStatus && exchange->status == kRefusedStatus) return ExchangeOutcome::Refused;
     if (!exchange->request.readBody) return ExchangeOutcome::Sent;
     SetLastError(0);

@@ -17,6 +17,8 @@ enum : ResultCode {
     ServerError         = 512,
     TimestampError      = 1024,
     IdentityUnverified  = 2048,
+    // A proxy between this computer and the server asks for its own sign-in (status 407).
+    ProxyRefused        = 4096,
 };
 
 // True when the word is a failure, that is when it carries the Failure bit.

@@ -31,6 +31,8 @@ ResultCode ExchangeForAnswer(Session& session, const ServerSettings& settings, E
             return Failure | IdentityUnverified;
         case ExchangeOutcome::Refused:
             return refused;
+        case ExchangeOutcome::ProxyRefused:
+            return Failure | ProxyRefused;
         case ExchangeOutcome::AnswerText: {
             const ResultCode result = readServerAnswer(WideText(answer), session);
             // An answer document shows that the server took the credentials, whatever the status.
@@ -55,6 +57,9 @@ ResultCode checkServer(Session& session) {
         case ExchangeOutcome::Unverified:
             // Not an outage: trying again quietly would not make the certificate any better.
             return Failure | IdentityUnverified;
+        case ExchangeOutcome::ProxyRefused:
+            // The proxy answered, not the server: whether the server answers is not known yet.
+            return Failure | ProxyRefused;
         default:
             return Success;
     }
@@ -67,8 +72,15 @@ ResultCode verifyCredentials(Session& session) {
     // Only rejected credentials are screened out here; an unreachable or unverified server
     // shows in signIn.
     if (LacksPassword(settings)) return Failure | CredentialsRejected;
-    ExchangeOutcome outcome = RunExchange(settings, {kSignInScript, ExchangeKind::SignIn, true, true, false}, nullptr);
-    return outcome == ExchangeOutcome::Refused ? (Failure | CredentialsRejected) : Success;
+    switch (RunExchange(settings, {kSignInScript, ExchangeKind::SignIn, true, true, false}, nullptr)) {
+        case ExchangeOutcome::Refused:
+            return Failure | CredentialsRejected;
+        case ExchangeOutcome::ProxyRefused:
+            // Not the user's password: the proxy has not let the request through to the server.
+            return Failure | ProxyRefused;
+        default:
+            return Success;
+    }
 }
 
 ResultCode signIn(Session& session) {

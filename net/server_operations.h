@@ -6,7 +6,8 @@
 #include "net/session.h"
 
 // Can the server be reached? Unauthenticated GET of auth-tray.php: 1, 18 when not sent, or
-// 2050 when a TLS server's certificate did not verify.
+// 2050 when a TLS server's certificate did not verify. Every operation gives 4098 when a proxy
+// asks for its own sign-in.
 ResultCode checkServer(Session& session);
 // Are the stored credentials accepted? 130 on a final 401 or without a password (nothing is
 // sent then), else 1.

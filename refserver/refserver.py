@@ -17,7 +17,10 @@ import os
 import secrets
 import signal
 import socket
+import shutil
 import ssl
+import subprocess
+import tempfile
 import sys
 import threading
 import time
@@ -56,6 +59,8 @@ class State:
         # The main listener, and the connections it serves, so that "down" can drop them all.
         self.server = None
         self.connections = set()
+        # The squid that "proxy" started, and its folder.
+        self.proxy = None
         self.reset()
 
     def release_held(self):
@@ -90,6 +95,65 @@ class State:
         for server in extras:
             server.shutdown()
             server.server_close()
+        self.stop_proxy()
+
+    def stop_proxy(self):
+        with self.lock:
+            proxy, self.proxy = self.proxy, None
+        if proxy:
+            process, folder = proxy
+            process.terminate()
+            try:
+                process.wait(5)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def start_proxy(self, config, user, password):
+        """Starts Debian's squid on a free loopback port with the test's config, in which
+        @PORT@ and @DIR@ stand for its port and folder, and a password file (@DIR@/passwd) that
+        knows user. Answers the port.
+        """
+        self.stop_proxy()
+        folder = tempfile.mkdtemp(prefix="pagewren-proxy-")
+        # squid drops to its own user, which must read the config and write its logs.
+        os.chmod(folder, 0o777)
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            port = probe.getsockname()[1]
+        made = subprocess.run(["htpasswd", "-bc", os.path.join(folder, "passwd"), user, password],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        path = os.path.join(folder, "squid.conf")
+        with open(path, "w") as conf:
+            conf.write(config.replace("@PORT@", str(port)).replace("@DIR@", folder))
+        for name in ("passwd", "squid.conf"):
+            os.chmod(os.path.join(folder, name), 0o644)
+        if made.returncode != 0:
+            return 500, "htpasswd failed\n"
+        process = subprocess.Popen(["squid", "-N", "-f", path], stdout=subprocess.DEVNULL,
+                                   stderr=open(os.path.join(folder, "squid.out"), "w"))
+        with self.lock:
+            self.proxy = (process, folder)
+        for _ in range(200):
+            try:
+                socket.create_connection(("127.0.0.1", port), 0.1).close()
+                return 200, "{0}\n".format(port)
+            except OSError:
+                if process.poll() is not None:
+                    break
+                time.sleep(0.05)
+        self.stop_proxy()
+        return 500, "squid did not start\n"
+
+    def proxy_log(self):
+        with self.lock:
+            folder = self.proxy[1] if self.proxy else None
+        try:
+            with open(os.path.join(folder, "access.log")) as log:
+                return log.read()
+        except (OSError, TypeError):
+            return ""
 
     def fault_for(self, script, accepted):
         """The fault this request meets. A fault with "after" N lets N accepted requests
@@ -481,6 +545,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 text = "{0}\n".format(self.state.most_active)
         elif command == "down":
             pass
+        elif command == "proxy":
+            status, text = self.state.start_proxy(fields.get("config", ""), fields.get("user", ""),
+                                                  fields.get("password", ""))
+        elif command == "proxy_log":
+            text = self.state.proxy_log()
         elif command == "listen":
             status, text = self.listen_also(int(fields.get("port", "0")), fields.get("tls"))
         else:

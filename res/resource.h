@@ -28,6 +28,7 @@
 #define IDS_SETTINGS_KEPT        125
 #define IDS_SETTINGS_NOT_KEPT    126
 #define IDS_RECONNECTING         130
+#define IDS_PROXY_SIGN_IN        131
 
 // Icons
 #define IDI_TRAY_SIGNED_IN       107

@@ -5,7 +5,7 @@ set -u
 root=${1:?usage: check-imports.sh BUILD_FOLDER}
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 # System DLLs of every Windows since XP.
-allowed='^(kernel32|user32|gdi32|shell32|shlwapi|advapi32|comctl32|comdlg32|ole32|oleaut32|wininet|ws2_32|msvcrt|crypt32|version|winmm|rpcrt4|uxtheme|msi)\.dll$'
+allowed='^(kernel32|user32|gdi32|shell32|shlwapi|advapi32|comctl32|comdlg32|credui|ole32|oleaut32|wininet|ws2_32|msvcrt|crypt32|version|winmm|rpcrt4|uxtheme|msi)\.dll$'
 
 count=0
 bad=0

@@ -10,6 +10,7 @@ packages=(
   libxrandr2:i386 libxi6:i386 libxext6:i386 libxfixes3:i386
   libcpp-httplib-dev g++ python3
   wixl msitools osslsigncode openssl locales
+  squid apache2-utils
 )
 
 missing=()

@@ -29,6 +29,7 @@ const Notice kNotices[] = {
     {ServerError, IDS_SERVER_ERROR, MB_ICONWARNING},
     {TimestampError, IDS_TIMESTAMP_ERROR, MB_ICONERROR},
     {IdentityUnverified, IDS_IDENTITY_UNVERIFIED, MB_ICONERROR},
+    {ProxyRefused, IDS_PROXY_SIGN_IN, MB_ICONWARNING},
 };
 
 // The support log stays in English, whatever language the box speaks.

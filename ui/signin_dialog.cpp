@@ -8,6 +8,7 @@
 #include "ui/credential_check.h"
 #include "ui/display_scale.h"
 #include "ui/link_label.h"
+#include "ui/proxy_prompt.h"
 #include "ui/signin_look.h"
 
 SignInErrorKind g_signInErrorKind = SignInErrorKind::None;
@@ -24,6 +25,8 @@ struct PendingCheck {
     WPARAM number;
     bool running;
     HWND focus;
+    // Proxy prompts since the user last pressed Sign In: one, and once more after a refusal.
+    int proxyPrompts;
 };
 PendingCheck s_check;
 // The credentials in force when the dialog opened; closing it without signing in puts them back.
@@ -31,6 +34,9 @@ CredentialSnapshot s_before;
 
 // What the user cannot change while the server checks it.
 const int kFormControls[] = {IDC_EMAIL, IDC_PASSWORD, IDC_REMEMBER, IDOK};
+const int kMostProxyPrompts = 2;
+
+void SignIn(HWND dialog);
 
 void InitSignInDialog(HWND dialog) {
     SubclassLinkLabels(dialog);
@@ -80,6 +86,19 @@ void ApplyCheckResult(HWND dialog, ResultCode result) {
     if (IsFailure(result) && (result & CredentialsRejected) != 0) {
         // The fields stay as typed so that the user can correct them.
         ShowError(dialog, SignInErrorKind::InvalidCredentials);
+        return;
+    }
+    // The proxy let nothing through to the server: asked for its sign-in, the check goes again;
+    // otherwise the user is told and the dialog stays, as the sign-in could not pass either.
+    if (IsFailure(result) && FailureCategory(result) == ProxyRefused) {
+        if (s_check.proxyPrompts < kMostProxyPrompts) {
+            ++s_check.proxyPrompts;
+            if (PromptProxyLogin(dialog)) {
+                SignIn(dialog);
+                return;
+            }
+        }
+        if (g_signInDialogCalls.reportResult) g_signInDialogCalls.reportResult(result);
         return;
     }
     // Any other failure has been shown to the user; the background sign-in reports its own.
@@ -140,6 +159,7 @@ INT_PTR CALLBACK SignInDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
                 case IDOK:
+                    s_check.proxyPrompts = 0;
                     SignIn(dialog);
                     return TRUE;
                 case IDCANCEL:

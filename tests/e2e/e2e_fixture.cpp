@@ -34,6 +34,10 @@ const std::map<std::string, std::vector<std::string>> kRoadEvents = {
     {"EveryFaultOnEveryExchangeLeavesTheProgramWhole",
      {"state SigningIn -> NotSignedIn: failure 34", "/tray.php?token=<token>&action=1: refused, status 401",
       "notification 110 shown: Pagewren could not sign in.", "notification 110 clicked", "box 113 shown: Invalid server response.", "status 500"}},
+    {"SignsInBehindAProxyThatAsksAndKeepsItsCredentials",
+     {"proxy 127.0.0.1:", "asks for a sign-in", "proxy schemes: Basic; credentials none held",
+      ": proxy refused, status 407", "notification 131 shown", "proxy took the credentials",
+      "credential store: proxy write, error 0", "credential store: proxy read, error 0"}},
     {"UnverifiedCertificateAndUnreadableSettingsAreLogged",
      // An issuer nobody trusts is 12045 on Windows, 12057 under Wine.
      {"server https://localhost:", "check GET https://localhost:", ": unverified, status 0, error 120",
@@ -67,7 +71,7 @@ void ProgramTest::TearDown() {
     std::string secrets;
     EXPECT_TRUE(ControlServer("tokens", &secrets));
     std::istringstream lines(secrets + "Authorization\n" + kDemoEmail + "\n" + kDemoPassword + "\n" +
-                             kDemoPasswordOldForm);
+                             kDemoPasswordOldForm + "\nproxy-secret");
     for (std::string secret; std::getline(lines, secret);)
         EXPECT_TRUE(secret.empty() || log.find(secret) == std::string::npos) << secret << " in the support log";
     StopFakeTray();

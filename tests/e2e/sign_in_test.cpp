@@ -7,6 +7,7 @@
 #include "res/resource.h"
 #include "support/files.h"
 #include "support/kept_credentials.h"
+#include "support/proxy_control.h"
 #include "support/texts.h"
 
 #include <shlobj.h>
@@ -260,6 +261,42 @@ TEST_F(ProgramTest, UnverifiedCertificateAndUnreadableSettingsAreLogged) {
     ASSERT_TRUE(LaunchProgram(&program));
     EXPECT_TRUE(WaitUntil([] { return SupportLog().find("built-in server") != std::string::npos; }, kStepTimeoutMs));
     (void)DeleteFileA((UserConfigPath() + ".unreadable").c_str());
+}
+
+// Behind a proxy that asks for its own sign-in: the user is told so, gives the proxy's
+// credentials in Windows' prompt (ids of Wine's, as Windows'), and the program signs in through
+// it; the next start passes the proxy with the credentials Windows kept, without asking.
+TEST_F(ProgramTest, SignsInBehindAProxyThatAsksAndKeepsItsCredentials) {
+    ProxyInUse proxy;
+    ASSERT_NE(0, proxy.port);
+    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, kDemoPasswordOldForm)));
+    ASSERT_TRUE(LaunchProgram(&program));
+    ASSERT_TRUE(WaitUntil([] { return LastNotification().info == kProxyAsks; }, kStepTimeoutMs));
+    PostTrayEvent(FindMainWindow(), NIN_BALLOONUSERCLICK);
+    HWND prompt = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (prompt = FindProgramDialog(program, "Pagewren", 103)) != nullptr; }, kStepTimeoutMs));
+    EXPECT_EQ(std::string(kProxyAsks) + "\r\n127.0.0.1:" + std::to_string(proxy.port), ControlText(prompt, 103));
+    SetControlText(prompt, 101, kProxyUser);
+    SetControlText(prompt, 102, kProxyPassword);
+    (void)SendMessageA(GetDlgItem(prompt, 104), BM_SETCHECK, BST_CHECKED, 0);
+    (void)PostMessageA(prompt, WM_COMMAND, IDOK, 0);
+    for (int start = 0; start < 2; ++start) {
+        HWND dialog = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (dialog = FindProgramDialog(program, "Pagewren", 1010)) != nullptr; }, kStepTimeoutMs));
+        PressEnter(dialog, IDC_PASSWORD);
+        ASSERT_TRUE(WaitForTrayTip(kSignedIn));
+        EXPECT_EQ(std::string(kProxyUser) + "/" + kProxyPassword, KeptCredential(ProxyTarget(proxy.port)));
+        StopProgram(program);
+        if (start == 0) {
+            ASSERT_TRUE(LaunchProgram(&program));
+        }
+    }
+    // Asked once at the first start; the requests of both passed signed in as the proxy user.
+    const std::string log = SupportLog();
+    EXPECT_EQ(log.find("proxy sign-in asked"), log.rfind("proxy sign-in asked"));
+    std::string passed;
+    ASSERT_TRUE(ControlServer("proxy_log", &passed));
+    EXPECT_NE(std::string::npos, passed.find(std::string("/auth-tray.php ") + kProxyUser)) << passed;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "storage/scoped_lock.h"
 #include "storage/settings.h"
 #include "storage/storage_test_support.h"
+#include "support/proxy_control.h"
 #include "support/refserver_control.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +98,21 @@ TEST_F(ServerTest, NoAnswerWithinTheTimeOut) {
             // The time-out applies per wait; WinINet may wait once for sending and once for receiving.
             EXPECT_LT(GetTickCount() - start, 5000u) << mode;
         }
+    }
+}
+
+// Behind a proxy that asks for its own sign-in every operation says so, never that the server
+// refused or could not be reached; kept credentials pass it, and refused ones are forgotten.
+TEST_F(ServerTest, ProxyThatAsksForItsSignIn) {
+    ProxyInUse proxy;
+    ASSERT_NE(0, proxy.port);
+    for (const char* kept : {static_cast<const char*>(nullptr), kProxyPassword, "wrong"}) {
+        if (kept) {
+            ASSERT_TRUE(KeepCredential(ProxyTarget(proxy.port), kProxyUser, kept));
+        }
+        const ResultCode code = kept == kProxyPassword ? Success : (Failure | ProxyRefused);
+        for (auto operation : {checkServer, verifyCredentials, signIn}) EXPECT_EQ(code, operation(g_session)) << kept;
+        EXPECT_EQ(code == Success, !KeptCredential(ProxyTarget(proxy.port)).empty()) << kept;
     }
 }
 

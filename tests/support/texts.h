@@ -14,6 +14,7 @@ inline const char kRejected[] =
     "Pagewren could not sign in.\r\nPlease double click the Pagewren tray icon or select \"Sign In\"\r\n"
     "from the tray menu to retry.";
 inline const char kConnectFailed[] = "Pagewren could not connect to the server.";
+inline const char kProxyAsks[] = "Your network's proxy server asks you to sign in.";
 inline const char kIdentityUnverified[] =
     "Pagewren could not verify the server's identity, so it did not send your e-mail address and password.\r\n"
     "Please check that your computer's date and time are correct, or ask your administrator about the server's "

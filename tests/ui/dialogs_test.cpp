@@ -324,6 +324,18 @@ TEST_F(SignInDialog, ClosingAfterARejectedAttemptPutsBackTheCredentialsInForce) 
     EXPECT_EQ(SettingsState::Loaded, State());
 }
 
+// A proxy that asks for its own sign-in is told and keeps the dialog open, with no password
+// error; with no proxy named no prompt opens.
+TEST_F(SignInDialog, AProxyThatAsksIsToldAndKeepsTheDialogOpen) {
+    g_answers = {Failure | ProxyRefused};
+    EXPECT_EQ(IDCANCEL, Run({[](HWND d) {
+                                 SetControlText(d, IDC_EMAIL, "eve@example.org");
+                                 PressEnter(d, IDC_PASSWORD);
+                             },
+                             [](HWND d) { EXPECT_FALSE(ControlVisible(d, IDC_ERROR_LABEL)); }}));
+    EXPECT_EQ(std::vector<ResultCode>{Failure | ProxyRefused}, g_reports);
+}
+
 TEST_F(SignInDialog, EachOpeningCreatesItsDrawingObjectsAndClosingDeletesThemAll) {
     const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     for (int opening = 1; opening <= 2; ++opening) {
@@ -363,7 +375,7 @@ const LANGID kLanguages[] = {0x0409, 0x0007, 0x000C, 0x000A, 0x0010, 0x0416, 0x0
 std::vector<std::wstring> ResourceTexts(LANGID language) {
     std::vector<std::wstring> texts;
     wchar_t text[1024];
-    for (UINT id = IDS_APP_TITLE; id <= IDS_RECONNECTING; ++id, texts.push_back(text))
+    for (UINT id = IDS_APP_TITLE; id <= IDS_PROXY_SIGN_IN; ++id, texts.push_back(text))
         LoadResourceTextIn(id, language, text, 1024);
     for (int menuId : {IDR_TRAY_SIGNED_IN, IDR_TRAY_SIGNED_OUT}) {
         HRSRC found = FindResourceExW(nullptr, MAKEINTRESOURCEW(4), MAKEINTRESOURCEW(menuId), language);  // RT_MENU

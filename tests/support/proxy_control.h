@@ -1,0 +1,67 @@
+// A real squid that asks for Basic credentials, started through the reference server, and this
+// test prefix's Windows proxy setting pointed at it for one test and removed after it.
+#pragma once
+
+#include "support/kept_credentials.h"
+#include "support/refserver_control.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <string>
+
+const char kProxyUser[] = "proxy-user";
+const char kProxyPassword[] = "proxy-secret";
+
+// A squid that lets through only requests signed in as the proxy user.
+inline const std::string& ProxyConfig() {
+    static const std::string config =
+        "http_port 127.0.0.1:@PORT@\npid_filename none\naccess_log stdio:@DIR@/access.log\n"
+        "cache_log @DIR@/cache.log\ncache_store_log none\ncache deny all\nvisible_hostname pagewren-test\n"
+        "shutdown_lifetime 0 seconds\nauth_param basic program /usr/lib/squid/basic_ncsa_auth @DIR@/passwd\n"
+        "auth_param basic realm pagewren-test\nacl signed proxy_auth REQUIRED\nhttp_access allow signed\n"
+        "http_access deny all\n";
+    return config;
+}
+
+const char kInternetSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+// Points the Windows proxy setting at 127.0.0.1:port, or removes it for port 0; WinINet in this
+// process reads it again.
+inline bool UseProxy(int port) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr))
+        return false;
+    const std::string server = "127.0.0.1:" + std::to_string(port);
+    const DWORD enable = 1;
+    const bool set = port ? !RegSetValueExA(key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable), 4) &&
+                                !RegSetValueExA(key, "ProxyServer", 0, REG_SZ,
+                                                reinterpret_cast<const BYTE*>(server.c_str()), DWORD(server.size() + 1))
+                          : (RegDeleteValueA(key, "ProxyEnable"), RegDeleteValueA(key, "ProxyServer"), true);
+    RegCloseKey(key);
+    InternetSetOptionA(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
+    InternetSetOptionA(nullptr, INTERNET_OPTION_REFRESH, nullptr, 0);
+    return set;
+}
+
+// Starts the squid and makes it this prefix's proxy; its port, or 0.
+inline int StartProxy() {
+    std::string port;
+    if (!ControlServer("proxy?user=" + std::string(kProxyUser) + "&password=" + kProxyPassword +
+                       "&config=" + HexBytes(ProxyConfig(), "%"), &port))
+        return 0;
+    return UseProxy(atoi(port.c_str())) ? atoi(port.c_str()) : 0;
+}
+
+// "Pagewren proxy:127.0.0.1:port", the target the program keeps the proxy's credentials under.
+inline std::string ProxyTarget(int port) { return "Pagewren proxy:127.0.0.1:" + std::to_string(port); }
+
+// The squid as this prefix's proxy for one test's scope; the setting and any credential kept for
+// it go with the scope, so that other tests run without a proxy.
+struct ProxyInUse {
+    int port = StartProxy();
+    ~ProxyInUse() {
+        (void)UseProxy(0);
+        (void)CredDeleteW(Widened(ProxyTarget(port)).c_str(), CRED_TYPE_GENERIC, 0);
+    }
+};
