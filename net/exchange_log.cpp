@@ -33,7 +33,8 @@ const ErrorName kErrorNames[] = {
     {ERROR_INTERNET_DISCONNECTED, "ERROR_INTERNET_DISCONNECTED"},
 };
 
-const char* const kOutcomeNames[] = {"not sent", "unverified", "sent", "refused", "no answer", "answer", "proxy refused"};
+const char* const kOutcomeNames[] = {"not sent", "unverified", "sent",         "refused",
+                                     "no answer", "answer",     "proxy refused", "unanswered"};
 
 const char* ErrorNameOf(DWORD error) {
     if (error == 0) return "none";

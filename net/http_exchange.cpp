@@ -96,6 +96,8 @@ struct SharedExchange {
     // password.
     DWORD sends = 0;
     DWORD credentialSends = 0;
+    // Set before the first send that carries the password; the caller reads it at the deadline.
+    LONG volatile passwordOut = 0;
     // The form of non-ASCII credentials that a final status other than 2xx left unconfirmed.
     OriginAuth unconfirmed = OriginAuth::Unknown;
     // The proxy in force and the credentials the requests carry for it.
@@ -335,7 +337,9 @@ bool DrainBody(SharedExchange* exchange) {
     return false;
 }
 
+// Adds a header line that carries the password to the next send.
 bool AddHeader(SharedExchange* exchange, const char* header) {
+    (void)InterlockedExchange(&exchange->passwordOut, 1);
     if (HttpAddRequestHeadersA(Request(exchange), header, static_cast<DWORD>(strlen(header)),
                                HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE)) {
         return true;
@@ -349,7 +353,10 @@ bool AddHeader(SharedExchange* exchange, const char* header) {
 bool SendThroughWinInet(SharedExchange* exchange) {
     if (!MaySendCredentials(exchange)) return true;
     if (!OpenRequest(exchange, kCredentialFlags)) return false;
-    if (SetCredentials(Request(exchange), exchange->settings)) return SendForStatus(exchange);
+    if (SetCredentials(Request(exchange), exchange->settings)) {
+        (void)InterlockedExchange(&exchange->passwordOut, 1);
+        return SendForStatus(exchange);
+    }
     exchange->error = GetLastError();
     return false;
 }
@@ -408,6 +415,13 @@ bool SendWithCredentials(SharedExchange* exchange) {
     return answered;
 }
 
+// Whether a request with the password may have reached the server though no answer came: only
+// a connection that was never made, or a name never found, shows that nothing arrived.
+bool MayHaveArrived(const SharedExchange* exchange) {
+    return exchange->passwordOut && exchange->error != ERROR_INTERNET_CANNOT_CONNECT &&
+           exchange->error != ERROR_INTERNET_NAME_NOT_RESOLVED;
+}
+
 // Open, send, status and body, as the request asks.
 ExchangeOutcome RunSteps(SharedExchange* exchange) {
     const ServerSettings& settings = exchange->settings;
@@ -425,8 +439,8 @@ ExchangeOutcome RunSteps(SharedExchange* exchange) {
                                             ? SendWithCredentials(exchange)
                                             : OpenRequest(exchange, 0) && SendForStatus(exchange));
     if (!answered) {
-        return settings.secure && IsCertificateFailure(exchange->error) ? ExchangeOutcome::Unverified
-                                                                        : ExchangeOutcome::NotSent;
+        if (settings.secure && IsCertificateFailure(exchange->error)) return ExchangeOutcome::Unverified;
+        return MayHaveArrived(exchange) ? ExchangeOutcome::Unanswered : ExchangeOutcome::NotSent;
     }
     exchange->throughProxy = ExchangeThroughProxy(Request(exchange), exchange->status);
     SettleProxyLogin(Request(exchange), exchange->status, exchange->proxy);
@@ -510,6 +524,7 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
         // WinINet finishes such a call first; the thread then ends unheeded, and the next
         // exchange of its kind waits for it.
         CloseHandles(exchange, true);
+        if (exchange->passwordOut) outcome = ExchangeOutcome::Unanswered;
         // The deadline is told as WinINet's own time-out.
         LogExchange(settings, NarrowText(exchange->path), false, outcome, 0, ERROR_INTERNET_TIMEOUT, 0,
                     exchange->sends, startTick);

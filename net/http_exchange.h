@@ -19,6 +19,7 @@ enum class ExchangeOutcome {
     NoAnswer,    // the body could not be read whole, grew past the bound, or found no memory
     AnswerText,  // the whole body was read
     ProxyRefused,  // a proxy asked for its own sign-in (407), or refused the one it was given
+    Unanswered,    // sent with the password, and no answer came: the server may have refused it
 };
 
 // What an exchange is for. An exchange left behind at its deadline holds back the next one of

@@ -21,6 +21,10 @@ enum : ResultCode {
     ProxyRefused        = 4096,
 };
 
+// Beside ServerUnreachable: the request went out with the password and no answer came, so the
+// server may have refused it. Outside the category bits, so FailureCategory leaves it out.
+enum : ResultCode { PasswordUnanswered = 8 };
+
 // True when the word is a failure, that is when it carries the Failure bit.
 inline bool IsFailure(ResultCode code) { return (code & Failure) != 0; }
 

@@ -17,16 +17,19 @@ const char kRefreshAction[] = "&action=1";
 // towards a lockout of the account: such credentials never leave the computer.
 bool LacksPassword(const ServerSettings& settings) { return settings.password[0] == '\0'; }
 
-// Signs in or refreshes: no answer at all gives 18, a final 401 gives refused, an answer that
-// could not be read whole gives 66, any other answer goes to the reader.
+// Signs in or refreshes: no answer at all gives 18 (26 when the password went out), a final 401
+// gives refused, an answer that could not be read whole gives 66, any other answer goes to the
+// reader.
 ResultCode ExchangeForAnswer(Session& session, const ServerSettings& settings, ExchangeKind kind,
                              const char* pathTail, ResultCode refused) {
     HeapText answer;
     OriginAuth unconfirmed = OriginAuth::Unknown;
     switch (RunExchange(settings, {pathTail, kind, true, true, true}, &answer, &unconfirmed)) {
         case ExchangeOutcome::NotSent:
-            // The controller rides out an outage quietly, but not a broken answer.
             return Failure | ServerUnreachable;
+        case ExchangeOutcome::Unanswered:
+            // The controller rides it out too, but counts it: the server may have refused it.
+            return Failure | ServerUnreachable | PasswordUnanswered;
         case ExchangeOutcome::Unverified:
             return Failure | IdentityUnverified;
         case ExchangeOutcome::Refused:
