@@ -4,7 +4,9 @@
 
 AppState g_app = {};
 
-bool Reconnecting() { return g_app.retryKind == Refresh || (g_app.quietSignIn && g_app.retryKind == SignIn); }
+bool Reconnecting() {
+    return g_app.phase == SignInPhase::Reconnecting || (g_app.phase == SignInPhase::SigningInByItself && g_app.retryCount > 0);
+}
 
 void EnterState(TrayState next, const char* cause) {
     static const char* const names[] = {"NotSignedIn", "SigningIn", "SignedIn", "Error"};

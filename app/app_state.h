@@ -19,11 +19,41 @@ enum : size_t {
     RequestKindSlots = Refresh + 1,
 };
 
+// Where the sign-in stands. Only sign_in_flow.cpp moves it, and each move stops what the new
+// phase must not keep: the refresh timer runs only while signed in, the retry timer only while
+// an outage is waited out.
+enum class SignInPhase : uint8_t {
+    NotSignedIn,        // nothing runs; the tray's Sign In is the way out
+    Checking,           // the server check runs, or waits out an outage on the retry timer
+    AskingUser,         // the sign-in dialog is open
+    SigningInForUser,   // the sign-in the user confirmed runs; a box tells its outcome
+    SigningInByItself,  // the program signs in with what it holds, or waits out an outage to
+    SignedIn,           // the refresh timer runs, or a refresh does
+    Reconnecting,       // a refresh waits out an outage on the retry timer while the token holds
+    WaitingForProxy,    // a proxy asked for its sign-in; a click on the notice or the icon asks
+    // A failure only the user can mend was told, a refused password among them; nothing runs
+    // until the user signs in again, so the program never sends a refused password by itself.
+    WaitingForUser,
+};
+
 // The workers whose results the controller waits for, by RequestKind (slot 0 unused).
 struct RunningRequests {
     bool marked[RequestKindSlots];
-    // When each was started, in the units of the UTC clock (see utc_clock.h).
-    int64_t since[RequestKindSlots];
+    // When each was started, on the tick clock.
+    DWORD since[RequestKindSlots];
+};
+
+enum : unsigned {
+    // Sends that went out with the password and got no answer may have been refused: the
+    // program makes no more of them by itself than this in five minutes, and in an hour.
+    UnansweredPerFiveMinutes = 3,
+    UnansweredPerHour = 6,
+};
+
+// The last sends with the password that got no answer, oldest first, on the tick clock.
+struct UnansweredSends {
+    DWORD at[UnansweredPerHour];
+    unsigned count;
 };
 
 // Read and written by the main thread only.
@@ -42,30 +72,24 @@ struct AppState {
     HACCEL accelerators;
     // The shell broadcasts it when the notification area is recreated.
     UINT taskbarCreatedMessage;
-    // The request that the retry timer repeats after an outage (0: none) and how many retries
-    // came before the next one. A Refresh retry is what the tray calls reconnecting.
-    RequestKind retryKind;
-    unsigned retryCount;
     // Adds of the tray icon the shell refused since it was last shown; while above zero, the
     // tray retry timer tries again.
     unsigned trayRefusals;
-    // No request starts beside its twin, and a result no worker is marked for is dropped.
+    SignInPhase phase;
+    // How many retries of the phase's request came before the next one, after an outage.
+    unsigned retryCount;
+    // The phase's workers; no request starts beside its twin, and a result no worker is
+    // marked for is dropped.
     RunningRequests requests;
-    // While it is open, a sign-in is under way whatever its requests do.
-    bool signInDialogOpen;
-    // The sign-in under way was started by the program itself, with the credentials it holds,
-    // after the server dropped the session or its token ran out: no dialog, and no box while
-    // the server cannot be reached.
-    bool quietSignIn;
-    // Counts the sign-outs. A worker's result names the count at its start, and one from before
-    // the last sign-out speaks for a session that is gone.
+    // Counts the sign-outs and the sign-ins the user starts. A worker's result names the count
+    // at its start, and one from before speaks for a session that is gone.
     WORD generation;
+    // The phase that met the proxy, which its prompt's answer resumes (WaitingForProxy).
+    SignInPhase proxyMetIn;
+    UnansweredSends unanswered;
     // The string of the last failure told; the same one is not told again until the user
     // starts a sign-in or the session comes back.
     UINT lastNotice;
-    // The request that met a proxy asking for its sign-in in the background (0: none): a click
-    // on the notification or the tray icon asks the user, then sends it again.
-    RequestKind proxyAskedBy;
     // The layout of the tray icon's callback that the shell agreed to: 4, 3, or 0 for the oldest.
     UINT trayVersion;
 };

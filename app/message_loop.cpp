@@ -36,7 +36,7 @@ int RunMessageLoop() {
         if (woke == WAIT_FAILED) return 0;
         if (woke == WAIT_OBJECT_0 && change) {
             TakeAddressChange();
-            OnRetryTick();
+            OnNetworkChange();
             continue;
         }
         // All of it is taken before the next wait.

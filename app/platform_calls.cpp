@@ -1,6 +1,7 @@
 #include "app/platform_calls.h"
 
 #include "storage/config_file.h"
+#include "ui/proxy_prompt.h"
 
 PlatformCalls RealPlatformCalls() {
     PlatformCalls calls;
@@ -12,6 +13,8 @@ PlatformCalls RealPlatformCalls() {
     calls.setTimer = SetTimer;
     calls.killTimer = KillTimer;
     calls.trackPopupMenuEx = TrackPopupMenuEx;
+    calls.promptProxyLogin = PromptProxyLogin;
+    calls.tickCount = GetTickCount;
     return calls;
 }
 

@@ -16,6 +16,10 @@ struct PlatformCalls {
     UINT_PTR (WINAPI* setTimer)(HWND, UINT_PTR, UINT, TIMERPROC);
     BOOL (WINAPI* killTimer)(HWND, UINT_PTR);
     BOOL (WINAPI* trackPopupMenuEx)(HMENU, UINT, int, int, HWND, LPTPMPARAMS);
+    // Windows' prompt for the proxy's sign-in; true when the user gave the credentials.
+    bool (*promptProxyLogin)(HWND owner);
+    // Milliseconds since Windows started: ages that no setting of the clock can change.
+    DWORD (WINAPI* tickCount)();
 };
 
 // The table in use; the real calls unless a test replaced them.

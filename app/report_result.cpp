@@ -20,15 +20,10 @@ bool ToldNew(UINT textId) {
     return true;
 }
 
-// Refused credentials and a lost session are mended by signing in again.
-bool OpensSignIn(UINT textId) {
-    return textId == IDS_SIGN_IN_FAILED || textId == IDS_CONNECTION_LOST || textId == IDS_RECONNECTING;
-}
-
 void Tell(const NoticeText& notice, Audience audience) {
     if (!ToldNew(notice.textId)) return;
     // A failure is never told by nothing: without a notification area it takes a box.
-    if (audience == Audience::Background && ShowTrayNotice(notice, OpensSignIn(notice.textId))) return;
+    if (audience == Audience::Background && ShowTrayNotice(notice)) return;
     ShowNoticeBox(g_app.mainWindow, notice);
 }
 

@@ -5,53 +5,215 @@
 #include "app/platform_calls.h"
 #include "app/report_result.h"
 #include "app/tray_icon.h"
+#include "app/tray_notice.h"
 #include "net/http_exchange.h"
 #include "net/session.h"
-#include "net/utc_clock.h"
 #include "res/resource.h"
 #include "storage/settings.h"
 #include "storage/support_log.h"
-#include "ui/proxy_prompt.h"
 #include "ui/signin_dialog.h"
 
+#include <string.h>
+
 namespace {
+
+typedef SignInPhase Phase;
 
 const ResultCode WorkerNotStarted = InternalError | Failure;
 const UINT kRetryDelaysMs[] = {5000, 10000, 20000, 40000, 60000};
 const unsigned kRetryDelayCount = sizeof kRetryDelaysMs / sizeof kRetryDelaysMs[0];
+const DWORD kFiveMinutesMs = 5 * 60 * 1000;
+const DWORD kHourMs = 60 * 60 * 1000;
 const int64_t kFileTimeUnitsPerMs = 10000;
+
+// What a worker's result means for the next step.
+enum class Answer {
+    Success,
+    // Nothing usable came: no connection, a time-out, a cut or oversized body, or a page that is
+    // no answer document (a captive portal's, a proxy's or a load balancer's).
+    NoAnswer,
+    Refused,        // the server refused the password (401)
+    ProxyAsks,      // a proxy asks for its own sign-in (407)
+    ErrorDocument,  // the server's own error document
+    Failed,         // anything else: the server's identity, the clock, the program itself
+};
+
+Answer Classify(ResultCode code) {
+    if (code == Success) return Answer::Success;
+    if (!IsFailure(code)) return Answer::NoAnswer;
+    switch (FailureCategory(code)) {
+    case ServerUnreachable:
+    case InvalidResponse:
+        return Answer::NoAnswer;
+    case SignInRefused:
+    case CredentialsRejected:
+        return Answer::Refused;
+    case ProxyRefused:
+        return Answer::ProxyAsks;
+    case ServerError:
+        return Answer::ErrorDocument;
+    default:
+        return Answer::Failed;
+    }
+}
+
+const char* PhaseName(Phase phase) {
+    static const char* const names[] = {"NotSignedIn", "Checking",  "AskingUser",   "SigningInForUser",
+                                        "SigningInByItself", "SignedIn", "Reconnecting", "WaitingForProxy",
+                                        "WaitingForUser"};
+    const unsigned index = static_cast<unsigned>(phase);
+    return index < sizeof names / sizeof names[0] ? names[index] : "unknown";
+}
+
+bool WaitsOutOutages(Phase phase) {
+    return phase == Phase::Checking || phase == Phase::SigningInByItself || phase == Phase::Reconnecting;
+}
+
+DWORD TickNow() { return g_platform.tickCount(); }
 
 // The longest a worker can run: its own exchange and those that may hold the session lock
 // before it (one of each other kind and the dialog's credential check), each within the
 // deadline, and one deadline more for the rest of its work.
-int64_t LongestRun() { return int64_t(5) * EffectiveExchangeDeadlineMs() * kFileTimeUnitsPerMs; }
+DWORD LongestRunMs() { return 5 * EffectiveExchangeDeadlineMs(); }
 
 // Whether kind's worker may still answer. A modal loop that no hook sees can drop a result;
-// its kind would wait for ever, so past the longest run the worker counts as finished.
+// its kind would wait for ever, so past the longest run the worker counts as finished. Tick
+// differences survive the count's wrap, and no setting of the clock moves them.
 bool Running(RequestKind kind) {
-    if (!g_app.requests.marked[kind]) return false;
-    const int64_t age = UtcNowCount() - g_app.requests.since[kind];
-    return age >= 0 && age <= LongestRun();
+    return g_app.requests.marked[kind] && TickNow() - g_app.requests.since[kind] <= LongestRunMs();
 }
 
-// The user waits for the sign-in they confirmed in the dialog; the check, the refresh, their
-// retries and a sign-in the program started by itself run in the background.
-Audience AudienceOf(RequestKind kind) {
-    return kind == SignIn && !g_app.quietSignIn ? Audience::User : Audience::Background;
-}
-
-// Starts a worker for kind unless one already runs, whose result then serves for both; false,
-// with 258 reported, when it cannot start.
+// Starts a worker for kind unless one already runs, whose result then serves; false when it
+// cannot start.
 bool StartWorker(RequestKind kind) {
     if (Running(kind)) return true;
-    if (!g_platform.startRequest(kind, g_app.generation)) {
-        ReportResult(WorkerNotStarted, AudienceOf(kind));
-        return false;
-    }
+    if (!g_platform.startRequest(kind, g_app.generation)) return false;
     g_app.requests.marked[kind] = true;
-    g_app.requests.since[kind] = UtcNowCount();
+    g_app.requests.since[kind] = TickNow();
     LogEvent("%s started", RequestKindName(kind));
     return true;
+}
+
+// Moves to next. Only a session keeps the refresh timer, and only a phase that waits out an
+// outage keeps the retry timer and its back-off: whatever the road, nothing outlives its phase.
+void Enter(Phase next, const char* cause) {
+    if (next != Phase::SignedIn) (void)g_platform.killTimer(g_app.mainWindow, IDT_REFRESH);
+    if (next != g_app.phase || !WaitsOutOutages(next)) {
+        (void)g_platform.killTimer(g_app.mainWindow, IDT_RETRY);
+        g_app.retryCount = 0;
+    }
+    if (next != g_app.phase) LogEvent("phase %s -> %s: %s", PhaseName(g_app.phase), PhaseName(next), cause);
+    g_app.phase = next;
+}
+
+// Moves to next with the tray showing look.
+void Show(Phase next, TrayState look, const char* cause) {
+    Enter(next, cause);
+    EnterState(look, cause);
+    UpdateTrayIcon();
+}
+
+// A failure only the user can mend: nothing runs any more, and the user is told, in a box when
+// they wait for it, else in a notice whose click opens the sign-in.
+void WaitForUser(ResultCode code, Audience audience) {
+    Enter(Phase::WaitingForUser, "failure told");
+    ReportResult(code, audience);
+}
+
+// As WaitForUser, in the words of the string textId.
+void WaitForUserText(UINT textId, Audience audience) {
+    Enter(Phase::WaitingForUser, "failure told");
+    ReportFailureText(textId, audience);
+}
+
+// A proxy asks for its own sign-in. Nothing goes out until the user answers Windows' prompt,
+// which a click on the notice or on the icon opens; the answer resumes the road that met it.
+void WaitForProxy(ResultCode code, Audience audience) {
+    g_app.proxyMetIn = g_app.phase;
+    Enter(Phase::WaitingForProxy, "a proxy asks for its sign-in");
+    ReportResult(code, audience);
+}
+
+// The token's end is on the server's clock, which this computer's may miss by hours.
+bool SessionLapsed() { return ServerNowUtc(g_session) >= ExpiryUtc(g_session); }
+
+// The wait until one more send with the password may go out, 0 when it may now: the sends
+// that got no answer may have been refused, and a lockout counts every refusal.
+DWORD BudgetWaitMs() {
+    const UnansweredSends& sends = g_app.unanswered;
+    const DWORD now = TickNow();
+    DWORD wait = 0;
+    if (sends.count >= UnansweredPerFiveMinutes) {
+        const DWORD age = now - sends.at[sends.count - UnansweredPerFiveMinutes];
+        if (age < kFiveMinutesMs) wait = kFiveMinutesMs - age;
+    }
+    if (sends.count >= UnansweredPerHour) {
+        const DWORD age = now - sends.at[0];
+        if (age < kHourMs && kHourMs - age > wait) wait = kHourMs - age;
+    }
+    return wait;
+}
+
+void NoteUnansweredSend() {
+    UnansweredSends& sends = g_app.unanswered;
+    if (sends.count == UnansweredPerHour) {
+        memmove(sends.at, sends.at + 1, sizeof sends.at - sizeof sends.at[0]);
+        --sends.count;
+    }
+    sends.at[sends.count++] = TickNow();
+}
+
+// Arms the one-shot retry timer for delay ms; without it nothing would try again, so a
+// refusal is told and the user takes over.
+bool ArmRetry(DWORD delay) {
+    if (g_platform.setTimer(g_app.mainWindow, IDT_RETRY, delay, NULL) != 0) {
+        // Where the system gives no notice of a network coming back, the timer alone retries.
+        (void)WatchAddressChanges();
+        return true;
+    }
+    WaitForUser(WorkerNotStarted, Audience::Background);
+    return false;
+}
+
+// Waits out an outage in the current phase, the next wait of the back-off; a refresh no later
+// than the token's end, so that its loss is told when it happens.
+bool ScheduleRetry() {
+    DWORD delay = RetryDelayMs(g_app.retryCount);
+    if (g_app.retryCount < kRetryDelayCount) ++g_app.retryCount;
+    if (g_app.phase == Phase::Reconnecting) {
+        const int64_t untilExpiry = (ExpiryUtc(g_session) - ServerNowUtc(g_session)) / kFileTimeUnitsPerMs + 1;
+        if (untilExpiry < delay) delay = untilExpiry < 1 ? 1 : static_cast<DWORD>(untilExpiry);
+    }
+    const RequestKind kind = g_app.phase == Phase::Checking       ? CheckServer
+                             : g_app.phase == Phase::Reconnecting ? Refresh
+                                                                  : SignIn;
+    LogEvent("retry %u of %s in %lu ms", g_app.retryCount, RequestKindName(kind), static_cast<unsigned long>(delay));
+    return ArmRetry(delay);
+}
+
+// Sends kind's request with the password on the program's own account. Past the budget of
+// sends that got no answer, the request waits on the retry timer until the budget allows it.
+void SendByItself(RequestKind kind) {
+    const DWORD wait = BudgetWaitMs();
+    if (wait == 0) {
+        if (!StartWorker(kind)) WaitForUser(WorkerNotStarted, Audience::Background);
+        return;
+    }
+    LogEvent("%s waits %lu ms: sends without an answer", RequestKindName(kind), static_cast<unsigned long>(wait));
+    if (g_app.phase == Phase::SignedIn) Show(Phase::Reconnecting, SignedIn, "sends without an answer");
+    (void)ArmRetry(wait);
+}
+
+// The server dropped the session, or its token ran out: the program signs in again by itself
+// with the credentials it holds, whether or not they are remembered on disk. Without a password
+// it would only be refused: the user is told instead.
+void SignInAgain(const char* cause) {
+    if (!User()[0] || !Password()[0]) {
+        WaitForUserText(IDS_CONNECTION_LOST, Audience::Background);
+        return;
+    }
+    Show(Phase::SigningInByItself, SigningIn, cause);
+    SendByItself(SignIn);
 }
 
 // Sets the refresh timer to interval ms (positive), cut to the longest period the timer takes.
@@ -61,162 +223,199 @@ bool SetRefreshTimer(int64_t interval) {
     return g_platform.setTimer(g_app.mainWindow, IDT_REFRESH, period, NULL) != 0;
 }
 
-// The token's end is on the server's clock, which this computer's may miss by hours.
-bool SessionLapsed() { return ServerNowUtc(g_session) >= ExpiryUtc(g_session); }
-
-void StopRetry() {
-    if (g_app.retryKind == 0) return;
-    (void)g_platform.killTimer(g_app.mainWindow, IDT_RETRY);
-    g_app.retryKind = RequestKind(0);
-    g_app.retryCount = 0;
-}
-
-// Arms the one-shot retry of kind after the next wait of the back-off. A refresh is retried no
-// later than the session's end, so that its loss is told when it happens.
-void ScheduleRetry(RequestKind kind) {
-    if (g_app.retryKind != kind) g_app.retryCount = 0;
-    g_app.retryKind = kind;
-    int64_t delay = RetryDelayMs(g_app.retryCount);
-    if (g_app.retryCount < kRetryDelayCount) ++g_app.retryCount;
-    if (kind == Refresh) {
-        const int64_t untilExpiry = (ExpiryUtc(g_session) - ServerNowUtc(g_session)) / kFileTimeUnitsPerMs + 1;
-        if (untilExpiry < delay) delay = untilExpiry < 1 ? 1 : untilExpiry;
-    }
-    // Without the timer nothing would ever try again.
-    if (g_platform.setTimer(g_app.mainWindow, IDT_RETRY, static_cast<UINT>(delay), NULL) == 0) {
-        g_app.retryKind = RequestKind(0);
-        ReportResult(WorkerNotStarted, Audience::Background);
-        return;
-    }
-    LogEvent("retry %u of %s in %u ms", g_app.retryCount, RequestKindName(kind), static_cast<UINT>(delay));
-    // Where the system gives no notice of a network coming back, the timer alone retries.
-    (void)WatchAddressChanges();
-}
-
-void StopRefreshing() {
-    StopRetry();
-    (void)g_platform.killTimer(g_app.mainWindow, IDT_REFRESH);
-}
-
-// The token ran out without a successful refresh, and the program holds no password to sign in
-// again with: one box, Error, and no timer left to bring another one; the user signs in again
-// from the tray.
-void LoseSession() {
-    StopRefreshing();
-    ReportFailureText(IDS_CONNECTION_LOST, Audience::Background);
-}
-
-// A refresh got no usable answer. While the token holds, the program retries quietly, and the
-// tray says that it is reconnecting; the retries take the refresh timer's place.
-void RideOutOutage() {
-    if (g_app.state != SignedIn) return;
-    const bool first = g_app.retryKind != Refresh;
-    if (first) (void)g_platform.killTimer(g_app.mainWindow, IDT_REFRESH);
-    ScheduleRetry(Refresh);
-    if (first) UpdateTrayIcon();
-}
-
-void EnterSignedIn(RequestKind kind) {
-    StopRetry();
+// A token came. The refresh timer keeps it; an expiry already past on the server's clock
+// cannot be kept, and neither can a session without the timer.
+void EnterSignedIn(Audience audience) {
     ForgetShownNotice();
-    EnterState(SignedIn, "signed in");
-    UpdateTrayIcon();
-    (void)ArmRefreshTimer(AudienceOf(kind));
+    Show(Phase::SignedIn, SignedIn, "signed in");
+    const int64_t interval = RefreshIntervalMs(g_session);
+    if (interval <= 0) {
+        WaitForUser(TimestampError | Failure, audience);
+    } else if (!SetRefreshTimer(interval)) {
+        WaitForUser(WorkerNotStarted, audience);
+    }
 }
 
-// The server dropped the session, or its token ran out: the program signs in again by itself
-// with the credentials it holds, whether or not they are remembered on disk. Without a password
-// it would only be refused, so the user is told instead.
-void SignInAgain(const char* cause) {
-    StopRefreshing();
-    if (!User()[0] || !Password()[0]) {
-        LoseSession();
-        return;
+// No usable answer came to a request the program makes by itself: it tries again on the
+// back-off, told once and shown as reconnecting, as long as it holds what it needs.
+void RideOut() {
+    switch (g_app.phase) {
+    case Phase::Checking:
+        // Quiet, as the program may start before the network: the dialog opens once it answers.
+        EnterState(Error, "server not answering");
+        if (ScheduleRetry()) UpdateTrayIcon();
+        break;
+    case Phase::SigningInByItself: {
+        const bool first = g_app.retryCount == 0;
+        if (ScheduleRetry() && first) ReportFailureText(IDS_RECONNECTING, Audience::Background);
+        break;
     }
-    EnterState(SigningIn, cause);
-    UpdateTrayIcon();
-    g_app.quietSignIn = true;
-    if (!StartWorker(SignIn)) g_app.quietSignIn = false;
-}
-
-// The result of a sign-in the program started by itself. While the server cannot be reached it
-// tries again quietly, told once and shown as reconnecting; refused credentials are told as
-// refused, whatever the request.
-void HandleQuietSignIn(ResultCode result, bool unanswered) {
-    if (result == Success) {
-        EnterSignedIn(SignIn);
-        g_app.quietSignIn = false;
-        return;
+    default:
+        if (SessionLapsed()) {
+            SignInAgain("session lapsed");
+            break;
+        }
+        // The retries take the refresh timer's place while the token holds.
+        if (g_app.phase == Phase::SignedIn) Show(Phase::Reconnecting, SignedIn, "no answer to the refresh");
+        (void)ScheduleRetry();
+        break;
     }
-    if (unanswered) {
-        const bool first = g_app.retryKind != SignIn;
-        ScheduleRetry(SignIn);
-        if (first) ReportFailureText(IDS_RECONNECTING, Audience::Background);
-        return;
-    }
-    g_app.quietSignIn = false;
-    StopRetry();
-    ReportResult(FailureCategory(result) == SignInRefused ? (Failure | CredentialsRejected)
-                 : result == 0                            ? (Failure | InvalidResponse)
-                                                          : result,
-                 Audience::Background);
 }
 
 // The server answered: ask for credentials, then sign in with them.
 void RunSignInDialog() {
-    StopRetry();
-    if (g_app.state != SigningIn) {
-        // Greys "Sign In" in the tray menu, so that no second sign-in starts beside this one.
-        EnterState(SigningIn, "server answered");
-        UpdateTrayIcon();
-    }
-    g_app.signInDialogOpen = true;
-    INT_PTR end = g_platform.dialogBoxParam(g_app.instance, MAKEINTRESOURCEW(IDD_SIGNIN), g_app.mainWindow,
-                                            SignInDialogProc, 0);
-    g_app.signInDialogOpen = false;
+    Show(Phase::AskingUser, SigningIn, "server answered");
+    const INT_PTR end = g_platform.dialogBoxParam(g_app.instance, MAKEINTRESOURCEW(IDD_SIGNIN), g_app.mainWindow,
+                                                  SignInDialogProc, 0);
     LogEvent("sign-in dialog closed: %s", end == IDOK ? "OK" : "Cancel");
+    if (g_app.closing) return;
     if (end != IDOK) {
-        EnterState(NotSignedIn, "sign-in dialog cancelled");
-        UpdateTrayIcon();
+        Show(Phase::NotSignedIn, NotSignedIn, "sign-in dialog cancelled");
         return;
     }
     // The user tries again, and is told again what goes wrong.
     ForgetShownNotice();
     // Writes only what changed; a failed write must not stop the sign-in.
     (void)g_platform.saveSettings();
-    (void)StartWorker(SignIn);
+    Show(Phase::SigningInForUser, SigningIn, "sign-in confirmed");
+    if (!StartWorker(SignIn)) WaitForUser(WorkerNotStarted, Audience::User);
 }
 
-// A refresh that failed. Refused credentials, or a server whose identity does not verify,
-// would be refused at every try, and each try counts towards a lockout: everything stops until
-// the user signs in again. Otherwise the token decides: while it holds, no answer is ridden
-// out and any other failure leaves the refresh timer; once it has lapsed, the session is lost.
-void HandleRefreshFailure(ResultCode result, bool unanswered) {
-    const ResultCode category = FailureCategory(result);
-    if (IsFailure(result) && (category == CredentialsRejected || category == IdentityUnverified)) {
-        StopRefreshing();
-        ReportResult(result, Audience::Background);
+void OnCheckResult(ResultCode code) {
+    if (g_app.phase != Phase::Checking) return;
+    switch (Classify(code)) {
+    case Answer::Success:
+        RunSignInDialog();
+        break;
+    case Answer::NoAnswer:
+        RideOut();
+        break;
+    case Answer::ProxyAsks:
+        WaitForProxy(code, Audience::Background);
+        break;
+    default:
+        WaitForUser(code, Audience::Background);
+        break;
+    }
+}
+
+// The user waits for this one, so a box tells what happened, in the words that fit.
+void OnUsersSignInResult(ResultCode code) {
+    switch (Classify(code)) {
+    case Answer::Success:
+        EnterSignedIn(Audience::User);
+        break;
+    case Answer::NoAnswer:
+        if (FailureCategory(code) == ServerUnreachable) {
+            WaitForUserText(IDS_CONNECT_FAILED, Audience::User);
+        } else {
+            WaitForUser(Failure | InvalidResponse, Audience::User);
+        }
+        break;
+    case Answer::ProxyAsks:
+        WaitForProxy(code, Audience::User);
+        break;
+    default:
+        WaitForUser(code, Audience::User);
+        break;
+    }
+}
+
+void OnSignInResult(ResultCode code) {
+    if (g_app.phase == Phase::SigningInForUser) {
+        OnUsersSignInResult(code);
         return;
     }
-    if (SessionLapsed()) {
-        SignInAgain("session lapsed");
-        return;
+    if (g_app.phase != Phase::SigningInByItself) return;
+    switch (Classify(code)) {
+    case Answer::Success:
+        EnterSignedIn(Audience::Background);
+        break;
+    case Answer::NoAnswer:
+        RideOut();
+        break;
+    case Answer::Refused:
+        // Told as refused credentials, whatever the request.
+        WaitForUser(Failure | CredentialsRejected, Audience::Background);
+        break;
+    case Answer::ProxyAsks:
+        WaitForProxy(code, Audience::Background);
+        break;
+    default:
+        WaitForUser(code, Audience::Background);
+        break;
     }
-    if (unanswered) {
-        RideOutOutage();
-        return;
-    }
-    // An error document to a refresh: the server no longer honours the token.
-    if (result == (Failure | ServerError)) {
+}
+
+void OnRefreshResult(ResultCode code) {
+    // Only a session that stands is refreshed; a sign-in under way speaks for the next one.
+    if (g_app.phase != Phase::SignedIn && g_app.phase != Phase::Reconnecting) return;
+    switch (Classify(code)) {
+    case Answer::Success:
+        EnterSignedIn(Audience::Background);
+        break;
+    case Answer::NoAnswer:
+        RideOut();
+        break;
+    case Answer::ProxyAsks:
+        WaitForProxy(code, Audience::Background);
+        break;
+    case Answer::ErrorDocument:
+        // The server no longer honours the token.
         SignInAgain("session dropped by the server");
-        return;
+        break;
+    default:
+        WaitForUser(code, Audience::Background);
+        break;
     }
-    const bool reconnecting = g_app.retryKind == Refresh;
-    StopRetry();
-    ReportResult(result, Audience::Background);
-    // The retries had stopped the refresh timer.
-    const int64_t interval = RefreshIntervalMs(g_session);
-    if (reconnecting && interval > 0) (void)SetRefreshTimer(interval);
+}
+
+// Repeats the request of the phase that waits out an outage, unless it runs already.
+void RetryNow() {
+    switch (g_app.phase) {
+    case Phase::Checking:
+        if (!StartWorker(CheckServer)) WaitForUser(WorkerNotStarted, Audience::Background);
+        break;
+    case Phase::SigningInByItself:
+        if (!Running(SignIn)) SendByItself(SignIn);
+        break;
+    case Phase::Reconnecting:
+        if (Running(Refresh)) break;
+        if (SessionLapsed()) {
+            SignInAgain("session lapsed");
+        } else {
+            SendByItself(Refresh);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+// After a proxy asked: Windows' prompt, then the road that met the proxy goes on with its
+// credentials. Cancelled, the program keeps waiting; the icon asks again.
+void AnswerProxy() {
+    if (!g_platform.promptProxyLogin(g_app.mainWindow)) return;
+    ForgetShownNotice();
+    switch (g_app.proxyMetIn) {
+    case Phase::SignedIn:
+    case Phase::Reconnecting:
+        if (SessionLapsed()) {
+            SignInAgain("session lapsed");
+            break;
+        }
+        Show(Phase::SignedIn, SignedIn, "proxy answered");
+        SendByItself(Refresh);
+        break;
+    case Phase::SigningInByItself:
+        Show(Phase::SigningInByItself, SigningIn, "proxy answered");
+        SendByItself(SignIn);
+        break;
+    default:
+        // The user's own road: the check, then the dialog.
+        (void)BeginSignIn();
+        break;
+    }
 }
 
 }  // namespace
@@ -224,157 +423,130 @@ void HandleRefreshFailure(ResultCode result, bool unanswered) {
 UINT RetryDelayMs(unsigned count) { return kRetryDelaysMs[count < kRetryDelayCount ? count : kRetryDelayCount - 1]; }
 
 bool SignInUnderWay() {
-    return g_app.state == SigningIn && (g_app.signInDialogOpen || Running(CheckServer) || Running(SignIn));
+    switch (g_app.phase) {
+    case Phase::AskingUser:
+        return true;
+    case Phase::Checking:
+        return Running(CheckServer);
+    case Phase::SigningInForUser:
+    case Phase::SigningInByItself:
+        return Running(SignIn);
+    default:
+        return false;
+    }
 }
 
 bool BeginSignIn() {
     if (SignInUnderWay()) return true;
     ForgetShownNotice();
-    StopRetry();
-    // The user's own sign-in: its outcome is told in a box, as they wait for it.
-    g_app.quietSignIn = false;
-    EnterState(SigningIn, "sign-in begun");
-    UpdateTrayIcon();
-    return StartWorker(CheckServer);
+    // Nothing started before this speaks for the sign-in the user starts now.
+    ++g_app.generation;
+    g_app.requests = RunningRequests();
+    Show(Phase::Checking, SigningIn, "sign-in begun");
+    if (StartWorker(CheckServer)) return true;
+    WaitForUser(WorkerNotStarted, Audience::Background);
+    return false;
 }
 
 void SignOut() {
-    StopRefreshing();
     // Nothing started before this may speak for the session any more.
     ++g_app.generation;
     g_app.requests = RunningRequests();
-    g_app.quietSignIn = false;
     ForgetToken(g_session);
     // A store that will not delete leaves nothing the user could act on in a box.
     (void)g_platform.forgetPassword();
-    EnterState(NotSignedIn, "signed out");
-    UpdateTrayIcon();
-}
-
-bool ArmRefreshTimer(Audience audience) {
-    int64_t interval = RefreshIntervalMs(g_session);
-    if (interval > 0) {
-        // Without the timer the session would lapse unnoticed.
-        if (!SetRefreshTimer(interval)) {
-            ReportResult(WorkerNotStarted, audience);
-            return false;
-        }
-        return true;
-    }
-    (void)g_platform.killTimer(g_app.mainWindow, IDT_REFRESH);
-    ReportResult(TimestampError | Failure, audience);
-    return false;
+    Show(Phase::NotSignedIn, NotSignedIn, "signed out");
 }
 
 void HandleWorkerResult(WPARAM message, LPARAM code) {
     const WPARAM kind = LOWORD(message);
     // After Exit nothing about a worker may show up, though its result can still be queued.
     if (g_app.closing || kind < CheckServer || kind > Refresh) return;
-    // Started before the last sign-out.
-    if (HIWORD(message) != g_app.generation) return;
-    // The late twin of a result handled already, from a worker that had counted as finished.
-    if (!g_app.requests.marked[kind]) return;
-    g_app.requests.marked[kind] = false;
     const ResultCode result = static_cast<ResultCode>(code);
+    // Whatever became of its session, a send that may have been refused counts.
+    if (IsFailure(result) && (result & PasswordUnanswered)) NoteUnansweredSend();
+    // Started before the last sign-out or sign-in, or the late twin of a result handled already.
+    if (HIWORD(message) != g_app.generation || !g_app.requests.marked[kind]) return;
+    g_app.requests.marked[kind] = false;
     LogEvent("%s result: %lu", RequestKindName(kind), static_cast<unsigned long>(result));
-    // Asked on the main thread only, when the user turns to the program.
-    const bool proxyAsks = IsFailure(result) && FailureCategory(result) == ProxyRefused;
-    g_app.proxyAskedBy = proxyAsks ? RequestKind(kind) : RequestKind(0);
-    // No answer at all: the network or the server is away, which is no fault of the answer.
-    const bool noAnswer = IsFailure(result) && FailureCategory(result) == ServerUnreachable;
+    // An answer document shows the server took the password: the sends before it are settled.
+    if (kind != CheckServer && (result == Success || result == (Failure | ServerError))) g_app.unanswered.count = 0;
     switch (kind) {
     case CheckServer:
-        // A check may answer after the session came back by itself; the session stands.
-        if (g_app.state == SignedIn) break;
-        if (result == Success) {
-            RunSignInDialog();
-        } else {
-            ReportResult(result, Audience::Background);
-            // Quiet, as the program may start before the network: the dialog opens once it answers.
-            if (noAnswer) ScheduleRetry(CheckServer);
-        }
+        OnCheckResult(result);
         break;
     case SignIn:
-        if (g_app.quietSignIn) {
-            HandleQuietSignIn(result, noAnswer);
-            break;
-        }
-        // The user waits for this one, so a box tells what happened, in the words that fit.
-        if (result == Success) {
-            EnterSignedIn(SignIn);
-        } else if (noAnswer) {
-            ReportFailureText(IDS_CONNECT_FAILED, Audience::User);
-        } else if (result == 0) {
-            ReportResult(Failure | InvalidResponse, Audience::User);
-        } else {
-            ReportResult(result, Audience::User);
-        }
+        OnSignInResult(result);
         break;
     case Refresh:
-        // Only a session that stands is refreshed; a sign-in under way speaks for the next one.
-        if (g_app.state == NotSignedIn || g_app.state == SigningIn) break;
-        // A page that is no answer document (a captive portal, a proxy's error) is no answer either.
-        if (result == Success) {
-            EnterSignedIn(Refresh);
-        } else {
-            HandleRefreshFailure(result, noAnswer || result == 0);
-        }
+        OnRefreshResult(result);
         break;
     }
 }
 
-bool AnswerProxy() {
-    const RequestKind kind = g_app.proxyAskedBy;
-    if (kind == 0) return false;
-    g_app.proxyAskedBy = RequestKind(0);
-    if (!PromptProxyLogin(g_app.mainWindow)) return false;
-    // The request goes again with the proxy's credentials, and its outcome is told afresh.
-    ForgetShownNotice();
-    if (kind == Refresh && g_app.state != NotSignedIn) return StartWorker(Refresh);
-    if (kind == SignIn && g_app.quietSignIn) return StartWorker(SignIn);
-    return BeginSignIn();
+void OnRefreshTick() {
+    // A tick queued before its timer stopped speaks for no session.
+    if (g_app.phase == Phase::SignedIn) SendByItself(Refresh);
 }
-
-void OnRefreshTick() { (void)StartWorker(Refresh); }
 
 void OnRetryTick() {
     // One-shot: the next failure sets the next wait.
     (void)g_platform.killTimer(g_app.mainWindow, IDT_RETRY);
-    switch (g_app.retryKind) {
-    case CheckServer:
-        if (!StartWorker(CheckServer)) StopRetry();
-        break;
-    case Refresh:
-        if (g_app.state != SignedIn) {
-            StopRetry();
-        } else if (SessionLapsed()) {
-            SignInAgain("session lapsed");
-        } else if (!StartWorker(Refresh)) {
-            StopRetry();
-        }
-        break;
-    case SignIn:
-        if (!g_app.quietSignIn || !StartWorker(SignIn)) StopRetry();
-        break;
-    default:
-        break;
-    }
+    RetryNow();
+}
+
+void OnNetworkChange() {
+    if (!WaitsOutOutages(g_app.phase)) return;
+    (void)g_platform.killTimer(g_app.mainWindow, IDT_RETRY);
+    RetryNow();
 }
 
 void OnWakeUp() {
     LogEvent("wake-up");
-    // A retry that waits is due at once; its tick also tells a session that ran out in the sleep.
-    if (g_app.state != SignedIn || g_app.retryKind == Refresh) {
-        OnRetryTick();
-    } else if (SessionLapsed()) {
+    if (WaitsOutOutages(g_app.phase)) {
+        OnNetworkChange();
+        return;
+    }
+    if (g_app.phase != Phase::SignedIn || Running(Refresh)) return;
+    if (SessionLapsed()) {
         SignInAgain("session lapsed");
     } else {
-        (void)StartWorker(Refresh);
+        SendByItself(Refresh);
     }
 }
 
 void OnClockChanged() {
     LogEvent("system time changed");
     // The refresh measures the server's clock against the new time of this one.
-    if (g_app.state == SignedIn && g_app.retryKind == 0) (void)StartWorker(Refresh);
+    if (g_app.phase == Phase::SignedIn && !Running(Refresh)) SendByItself(Refresh);
+}
+
+void OnNoticeClicked() {
+    LogEvent("notification %u clicked", TakeClickedTrayNotice());
+    switch (g_app.phase) {
+    case Phase::WaitingForProxy:
+        AnswerProxy();
+        break;
+    case Phase::WaitingForUser:
+    case Phase::SigningInByItself:
+        (void)BeginSignIn();
+        break;
+    default:
+        break;
+    }
+}
+
+bool SignInOnDoubleClick() {
+    switch (g_app.phase) {
+    case Phase::SignedIn:
+    case Phase::Reconnecting:
+        return false;
+    case Phase::WaitingForProxy:
+        AnswerProxy();
+        return true;
+    default:
+        // A sign-in still under way is left to run.
+        (void)BeginSignIn();
+        return true;
+    }
 }

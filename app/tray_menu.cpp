@@ -4,7 +4,6 @@
 #include "app/platform_calls.h"
 #include "app/sign_in_flow.h"
 #include "app/tray_icon.h"
-#include "app/tray_notice.h"
 #include "net/page_address.h"
 #include "res/resource.h"
 #include "ui/about_box.h"
@@ -37,7 +36,7 @@ LRESULT OnTrayMessage(HWND window, WPARAM wParam, LPARAM lParam) {
         if ((event == WM_CONTEXTMENU) == (g_app.trayVersion >= NOTIFYICON_VERSION)) ShowTrayMenu();
         return 0;
     case NIN_BALLOONUSERCLICK:
-        OnTrayNoticeClick();
+        OnNoticeClicked();
         return 0;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
@@ -50,22 +49,7 @@ LRESULT OnTrayMessage(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 void OnTrayDoubleClick() {
-    // A proxy asked for its sign-in meanwhile: that is what the user is asked first.
-    if (g_app.proxyAskedBy != 0) {
-        (void)AnswerProxy();
-        return;
-    }
-    switch (g_app.state) {
-    case NotSignedIn:
-    case SigningIn:
-    case Error:
-        // A sign-in still under way is left to run.
-        (void)BeginSignIn();
-        break;
-    case SignedIn:
-        (void)OpenTrayPage(PageActionCurrentPage);
-        break;
-    }
+    if (!SignInOnDoubleClick()) (void)OpenTrayPage(PageActionCurrentPage);
 }
 
 void ShowTrayMenu() {

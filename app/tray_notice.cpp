@@ -2,7 +2,6 @@
 
 #include "app/app_state.h"
 #include "app/platform_calls.h"
-#include "app/sign_in_flow.h"
 #include "res/resource.h"
 #include "storage/resource_text.h"
 #include "storage/support_log.h"
@@ -43,7 +42,7 @@ void SetReason(const wchar_t* text) {
 
 }  // namespace
 
-bool ShowTrayNotice(const NoticeText& notice, bool opensSignIn) {
+bool ShowTrayNotice(const NoticeText& notice) {
     // Without its icon the shell has nowhere to show the notification from.
     const DWORD icon = notice.icon == MB_ICONERROR ? NIIF_ERROR : NIIF_WARNING;
     if (g_app.trayRefusals > 0 || !SendNotification(notice.text, icon)) {
@@ -52,25 +51,20 @@ bool ShowTrayNotice(const NoticeText& notice, bool opensSignIn) {
     }
     LogEventW(L"notification %u shown: %s", notice.textId, notice.logged);
     g_trayNotice.showing = notice.textId;
-    g_trayNotice.opensSignIn = opensSignIn;
     SetReason(notice.text);
     return true;
 }
 
 void EndTrayNotice() {
     g_trayNotice.tip[0] = L'\0';
-    g_trayNotice.opensSignIn = false;
     if (g_trayNotice.showing == 0) return;
     g_trayNotice.showing = 0;
     // The shell may have closed it already; then there is nothing to remove.
     (void)SendNotification(L"", NIIF_NONE);
 }
 
-void OnTrayNoticeClick() {
-    LogEvent("notification %u clicked", g_trayNotice.showing);
-    const bool opensSignIn = g_trayNotice.opensSignIn;
+UINT TakeClickedTrayNotice() {
+    const UINT clicked = g_trayNotice.showing;
     g_trayNotice.showing = 0;
-    g_trayNotice.opensSignIn = false;
-    if (AnswerProxy()) return;
-    if (opensSignIn) (void)BeginSignIn();
+    return clicked;
 }

@@ -12,8 +12,6 @@
 struct TrayNotice {
     // The string of the notification showing; 0: none.
     UINT showing;
-    // A click on it opens the sign-in road.
-    bool opensSignIn;
     // "Pagewren - " and the notification's first words; empty when none was shown.
     wchar_t tip[TrayTipSize];
 };
@@ -22,9 +20,8 @@ extern TrayNotice g_trayNotice;
 
 // Shows notice from the tray icon, replacing one showing, and logs it; false, and nothing
 // shown, when the icon is missing or the shell refuses the notification.
-bool ShowTrayNotice(const NoticeText& notice, bool opensSignIn);
+bool ShowTrayNotice(const NoticeText& notice);
 // Removes the notification still showing, if any, and forgets its words.
 void EndTrayNotice();
-// The user clicked the notification: logs it, and opens the sign-in road when the
-// notification asks for that; any other notification just closes.
-void OnTrayNoticeClick();
+// The user clicked the notification, which the shell then closed: its string, 0 when none showed.
+UINT TakeClickedTrayNotice();

@@ -21,8 +21,9 @@ void RecordBox(LPCWSTR text, UINT flags) { g_fake.boxes.push_back({Utf8(text), f
 
 namespace {
 
-bool FakeStartRequest(RequestKind kind, WORD) {
+bool FakeStartRequest(RequestKind kind, WORD generation) {
     g_fake.started.push_back(kind);
+    if (g_fake.startSucceeds) g_fake.startedWith.push_back({kind, generation, g_fake.tick});
     return g_fake.startSucceeds;
 }
 
@@ -60,8 +61,13 @@ UINT_PTR WINAPI FakeSetTimer(HWND, UINT_PTR id, UINT period, TIMERPROC) {
     EXPECT_TRUE(id == IDT_REFRESH || id == IDT_RETRY) << id;
     (id == IDT_REFRESH ? g_fake.timersSet : g_fake.retriesSet).push_back(period);
     g_fake.armed.insert(id);
+    g_fake.due[id] = g_fake.tick + period;
     return id;
 }
+
+DWORD WINAPI FakeTickCount() { return g_fake.tick; }
+
+bool FakePromptProxyLogin(HWND) { return g_fake.proxyAnswered; }
 
 void WINAPI FakeClock(LPFILETIME now) {
     now->dwLowDateTime = static_cast<DWORD>(g_fake.now);
@@ -71,6 +77,7 @@ void WINAPI FakeClock(LPFILETIME now) {
 BOOL WINAPI FakeKillTimer(HWND, UINT_PTR id) {
     g_fake.timersKilled.push_back(id);
     g_fake.armed.erase(id);
+    g_fake.due.erase(id);
     return TRUE;
 }
 
@@ -104,8 +111,8 @@ std::string LastTrayTip() { return g_fake.tip; }
 
 void ControllerTest::SetUp() {
     g_fake = FakePlatform();
-    g_platform = {FakeStartRequest, FakeSave,           FakeForgetPassword, FakeDialogBoxParam,
-                  FakeShellNotifyIcon, FakeSetTimer, FakeKillTimer,      FakeTrackPopupMenuEx};
+    g_platform = {FakeStartRequest, FakeSave,      FakeForgetPassword,   FakeDialogBoxParam,   FakeShellNotifyIcon,
+                  FakeSetTimer,     FakeKillTimer, FakeTrackPopupMenuEx, FakePromptProxyLogin, FakeTickCount};
     g_uiPlatform = {FakeMessageBox, FakeShellExecute};
     g_currentUtcTime = FakeClock;
     g_app = AppState();

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,8 +29,16 @@ struct MenuShown {
     bool signInGreyed;
 };
 
+// A worker the controller started: its kind, the sign-out count it names, and when.
+struct StartedWorker {
+    RequestKind kind;
+    WORD generation;
+    DWORD tick;
+};
+
 struct FakePlatform {
     std::vector<RequestKind> started;
+    std::vector<StartedWorker> startedWith;
     bool startSucceeds = true;
     int saves = 0;
     int passwordsForgotten = 0;
@@ -49,10 +58,14 @@ struct FakePlatform {
     std::vector<UINT> retriesSet;  // waits of the retry timer
     std::vector<UINT_PTR> timersKilled;
     std::set<UINT_PTR> armed;  // the timers set and not killed since
+    std::map<UINT_PTR, DWORD> due;  // when each armed timer fires next, on the tick clock
     std::vector<MenuShown> menus;
     std::vector<std::string> opened;
     // The clock the controller reads: 100-ns units since 1601 in UTC.
     int64_t now = 0;
+    bool proxyAnswered = true;  // the user gives the proxy's credentials at its prompt
+    // The tick clock: milliseconds since the computer started, which the user cannot set.
+    DWORD tick = 0;
 };
 
 extern FakePlatform g_fake;
@@ -64,12 +77,6 @@ void SetSessionInterval(int64_t intervalMs);
 void SetSessionToken(const char* token);
 // The tooltip of the last tray call that set one, or "" when there was none.
 std::string LastTrayTip();
-// Marks kind's worker as started seconds ago on the fake clock, as the controller does.
-inline void MarkRunning(RequestKind kind, int64_t seconds = 0) {
-    g_app.requests.since[kind] = g_fake.now - seconds * 10000000;
-    g_app.requests.marked[kind] = true;
-}
-
 class ControllerTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -47,7 +47,7 @@ const FaultRow kRows[] = {
     {"empty", {kDialog, kInvalidAnswer, kReconnect}, false},
     {"malformed", {kDialog, kInvalidAnswer, kReconnect}, false},
     {"html", {kDialog, kInvalidAnswer, kReconnect}, false},
-    {"huge", {kDialog, kInvalidAnswer, kInvalidAnswer}, false},
+    {"huge", {kDialog, kInvalidAnswer, kReconnect}, false},
     {"status500", {kDialog, {nullptr, kSignedIn}, {nullptr, kSignedIn}}, false},
     {"expired", {kDialog, kExpiry, kExpiry}, false},
     {"slow&seconds=120", {kUnreachable, kNoConnection, kReconnect}, true},
