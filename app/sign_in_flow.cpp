@@ -281,91 +281,60 @@ void RunSignInDialog() {
     if (!StartWorker(SignIn)) WaitForUser(WorkerNotStarted, Audience::User);
 }
 
-void OnCheckResult(ResultCode code) {
-    if (g_app.phase != Phase::Checking) return;
-    switch (Classify(code)) {
-    case Answer::Success:
-        RunSignInDialog();
-        break;
-    case Answer::NoAnswer:
-        RideOut();
-        break;
-    case Answer::ProxyAsks:
-        WaitForProxy(code, Audience::Background);
-        break;
+// Whether the phase waits for kind's worker; any other result speaks for a road left behind.
+bool Awaits(RequestKind kind) {
+    switch (g_app.phase) {
+    case Phase::Checking:
+        return kind == CheckServer;
+    case Phase::SigningInForUser:
+    case Phase::SigningInByItself:
+        return kind == SignIn;
+    case Phase::SignedIn:
+    case Phase::Reconnecting:
+        return kind == Refresh;
     default:
-        WaitForUser(code, Audience::Background);
-        break;
+        return false;
     }
 }
 
-// The user waits for this one, so a box tells what happened, in the words that fit.
-void OnUsersSignInResult(ResultCode code) {
+// What a result leads to, by what it means and the phase that waited for it. The user waits
+// for the sign-in they confirmed, so a box tells its outcome; the rest runs in the background.
+void OnResult(ResultCode code) {
+    const Audience audience = g_app.phase == Phase::SigningInForUser ? Audience::User : Audience::Background;
     switch (Classify(code)) {
     case Answer::Success:
-        EnterSignedIn(Audience::User);
-        break;
-    case Answer::NoAnswer:
-        if (FailureCategory(code) == ServerUnreachable) {
-            WaitForUserText(IDS_CONNECT_FAILED, Audience::User);
+        if (g_app.phase == Phase::Checking) {
+            RunSignInDialog();
         } else {
-            WaitForUser(Failure | InvalidResponse, Audience::User);
+            EnterSignedIn(audience);
         }
         break;
-    case Answer::ProxyAsks:
-        WaitForProxy(code, Audience::User);
-        break;
-    default:
-        WaitForUser(code, Audience::User);
-        break;
-    }
-}
-
-void OnSignInResult(ResultCode code) {
-    if (g_app.phase == Phase::SigningInForUser) {
-        OnUsersSignInResult(code);
-        return;
-    }
-    if (g_app.phase != Phase::SigningInByItself) return;
-    switch (Classify(code)) {
-    case Answer::Success:
-        EnterSignedIn(Audience::Background);
-        break;
     case Answer::NoAnswer:
-        RideOut();
+        if (audience == Audience::Background) {
+            RideOut();
+        } else if (FailureCategory(code) == ServerUnreachable) {
+            WaitForUserText(IDS_CONNECT_FAILED, audience);
+        } else {
+            WaitForUser(Failure | InvalidResponse, audience);
+        }
         break;
     case Answer::Refused:
-        // Told as refused credentials, whatever the request.
-        WaitForUser(Failure | CredentialsRejected, Audience::Background);
+        // In the background told as refused credentials, whatever the request.
+        WaitForUser(audience == Audience::User ? code : Failure | CredentialsRejected, audience);
         break;
     case Answer::ProxyAsks:
-        WaitForProxy(code, Audience::Background);
-        break;
-    default:
-        WaitForUser(code, Audience::Background);
-        break;
-    }
-}
-
-void OnRefreshResult(ResultCode code) {
-    // Only a session that stands is refreshed; a sign-in under way speaks for the next one.
-    if (g_app.phase != Phase::SignedIn && g_app.phase != Phase::Reconnecting) return;
-    switch (Classify(code)) {
-    case Answer::Success:
-        EnterSignedIn(Audience::Background);
-        break;
-    case Answer::NoAnswer:
-        RideOut();
-        break;
-    case Answer::ProxyAsks:
-        WaitForProxy(code, Audience::Background);
+        WaitForProxy(code, audience);
         break;
     case Answer::ErrorDocument:
-        // The server no longer honours the token.
-        SignInAgain("session dropped by the server");
+        // To a refresh: the server no longer honours the token.
+        if (g_app.phase == Phase::SignedIn || g_app.phase == Phase::Reconnecting) {
+            SignInAgain("session dropped by the server");
+        } else {
+            WaitForUser(code, audience);
+        }
         break;
-    default:
-        WaitForUser(code, Audience::Background);
+    case Answer::Failed:
+        WaitForUser(code, audience);
         break;
     }
 }
@@ -471,17 +440,7 @@ void HandleWorkerResult(WPARAM message, LPARAM code) {
     LogEvent("%s result: %lu", RequestKindName(kind), static_cast<unsigned long>(result));
     // An answer document shows the server took the password: the sends before it are settled.
     if (kind != CheckServer && (result == Success || result == (Failure | ServerError))) g_app.unanswered.count = 0;
-    switch (kind) {
-    case CheckServer:
-        OnCheckResult(result);
-        break;
-    case SignIn:
-        OnSignInResult(result);
-        break;
-    case Refresh:
-        OnRefreshResult(result);
-        break;
-    }
+    if (Awaits(RequestKind(kind))) OnResult(result);
 }
 
 void OnRefreshTick() {
