@@ -27,9 +27,9 @@ bool FakeStartRequest(RequestKind kind, WORD generation) {
     return g_fake.startSucceeds;
 }
 
-bool FakeSave() { return ++g_fake.saves, true; }
+bool FakeSave() { return true; }
 
-bool FakeForgetPassword() { return ++g_fake.passwordsForgotten, true; }
+bool FakeForgetPassword() { return true; }
 
 INT_PTR WINAPI FakeDialogBoxParam(HINSTANCE, LPCWSTR name, HWND, DLGPROC, LPARAM) {
     g_fake.dialogs.push_back(static_cast<UINT>(reinterpret_cast<UINT_PTR>(name)));
@@ -49,7 +49,6 @@ BOOL WINAPI FakeShellNotifyIcon(DWORD operation, PNOTIFYICONDATAW data) {
     if (data->uFlags & NIF_TIP) g_fake.tip = Utf8(data->szTip);
     if (data->uFlags & NIF_INFO) {
         g_fake.notifications.push_back(Utf8(data->szInfo));
-        g_fake.notificationIcons.push_back(data->dwInfoFlags);
         EXPECT_STREQ(L"Pagewren", data->szInfoTitle);
     }
     if (operation == NIM_SETVERSION) return data->uVersion <= g_fake.newestVersion;
@@ -75,7 +74,6 @@ void WINAPI FakeClock(LPFILETIME now) {
 }
 
 BOOL WINAPI FakeKillTimer(HWND, UINT_PTR id) {
-    g_fake.timersKilled.push_back(id);
     g_fake.armed.erase(id);
     g_fake.due.erase(id);
     return TRUE;

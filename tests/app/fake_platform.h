@@ -40,8 +40,6 @@ struct FakePlatform {
     std::vector<RequestKind> started;
     std::vector<StartedWorker> startedWith;
     bool startSucceeds = true;
-    int saves = 0;
-    int passwordsForgotten = 0;
     std::vector<UINT> dialogs;  // template ids
     INT_PTR dialogEnd = IDOK;
     std::function<void()> whileDialogOpen;
@@ -51,12 +49,10 @@ struct FakePlatform {
     BOOL addSucceeds = TRUE;
     std::string tip;  // UTF-8, as the notifications' texts; "" removes the one showing
     std::vector<std::string> notifications;
-    std::vector<DWORD> notificationIcons;  // NIIF_*, as the box's icon was
     BOOL notificationSucceeds = TRUE;
     UINT newestVersion = 4;  // the newest callback layout the shell takes
     std::vector<UINT> timersSet;  // periods of the refresh timer
     std::vector<UINT> retriesSet;  // waits of the retry timer
-    std::vector<UINT_PTR> timersKilled;
     std::set<UINT_PTR> armed;  // the timers set and not killed since
     std::map<UINT_PTR, DWORD> due;  // when each armed timer fires next, on the tick clock
     std::vector<MenuShown> menus;

@@ -94,16 +94,6 @@ struct Walk {
         g_fake.tick += ms;
         g_fake.now += int64_t(ms) * 10000;
     }
-    // The timer due first, if any is armed.
-    bool DueTimer(UINT_PTR* id) {
-        bool found = false;
-        for (const auto& [timer, due] : g_fake.due) {
-            if (!found || int32_t(due - g_fake.due[*id]) < 0) *id = timer;
-            found = true;
-        }
-        return found;
-    }
-
     // How far the clocks may go on before the oldest worker must have answered.
     DWORD Room() {
         DWORD room = 2 * kHourMs;
@@ -161,9 +151,12 @@ struct Walk {
         Event chosen = event < 40 ? Result : event < 55 ? TimerFires : event < 59 ? WakeUp : event < 62 ? NetworkChange
                        : event < 64 ? ClockSet : event < 71 ? DoubleClick : event < 77 ? SignInCommand
                        : event < 80 ? SignOutCommand : event < 88 ? NoticeClick : Idle;
-        UINT_PTR timer = 0;
-        if (chosen == TimerFires && (!DueTimer(&timer) || int32_t(g_fake.due[timer] - g_fake.tick) > int32_t(Room())))
-            chosen = pending.empty() ? Idle : Result;
+        // The timer due first, when it falls due before a worker must have answered.
+        const auto timer = std::min_element(g_fake.due.begin(), g_fake.due.end(), [](const auto& a, const auto& b) {
+            return int32_t(a.second - b.second) < 0;
+        });
+        if (chosen == TimerFires && (timer == g_fake.due.end() || int32_t(timer->second - g_fake.tick) > int32_t(Room())))
+            chosen = Result;
         if (Room() == 0) chosen = Result;
         if (chosen == Result && pending.empty()) chosen = Idle;
         if (trail.size() == 30) trail.erase(trail.begin());
@@ -174,12 +167,14 @@ struct Walk {
             Advance(std::min<DWORD>(Room(), Pick(30000)));
             Deliver();
             break;
-        case TimerFires:
-            if (int32_t(g_fake.due[timer] - g_fake.tick) > 0) Advance(g_fake.due[timer] - g_fake.tick);
+        case TimerFires: {
+            const UINT_PTR id = timer->first;
+            if (int32_t(timer->second - g_fake.tick) > 0) Advance(timer->second - g_fake.tick);
             // Periodic; the retry timer is killed by its own tick.
-            g_fake.due[timer] = g_fake.tick + (timer == IDT_REFRESH ? g_fake.timersSet.back() : g_fake.retriesSet.back());
-            (void)MainWindowProc(NULL, WM_TIMER, timer, 0);
+            timer->second = g_fake.tick + (id == IDT_REFRESH ? g_fake.timersSet.back() : g_fake.retriesSet.back());
+            (void)MainWindowProc(NULL, WM_TIMER, id, 0);
             break;
+        }
         case WakeUp:
             (void)MainWindowProc(NULL, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
             break;
