@@ -356,9 +356,9 @@ bool SendThroughWinInet(SharedExchange* exchange) {
 // header written here, in UTF-8, and in the code page where UTF-8 was refused and the origin has
 // taken no form yet; an origin that asked for Basic before gets the header from the start.
 // Another scheme is left to WinINet (see challenge_table.h). A proxy's challenge ends this step.
-// Over plain HTTP a proxy on the way sees every header, the Authorization header included; only
-// TLS, which the proxy tunnels, keeps it from the proxy. The password goes out at most kMostCredentialSends times;
-// then the last answer stands. A form counts as taken on a 2xx status; any other answer but a
+// Over plain HTTP a proxy on the way reads every header, the Authorization header included;
+// only TLS, which the proxy tunnels, keeps it from the proxy. The password goes out at most
+// kMostCredentialSends times; then the last answer stands. A form counts as taken on a 2xx status; any other answer but a
 // refusal leaves it to the answer document (unconfirmed). header is room for the header line.
 bool SendWithBasic(SharedExchange* exchange, char* header, size_t capacity) {
     const ServerSettings& settings = exchange->settings;
@@ -417,8 +417,9 @@ bool Send(SharedExchange* exchange) {
                                                : OpenRequest(exchange, 0) && SendForStatus(exchange);
 }
 
-// The address the automatic configuration is asked about: scheme, host and port only, as
-// the path may hold the session token.
+// After a first 407: names the proxy that asked and tells whether to send once more (see
+// ReconsiderProxyLogin). A configuration script is asked about the server's scheme, host and
+// port only, as the path may hold the session token.
 bool ReconsiderProxy(SharedExchange* exchange) {
     const ServerSettings& settings = exchange->settings;
     char url[SettingsTextSize + 32];

@@ -95,7 +95,10 @@ void ReadProxyChallenges(HINTERNET request, char* schemes, size_t capacity, char
         char value[256];
         DWORD length = sizeof value;
         DWORD index = i;
-        if (!HttpQueryInfoA(request, HTTP_QUERY_PROXY_AUTHENTICATE, value, &length, &index)) break;
+        if (!HttpQueryInfoA(request, HTTP_QUERY_PROXY_AUTHENTICATE, value, &length, &index)) {
+            if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) continue;
+            break;
+        }
         *windowsLogon = *windowsLogon || RuleForChallenge(ChallengeFrom::Proxy, value).with == AnswerWith::WindowsLogon;
         const char* quote = strstr(value, "realm=\"");
         if (!realm[0] && quote) {
@@ -169,10 +172,12 @@ bool ReconsiderProxyLogin(HINTERNET internet, HINTERNET request, const wchar_t* 
                         ProxyForScheme(list, secure, name, ProxyNameSize)) ||
                        ListedProxy(internet, secure, name);
     if (!named) {
+        // A quoted realm of RealmSize fits the name whole; one that is no UTF-8 counts as none.
         wchar_t wideRealm[RealmSize];
+        if (!TextToWideBuffer(realm, CP_UTF8, wideRealm, RealmSize)) wideRealm[0] = L'\0';
         name[0] = L'\0';
-        (void)(TextToWideBuffer(realm, CP_UTF8, wideRealm, RealmSize) && AppendText(name, ProxyNameSize, L"\"") &&
-               AppendText(name, ProxyNameSize, wideRealm) && AppendText(name, ProxyNameSize, L"\""));
+        (void)(AppendText(name, ProxyNameSize, L"\"") && AppendText(name, ProxyNameSize, wideRealm) &&
+               AppendText(name, ProxyNameSize, L"\""));
     }
     LogEventW(L"proxy that asked: %s", name);
     const bool wasHeld = login->held;
