@@ -1,11 +1,11 @@
 #include "net/http_exchange.h"
 
 #include "net/basic_auth.h"
+#include "net/challenge_table.h"
 #include "net/detached_thread.h"
 #include "net/exchange_log.h"
 #include "net/http_date.h"
 #include "net/proxy_login.h"
-#include "net/session.h"
 #include "net/utc_clock.h"
 #include "storage/text_encoding.h"
 
@@ -102,9 +102,10 @@ struct SharedExchange {
     OriginAuth unconfirmed = OriginAuth::Unknown;
     // The proxy in force and the credentials the requests carry for it.
     ProxyLogin proxy = {};
-    // The server's Date and this computer's clock when it came, both UTC; 0 without one.
-    int64_t serverDate = 0;
-    int64_t dateReadAt = 0;
+    // The flags the request was last opened with.
+    DWORD openFlags = 0;
+    // What the final answer's and the latest 401's Date said of the server's clock.
+    ExchangeClock clock = {};
 };
 
 // The exchange of each kind that its caller left behind and that may still run, or null. Only
@@ -257,16 +258,6 @@ ExchangeOutcome ReadBody(SharedExchange* exchange) {
 // What the WWW-Authenticate headers of a 401 offer, by the first token of each.
 enum class Challenge { None, Basic, Other };
 
-bool IsBasicChallenge(const char* value) {
-    static const char kScheme[] = "basic";
-    while (*value == ' ' || *value == '\t') ++value;
-    for (size_t i = 0; i + 1 < sizeof kScheme; ++i) {
-        if ((value[i] | 0x20) != kScheme[i]) return false;
-    }
-    const char after = value[sizeof kScheme - 1];
-    return after == '\0' || after == ' ' || after == '\t' || after == ',';
-}
-
 // Basic only when every challenge is Basic: beside another scheme WinINet picks the stronger.
 // A challenge too long to read here is no plain Basic one.
 Challenge ReadChallenge(HINTERNET request) {
@@ -279,7 +270,7 @@ Challenge ReadChallenge(HINTERNET request) {
             if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) return Challenge::Other;
             break;
         }
-        if (!IsBasicChallenge(value)) return Challenge::Other;
+        if (RuleForChallenge(ChallengeFrom::Server, value).answerer != Answerer::Program) return Challenge::Other;
         offered = Challenge::Basic;
     }
     return offered;
@@ -288,8 +279,11 @@ Challenge ReadChallenge(HINTERNET request) {
 // Opens a request handle on the connection in place of any earlier one, with its time-outs.
 bool OpenRequest(SharedExchange* exchange, DWORD extraFlags) {
     DWORD flags = (exchange->settings.secure ? kSecureRequestFlags : kRequestFlags) | extraFlags;
-    // WinINet answers the proxy's challenge only on a request that lets it authenticate.
-    if (exchange->proxy.held) flags &= ~DWORD(INTERNET_FLAG_NO_AUTH);
+    // WinINet answers the proxy's challenge only on a request that lets it authenticate. The
+    // server's Basic challenge stays the program's even then: WinINet holds no credentials of
+    // the server's on such a request, so it hands the 401 back.
+    if (exchange->proxy.held || exchange->proxy.windowsLogon) flags &= ~DWORD(INTERNET_FLAG_NO_AUTH);
+    exchange->openFlags = flags;
     HINTERNET connection = Take(exchange, &ExchangeHandles::connection);
     HINTERNET fresh =
         connection ? HttpOpenRequestA(connection, "GET", NarrowText(exchange->path), nullptr, nullptr, nullptr, flags, 0)
@@ -313,10 +307,14 @@ bool SendForStatus(SharedExchange* exchange) {
         exchange->error = GetLastError();
         return false;
     }
-    const int64_t date = QueryServerDate(Request(exchange));
-    if (date != 0) {
-        exchange->serverDate = date;
-        exchange->dateReadAt = UtcNowCount();
+    // A proxy's 407 says nothing of the server's clock; a 401 is the server's own challenge.
+    const int64_t date = exchange->status == HTTP_STATUS_PROXY_AUTH_REQ ? 0 : QueryServerDate(Request(exchange));
+    const int64_t offset = date - UtcNowCount();
+    exchange->clock.answerOffset = offset;
+    exchange->clock.answerDated = date != 0;
+    if (date != 0 && exchange->status == kRefusedStatus) {
+        exchange->clock.challengeOffset = offset;
+        exchange->clock.challengeDated = true;
     }
     return true;
 }
@@ -364,16 +362,21 @@ bool SendThroughWinInet(SharedExchange* exchange) {
 // Sends with the credentials and reads the final status. A Basic challenge is answered with the
 // header written here, in UTF-8, and in the code page where UTF-8 was refused and the origin has
 // taken no form yet; an origin that asked for Basic before gets the header from the start.
-// Another scheme is left to WinINet. A proxy's challenge ends the exchange: the server's
-// credentials never go to a proxy. The password goes out at most kMostCredentialSends times;
-// then the last answer stands. A form counts as taken on a 2xx status; any other answer but a
+// Another scheme is left to WinINet (see challenge_table.h). A proxy's challenge ends this step.
+// Over plain HTTP a proxy on the way reads every header, the Authorization header included;
+// only TLS, which the proxy tunnels, keeps it from the proxy. The password goes out at most
+// kMostCredentialSends times; then the last answer stands. A form counts as taken on a 2xx status; any other answer but a
 // refusal leaves it to the answer document (unconfirmed). header is room for the header line.
 bool SendWithBasic(SharedExchange* exchange, char* header, size_t capacity) {
     const ServerSettings& settings = exchange->settings;
     OriginAuth known = RecallOrigin(settings);
     if (known == OriginAuth::ByWinInet) return SendThroughWinInet(exchange);
     BasicForm form = known == OriginAuth::BasicCodePage ? BasicForm::CodePage : BasicForm::Utf8;
-    bool withHeader = known != OriginAuth::Unknown && BuildBasicHeader(settings, form, header, capacity);
+    // Through a proxy's tunnel the header waits for the server's challenge, which comes through
+    // the open tunnel: some WinINet versions (Wine's) copy a request's own headers into the
+    // CONNECT that opens it, which the proxy reads.
+    const bool tunnel = settings.secure && exchange->proxy.proxy[0];
+    bool withHeader = known != OriginAuth::Unknown && !tunnel && BuildBasicHeader(settings, form, header, capacity);
     if (withHeader) ++exchange->credentialSends;
     if (!OpenRequest(exchange, kOwnBasicFlags) || (withHeader && !AddHeader(exchange, header)) ||
         !SendForStatus(exchange)) {
@@ -422,6 +425,27 @@ bool MayHaveArrived(const SharedExchange* exchange) {
            exchange->error != ERROR_INTERNET_NAME_NOT_RESOLVED;
 }
 
+// Sends the request as it asks, with or without the server's credentials, and reads the status.
+bool Send(SharedExchange* exchange) {
+    return exchange->request.attachCredentials ? SendWithCredentials(exchange)
+                                               : OpenRequest(exchange, 0) && SendForStatus(exchange);
+}
+
+// After a first 407: names the proxy that asked and tells whether to send once more (see
+// ReconsiderProxyLogin). A configuration script is asked about the server's scheme, host and
+// port only, as the path may hold the session token.
+bool ReconsiderProxy(SharedExchange* exchange) {
+    const ServerSettings& settings = exchange->settings;
+    char url[SettingsTextSize + 32];
+    wchar_t wide[SettingsTextSize + 32];
+    (void)wsprintfA(url, "%s://%s:%u/", settings.secure ? "https" : "http", settings.host,
+                    static_cast<unsigned>(PortInUse(settings.port, settings.secure)));
+    if (!TextToWideBuffer(url, CP_ACP, wide, sizeof wide / sizeof wide[0])) return false;
+    const DWORD timeout = g_exchangeTimeoutMs ? g_exchangeTimeoutMs : ExchangeTimeoutMs;
+    return ReconsiderProxyLogin(Take(exchange, &ExchangeHandles::internet), Request(exchange), wide, settings.secure,
+                                (exchange->openFlags & INTERNET_FLAG_NO_AUTH) == 0, timeout, &exchange->proxy);
+}
+
 // Open, send, status and body, as the request asks.
 ExchangeOutcome RunSteps(SharedExchange* exchange) {
     const ServerSettings& settings = exchange->settings;
@@ -435,9 +459,13 @@ ExchangeOutcome RunSteps(SharedExchange* exchange) {
     const bool connected = connection && Keep(exchange, &ExchangeHandles::connection, connection);
     if (!connected) exchange->error = GetLastError();
     if (connected) FindProxyLogin(Take(exchange, &ExchangeHandles::internet), settings.secure, &exchange->proxy);
-    const bool answered = connected && (exchange->request.attachCredentials
-                                            ? SendWithCredentials(exchange)
-                                            : OpenRequest(exchange, 0) && SendForStatus(exchange));
+    bool answered = connected && Send(exchange);
+    // A proxy that asked may be answered once more: with the Windows logon, or with credentials
+    // found only now that it is named. Both go to the proxy only.
+    if (answered && exchange->status == HTTP_STATUS_PROXY_AUTH_REQ && exchange->credentialSends < kMostCredentialSends &&
+        ReconsiderProxy(exchange)) {
+        answered = Send(exchange);
+    }
     if (!answered) {
         if (settings.secure && IsCertificateFailure(exchange->error)) return ExchangeOutcome::Unverified;
         return MayHaveArrived(exchange) ? ExchangeOutcome::Unanswered : ExchangeOutcome::NotSent;
@@ -476,11 +504,12 @@ bool AwaitAbandoned(ExchangeKind kind, DWORD ms) {
 }  // namespace
 
 ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, HeapText* body,
-                            OriginAuth* unconfirmed) {
+                            OriginAuth* unconfirmed, ExchangeClock* clock) {
     HeapText answer;
     if (!body) body = &answer;
     ClearHeapText(body);
     if (unconfirmed) *unconfirmed = OriginAuth::Unknown;
+    if (clock) *clock = ExchangeClock();
     const DWORD startTick = GetTickCount();
     const DWORD deadline = EffectiveExchangeDeadlineMs();
     void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(SharedExchange));
@@ -510,11 +539,7 @@ ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeReques
     ExchangeOutcome outcome = ExchangeOutcome::NotSent;
     if (WaitForSingleObject(exchange->finished, deadline - waited) == WAIT_OBJECT_0) {
         outcome = exchange->outcome;
-        // The token's expiry is on the server's clock, which the user's may miss by hours.
-        if (exchange->serverDate != 0 &&
-            StoreServerClockOffset(g_session, exchange->serverDate - exchange->dateReadAt)) {
-            LogServerClock(exchange->serverDate - exchange->dateReadAt);
-        }
+        if (clock) *clock = exchange->clock;
         if (unconfirmed) *unconfirmed = exchange->unconfirmed;
         LogExchange(settings, NarrowText(exchange->path), exchange->throughProxy, outcome, exchange->status,
                     exchange->error, exchange->bytes, exchange->sends, startTick);

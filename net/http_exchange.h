@@ -9,6 +9,7 @@
 
 #include <windows.h>
 #include <wininet.h>
+#include <stdint.h>
 
 // What a server operation tells apart about one exchange.
 enum class ExchangeOutcome {
@@ -40,6 +41,16 @@ struct ExchangeRequest {
     bool readBody;           // collect the answer body
 };
 
+// What the answers of one exchange said of the server's clock: how far it is ahead of this
+// computer's (negative: behind), in 100-ns units, by the Date of the final answer and of the
+// latest 401 challenge. A proxy's 407 says nothing of it.
+struct ExchangeClock {
+    int64_t answerOffset;
+    int64_t challengeOffset;
+    bool answerDated;
+    bool challengeDated;
+};
+
 // The body is read up to this many bytes; a longer one is an unusable answer.
 enum : DWORD { ExchangeBodyLimit = 1024 * 1024 };
 
@@ -63,6 +74,8 @@ DWORD EffectiveExchangeDeadlineMs();
 // deadline, and ends as NotSent without sending while it still runs. unconfirmed, when given,
 // gets the form in which non-ASCII Basic credentials went to a server that neither refused
 // them nor answered 2xx: only an answer document in the body tells that it took them (see
-// RememberOrigin). The caller holds the session lock.
+// RememberOrigin). clock, when given, gets what the answers said of the server's clock, for the
+// caller to take up once it knows whether the service spoke (see server_operations.cpp). The
+// caller holds the session lock.
 ExchangeOutcome RunExchange(const ServerSettings& settings, const ExchangeRequest& request, HeapText* body,
-                            OriginAuth* unconfirmed = nullptr);
+                            OriginAuth* unconfirmed = nullptr, ExchangeClock* clock = nullptr);

@@ -1,16 +1,20 @@
 #include "net/proxy_login.h"
 
+#include "net/challenge_table.h"
+#include "net/proxy_script.h"
 #include "storage/kept_proxy_login.h"
 #include "storage/resource_text.h"
 #include "storage/scoped_lock.h"
 #include "storage/support_log.h"
+#include "storage/text_encoding.h"
 
+#include <string.h>
 #include <wincred.h>
 
 namespace {
 
 // Room for the target name "Pagewren proxy:" + "host:port".
-enum : size_t { TargetSize = ProxyNameSize + 32, SchemesSize = 128, ProxyListSize = 2048 };
+enum : size_t { TargetSize = ProxyNameSize + 32, SchemesSize = 128, ProxyListSize = 2048, RealmSize = 256 };
 // The most Proxy-Authenticate headers of one answer that are looked at.
 const DWORD kMostChallenges = 8;
 
@@ -21,6 +25,10 @@ struct ProxySignIn {
     // The proxy that last asked, and whether it refused credentials then.
     wchar_t asked[ProxyNameSize];
     bool refused;
+    // The proxy named at the latest 407, which the requests that follow meet first, and the
+    // last proxy that offered the Windows logon.
+    wchar_t named[ProxyNameSize];
+    wchar_t takesLogon[ProxyNameSize];
     // The credentials the user gave, for the proxy named.
     wchar_t proxy[ProxyNameSize];
     wchar_t user[ProxyUserSize];
@@ -29,7 +37,7 @@ struct ProxySignIn {
     bool fresh;
     bool remember;
 
-    ProxySignIn() : asked(), refused(), proxy(), user(), password(), fresh(), remember() {
+    ProxySignIn() : asked(), refused(), named(), takesLogon(), proxy(), user(), password(), fresh(), remember() {
         InitializeCriticalSection(&lock);
     }
 };
@@ -78,40 +86,52 @@ bool ProxyForScheme(const wchar_t* list, bool secure, wchar_t* out, size_t capac
     return hasPort || AppendText(out, capacity, L":80");
 }
 
-// The first word of each Proxy-Authenticate header, as "Basic, NTLM".
-void ReadSchemes(HINTERNET request, char* out, size_t capacity) {
-    out[0] = '\0';
+// What the Proxy-Authenticate headers offer: the first word of each, as "Basic, NTLM", the realm
+// of the first that names one, and whether one takes the Windows logon.
+void ReadProxyChallenges(HINTERNET request, char* schemes, size_t capacity, char* realm, bool* windowsLogon) {
+    schemes[0] = realm[0] = '\0';
+    *windowsLogon = false;
     for (DWORD i = 0; i < kMostChallenges; ++i) {
         char value[256];
         DWORD length = sizeof value;
         DWORD index = i;
-        if (!HttpQueryInfoA(request, HTTP_QUERY_PROXY_AUTHENTICATE, value, &length, &index)) break;
+        if (!HttpQueryInfoA(request, HTTP_QUERY_PROXY_AUTHENTICATE, value, &length, &index)) {
+            if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) continue;
+            break;
+        }
+        *windowsLogon = *windowsLogon || RuleForChallenge(ChallengeFrom::Proxy, value).with == AnswerWith::WindowsLogon;
+        const char* quote = strstr(value, "realm=\"");
+        if (!realm[0] && quote) {
+            size_t n = 0;
+            for (quote += 7; quote[n] && quote[n] != '"' && n + 1 < RealmSize; ++n) realm[n] = quote[n];
+            realm[n] = '\0';
+        }
         char* end = value;
         while (*end && *end != ' ' && *end != ',') ++end;
         *end = '\0';
-        if (out[0] && !AppendText(out, capacity, ", ")) break;
-        if (!AppendText(out, capacity, value)) break;
+        if (schemes[0] && !AppendText(schemes, capacity, ", ")) break;
+        if (!AppendText(schemes, capacity, value)) break;
     }
 }
 
-}  // namespace
-
-void FindProxyLogin(HINTERNET internet, bool secure, ProxyLogin* login) {
-    login->proxy[0] = login->user[0] = login->password[0] = L'\0';
-    login->held = false;
-    // The proxy settings as WinINet took them from Windows; a direct connection has none.
+// The proxy Windows' settings list for plain or secure HTTP, as WinINet took them; false for a
+// direct connection or a list that names none.
+bool ListedProxy(HINTERNET internet, bool secure, wchar_t* out) {
     BYTE buffer[sizeof(INTERNET_PROXY_INFO) + ProxyListSize * sizeof(wchar_t)];
     DWORD size = sizeof buffer;
-    if (!internet || !InternetQueryOptionW(internet, INTERNET_OPTION_PROXY, buffer, &size)) return;
+    if (!internet || !InternetQueryOptionW(internet, INTERNET_OPTION_PROXY, buffer, &size)) return false;
     const INTERNET_PROXY_INFO* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer);
     const wchar_t* list = reinterpret_cast<const wchar_t*>(info->lpszProxy);
-    if (info->dwAccessType != INTERNET_OPEN_TYPE_PROXY || !list ||
-        !ProxyForScheme(list, secure, login->proxy, ProxyNameSize)) {
-        login->proxy[0] = L'\0';
-        return;
-    }
+    return info->dwAccessType == INTERNET_OPEN_TYPE_PROXY && list && ProxyForScheme(list, secure, out, ProxyNameSize);
+}
+
+// The credentials given in this run for the login's proxy, else those Windows keeps.
+void LoadCredentials(ProxyLogin* login) {
+    login->user[0] = login->password[0] = L'\0';
+    login->held = false;
     {
         ScopedLock hold(g_proxySignIn.lock);
+        login->windowsLogon = login->proxy[0] && lstrcmpiW(g_proxySignIn.takesLogon, login->proxy) == 0;
         if (g_proxySignIn.user[0] && lstrcmpiW(g_proxySignIn.proxy, login->proxy) == 0) {
             (void)lstrcpynW(login->user, g_proxySignIn.user, ProxyUserSize);
             (void)lstrcpynW(login->password, g_proxySignIn.password, ProxyPasswordSize);
@@ -120,6 +140,59 @@ void FindProxyLogin(HINTERNET internet, bool secure, ProxyLogin* login) {
         }
     }
     login->held = ReadKeptProxyLogin(login->proxy, login->user, ProxyUserSize, login->password, ProxyPasswordSize);
+}
+
+}  // namespace
+
+void FindProxyLogin(HINTERNET internet, bool secure, ProxyLogin* login) {
+    login->proxy[0] = login->user[0] = login->password[0] = L'\0';
+    login->held = login->windowsLogon = false;
+    {
+        ScopedLock hold(g_proxySignIn.lock);
+        (void)lstrcpynW(login->proxy, g_proxySignIn.named, ProxyNameSize);
+    }
+    if (!login->proxy[0] && !ListedProxy(internet, secure, login->proxy)) {
+        login->proxy[0] = L'\0';
+        return;
+    }
+    LoadCredentials(login);
+}
+
+bool ReconsiderProxyLogin(HINTERNET internet, HINTERNET request, const wchar_t* url, bool secure,
+                          bool winInetAnswered, DWORD timeoutMs, ProxyLogin* login) {
+    char schemes[SchemesSize];
+    char realm[RealmSize];
+    bool windowsLogon = false;
+    ReadProxyChallenges(request, schemes, sizeof schemes, realm, &windowsLogon);
+    // A configuration script's answer comes first, as WinINet follows it before the list; a
+    // proxy known by neither is known by the realm it names.
+    wchar_t list[ProxyListSize];
+    wchar_t name[ProxyNameSize];
+    const bool named = (ProxiesFromAutoConfiguration(url, timeoutMs, list, ProxyListSize) &&
+                        ProxyForScheme(list, secure, name, ProxyNameSize)) ||
+                       ListedProxy(internet, secure, name);
+    if (!named) {
+        // A quoted realm of RealmSize fits the name whole; one that is no UTF-8 counts as none.
+        wchar_t wideRealm[RealmSize];
+        if (!TextToWideBuffer(realm, CP_UTF8, wideRealm, RealmSize)) wideRealm[0] = L'\0';
+        name[0] = L'\0';
+        (void)(AppendText(name, ProxyNameSize, L"\"") && AppendText(name, ProxyNameSize, wideRealm) &&
+               AppendText(name, ProxyNameSize, L"\""));
+    }
+    LogEventW(L"proxy that asked: %s", name);
+    const bool wasHeld = login->held;
+    const bool hadLogon = login->windowsLogon;
+    {
+        ScopedLock hold(g_proxySignIn.lock);
+        (void)lstrcpynW(g_proxySignIn.named, name, ProxyNameSize);
+        if (windowsLogon) (void)lstrcpynW(g_proxySignIn.takesLogon, name, ProxyNameSize);
+    }
+    if (lstrcmpiW(name, login->proxy) != 0) {
+        (void)lstrcpynW(login->proxy, name, ProxyNameSize);
+        LoadCredentials(login);
+    }
+    login->windowsLogon = login->windowsLogon || windowsLogon;
+    return (login->held && !wasHeld) || (login->windowsLogon && !hadLogon && !winInetAnswered);
 }
 
 bool SetProxyLogin(HINTERNET request, const ProxyLogin& login) {
@@ -136,10 +209,12 @@ void SettleProxyLogin(HINTERNET request, DWORD status, const ProxyLogin& login) 
     const bool named = ProxyLoginTarget(login.proxy, target, TargetSize);
     if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
         char schemes[SchemesSize];
-        ReadSchemes(request, schemes, sizeof schemes);
+        char realm[RealmSize];
+        bool windowsLogon = false;
+        ReadProxyChallenges(request, schemes, sizeof schemes, realm, &windowsLogon);
         LogEventW(L"proxy %s asks for a sign-in", login.proxy);
-        LogEvent("proxy schemes: %s; credentials %s", schemes[0] ? schemes : "none named",
-                 login.held ? "refused" : "none held");
+        LogEvent("proxy schemes: %s, realm \"%s\"%s; credentials %s", schemes[0] ? schemes : "none named", realm,
+                 windowsLogon ? ", Windows logon" : "", login.held ? "refused" : "none held");
         ScopedLock hold(g_proxySignIn.lock);
         (void)lstrcpynW(g_proxySignIn.asked, login.proxy, ProxyNameSize);
         g_proxySignIn.refused = login.held;

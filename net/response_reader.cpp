@@ -63,7 +63,7 @@ int64_t expiryToInterval(const char* expiry) {
     return intervalUntil(expiryToUtc(expiry), UtcNowCount());
 }
 
-bool readToken(IXMLDOMElement* result, Session& session) {
+bool readToken(IXMLDOMElement* result, Session& session, int64_t serverNowUtc) {
     IXMLDOMElement* token = SelectElement(result, L"token");
     if (!token) return false;
     // A token of the buffer's size or more is unusable rather than cut.
@@ -75,7 +75,7 @@ bool readToken(IXMLDOMElement* result, Session& session) {
         if (ReadAttribute(token, L"gmtexpiration", expiry, sizeof expiry) == XmlValue::Read) {
             const int64_t expiryUtc = expiryToUtc(expiry);
             // The expiry is on the server's clock.
-            StoreExpiry(session, expiryUtc, intervalUntil(expiryUtc, ServerNowUtc(session)));
+            StoreExpiry(session, expiryUtc, intervalUntil(expiryUtc, serverNowUtc));
             stored = true;
         }
     }
@@ -94,7 +94,7 @@ bool readErrorDescription(IXMLDOMElement* result, Session& session) {
     return true;
 }
 
-ResultCode readServerAnswer(const wchar_t* answer, Session& session) {
+ResultCode readServerAnswer(const wchar_t* answer, Session& session, const int64_t* serverClockOffset) {
     // The operations already hold it; taking it again keeps every write under it for any caller.
     ScopedLock hold(session.lock);
     XmlDocument xml;
@@ -104,7 +104,8 @@ ResultCode readServerAnswer(const wchar_t* answer, Session& session) {
     char value[kResultValueSize];
     if (result && ReadAttribute(result, L"value", value, sizeof value) == XmlValue::Read) {
         if (strcmp(value, "success") == 0) {
-            if (readToken(result, session)) code = Success;
+            const int64_t serverNow = serverClockOffset ? UtcNowCount() + *serverClockOffset : ServerNowUtc(session);
+            if (readToken(result, session, serverNow)) code = Success;
         } else if (strcmp(value, "error") == 0) {
             if (readErrorDescription(result, session)) code = Failure | ServerError;
         }

@@ -9,12 +9,14 @@
 #include <msxml2.h>
 #include <stdint.h>
 
-// 1 with token and interval stored, 514 with the error description stored, else 0.
-ResultCode readServerAnswer(const wchar_t* answer, Session& session);
+// 1 with token and interval stored, 514 with the error description stored, else 0. The interval
+// is worked out on the server's clock: serverClockOffset, as the answer's own Date tells it
+// (see Session), or without it the one the session holds.
+ResultCode readServerAnswer(const wchar_t* answer, Session& session, const int64_t* serverClockOffset = nullptr);
 
 // Stores the token of a success answer and, when its expiry is readable, the expiry and the
-// refresh interval; true only when all were stored.
-bool readToken(IXMLDOMElement* result, Session& session);
+// refresh interval until it from serverNowUtc; true only when all were stored.
+bool readToken(IXMLDOMElement* result, Session& session, int64_t serverNowUtc);
 
 // Stores the description of an error answer, in UTF-8; false when it is missing or empty.
 bool readErrorDescription(IXMLDOMElement* result, Session& session);

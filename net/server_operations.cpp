@@ -1,5 +1,6 @@
 #include "net/server_operations.h"
 
+#include "net/exchange_log.h"
 #include "net/http_exchange.h"
 #include "net/response_reader.h"
 #include "storage/scoped_lock.h"
@@ -17,6 +18,16 @@ const char kRefreshAction[] = "&action=1";
 // towards a lockout of the account: such credentials never leave the computer.
 bool LacksPassword(const ServerSettings& settings) { return settings.password[0] == '\0'; }
 
+// Only the service speaks for its clock: its answer document, else its own 401 challenge. A
+// proxy's 407, any other page and an answer cut short leave the offset as it was.
+void HearServiceClock(Session& session, const ExchangeClock& clock, bool answerDocument) {
+    const bool fromAnswer = answerDocument && clock.answerDated;
+    if (!fromAnswer && !clock.challengeDated) return;
+    const int64_t offset = fromAnswer ? clock.answerOffset : clock.challengeOffset;
+    // The token's expiry is on the server's clock, which the user's may miss by hours.
+    if (StoreServerClockOffset(session, offset)) LogServerClock(offset);
+}
+
 // Signs in or refreshes: no answer at all gives 18 (26 when the password went out), a final 401
 // gives refused, an answer that could not be read whole gives 66, any other answer goes to the
 // reader.
@@ -24,7 +35,10 @@ ResultCode ExchangeForAnswer(Session& session, const ServerSettings& settings, E
                              const char* pathTail, ResultCode refused) {
     HeapText answer;
     OriginAuth unconfirmed = OriginAuth::Unknown;
-    switch (RunExchange(settings, {pathTail, kind, true, true, true}, &answer, &unconfirmed)) {
+    ExchangeClock clock = {};
+    const ExchangeOutcome outcome = RunExchange(settings, {pathTail, kind, true, true, true}, &answer, &unconfirmed, &clock);
+    if (outcome != ExchangeOutcome::AnswerText) HearServiceClock(session, clock, false);
+    switch (outcome) {
         case ExchangeOutcome::NotSent:
             return Failure | ServerUnreachable;
         case ExchangeOutcome::Unanswered:
@@ -37,9 +51,13 @@ ResultCode ExchangeForAnswer(Session& session, const ServerSettings& settings, E
         case ExchangeOutcome::ProxyRefused:
             return Failure | ProxyRefused;
         case ExchangeOutcome::AnswerText: {
-            const ResultCode result = readServerAnswer(WideText(answer), session);
+            const int64_t* offset = clock.answerDated      ? &clock.answerOffset
+                                    : clock.challengeDated ? &clock.challengeOffset
+                                                           : nullptr;
+            const ResultCode result = readServerAnswer(WideText(answer), session, offset);
             // An answer document shows that the server took the credentials, whatever the status.
             if (result != 0) RememberOrigin(settings, unconfirmed);
+            HearServiceClock(session, clock, result != 0);
             return result;
         }
         default:
@@ -54,7 +72,11 @@ ResultCode checkServer(Session& session) {
     ServerSettings settings;
     CopyServerSettings(&settings);
     // Any HTTP answer counts, the 401 challenge to a request without credentials included.
-    switch (RunExchange(settings, {kSignInScript, ExchangeKind::Check, false, false, false}, nullptr)) {
+    ExchangeClock clock = {};
+    const ExchangeOutcome outcome =
+        RunExchange(settings, {kSignInScript, ExchangeKind::Check, false, false, false}, nullptr, nullptr, &clock);
+    HearServiceClock(session, clock, false);
+    switch (outcome) {
         case ExchangeOutcome::NotSent:
             return Failure | ServerUnreachable;
         case ExchangeOutcome::Unverified:
@@ -75,7 +97,11 @@ ResultCode verifyCredentials(Session& session) {
     // Only rejected credentials are screened out here; an unreachable or unverified server
     // shows in signIn.
     if (LacksPassword(settings)) return Failure | CredentialsRejected;
-    switch (RunExchange(settings, {kSignInScript, ExchangeKind::SignIn, true, true, false}, nullptr)) {
+    ExchangeClock clock = {};
+    const ExchangeOutcome outcome =
+        RunExchange(settings, {kSignInScript, ExchangeKind::SignIn, true, true, false}, nullptr, nullptr, &clock);
+    HearServiceClock(session, clock, false);
+    switch (outcome) {
         case ExchangeOutcome::Refused:
             return Failure | CredentialsRejected;
         case ExchangeOutcome::ProxyRefused:

@@ -550,6 +550,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                                                   fields.get("password", ""))
         elif command == "proxy_log":
             text = self.state.proxy_log()
+        elif command == "proxy.pac":
+            # A proxy auto-configuration script that sends every address through "proxy".
+            text = 'function FindProxyForURL(url, host) {{ return "PROXY {0}"; }}\n'.format(fields.get("proxy", ""))
         elif command == "listen":
             status, text = self.listen_also(int(fields.get("port", "0")), fields.get("tls"))
         else:

@@ -35,7 +35,7 @@ const std::map<std::string, std::vector<std::string>> kRoadEvents = {
      {"state SigningIn -> NotSignedIn: failure 34", "/tray.php?token=<token>&action=1: refused, status 401",
       "notification 110 shown: Pagewren could not sign in.", "notification 110 clicked", "box 113 shown: Invalid server response.", "status 500"}},
     {"SignsInBehindAProxyThatAsksAndKeepsItsCredentials",
-     {"proxy 127.0.0.1:", "asks for a sign-in", "proxy schemes: Basic; credentials none held",
+     {"proxy localhost:", "asks for a sign-in", "proxy schemes: Basic, realm \"pagewren-test\"; credentials none held",
       ": proxy refused, status 407", "notification 131 shown", "proxy took the credentials",
       "credential store: proxy write, error 0", "credential store: proxy read, error 0"}},
     {"UnverifiedCertificateAndUnreadableSettingsAreLogged",

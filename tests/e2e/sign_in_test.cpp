@@ -265,17 +265,20 @@ TEST_F(ProgramTest, UnverifiedCertificateAndUnreadableSettingsAreLogged) {
 
 // Behind a proxy that asks for its own sign-in: the user is told so, gives the proxy's
 // credentials in Windows' prompt (ids of Wine's, as Windows'), and the program signs in through
-// it; the next start passes the proxy with the credentials Windows kept, without asking.
+// it; the next start passes the proxy with the credentials Windows kept, without asking. The
+// proxy is the one a configuration script names (localhost), not the one the settings list.
 TEST_F(ProgramTest, SignsInBehindAProxyThatAsksAndKeepsItsCredentials) {
     ProxyInUse proxy;
     ASSERT_NE(0, proxy.port);
+    ASSERT_TRUE(UseProxyScript("http://127.0.0.1:" + std::to_string(TestServerPort()) +
+                                   "/_control/proxy.pac?proxy=localhost:" + std::to_string(proxy.port), proxy.port));
     ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, kDemoPasswordOldForm)));
     ASSERT_TRUE(LaunchProgram(&program));
     ASSERT_TRUE(WaitUntil([] { return LastNotification().info == kProxyAsks; }, kStepTimeoutMs));
     PostTrayEvent(FindMainWindow(), NIN_BALLOONUSERCLICK);
     HWND prompt = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (prompt = FindProgramDialog(program, "Pagewren", 103)) != nullptr; }, kStepTimeoutMs));
-    EXPECT_EQ(std::string(kProxyAsks) + "\r\n127.0.0.1:" + std::to_string(proxy.port), ControlText(prompt, 103));
+    EXPECT_EQ(std::string(kProxyAsks) + "\r\nlocalhost:" + std::to_string(proxy.port), ControlText(prompt, 103));
     SetControlText(prompt, 101, kProxyUser);
     SetControlText(prompt, 102, kProxyPassword);
     (void)SendMessageA(GetDlgItem(prompt, 104), BM_SETCHECK, BST_CHECKED, 0);
@@ -285,7 +288,7 @@ TEST_F(ProgramTest, SignsInBehindAProxyThatAsksAndKeepsItsCredentials) {
         ASSERT_TRUE(WaitUntil([&] { return (dialog = FindProgramDialog(program, "Pagewren", 1010)) != nullptr; }, kStepTimeoutMs));
         PressEnter(dialog, IDC_PASSWORD);
         ASSERT_TRUE(WaitForTrayTip(kSignedIn));
-        EXPECT_EQ(std::string(kProxyUser) + "/" + kProxyPassword, KeptCredential(ProxyTarget(proxy.port)));
+        EXPECT_EQ(std::string(kProxyUser) + "/" + kProxyPassword, KeptCredential(ProxyTarget(proxy.port, "localhost")));
         StopProgram(program);
         if (start == 0) {
             ASSERT_TRUE(LaunchProgram(&program));

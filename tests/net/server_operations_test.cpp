@@ -1,5 +1,7 @@
 #include "net/basic_auth.h"
+#include "net/challenge_table.h"
 #include "net/http_exchange.h"
+#include "net/proxy_login.h"
 #include "net/server_operations.h"
 #include "net/session.h"
 #include "storage/scoped_lock.h"
@@ -13,6 +15,8 @@
 #include <objbase.h>
 #include <string.h>
 
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -66,20 +70,27 @@ TEST_F(ServerTest, TokenAndBodyAtTheirLimits) {
 }
 
 // The refresh comes five minutes before the token runs out on the server's clock, which the
-// Date header tells; an answer without a valid Date leaves the offset last measured.
+// Date header tells. Only the service speaks for its clock: an answer without a valid Date, a
+// 503 page and a proxy's 407, each with a Date of their own, leave the offset last measured.
 TEST_F(ServerTest, RefreshIsPlannedOnTheServersClock) {
     const int64_t kHour = 3600, kLifetime = 3900;
     // The server's offset, and the one the session holds afterwards, in seconds.
-    const struct { const char* clock; int64_t serverS, measuredS; } cases[] = {
+    const struct { const char* clock; int64_t serverS, measuredS; const char* fault = "none"; ResultCode code = Success; } cases[] = {
         {"offset=10800", 3 * kHour, 3 * kHour}, {"offset=-10800", -3 * kHour, -3 * kHour},
-        {"offset=0&date=missing", 0, -3 * kHour}, {"offset=0&date=malformed", 0, -3 * kHour}};
+        {"offset=0&date=missing", 0, -3 * kHour}, {"offset=0&date=malformed", 0, -3 * kHour},
+        {"offset=0", 0, -3 * kHour, "status&code=503", 0}, {"offset=0", 0, -3 * kHour, "none", Failure | ProxyRefused}};
     ASSERT_TRUE(ControlServer("lifetime?seconds=" + std::to_string(kLifetime)));
     for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.clock) + ", fault " + c.fault);
         ASSERT_TRUE(ControlServer(std::string("clock?") + c.clock));
-        EXPECT_EQ(Success, signIn(g_session)) << c.clock;
-        EXPECT_NEAR(double(c.measuredS), double(ServerClockOffset(g_session) / 10000000), 2.0) << c.clock;
-        EXPECT_NEAR(double((kLifetime + c.serverS - c.measuredS - 300) * 1000), double(RefreshIntervalMs(g_session)),
-                    3000.0) << c.clock;
+        ASSERT_TRUE(ControlServer(std::string("fault?script=auth-tray.php&mode=") + c.fault));
+        std::optional<ProxyInUse> proxy;
+        if (c.code == (Failure | ProxyRefused)) proxy.emplace();
+        const ResultCode code = signIn(g_session);
+        EXPECT_EQ(c.code, code);
+        EXPECT_NEAR(double(c.measuredS), double(ServerClockOffset(g_session) / 10000000), 2.0);
+        if (code != Success) continue;
+        EXPECT_NEAR(double((kLifetime + c.serverS - c.measuredS - 300) * 1000), double(RefreshIntervalMs(g_session)), 3000.0);
     }
 }
 
@@ -94,7 +105,7 @@ TEST_F(ServerTest, NoAnswerWithinTheTimeOut) {
         ASSERT_TRUE(ControlServer(std::string("fault?script=any&mode=") + (*mode ? mode : "none")));
         // Nothing listens on port 1 of the loopback address.
         UseServer(*mode ? TestServerPortText() : "1");
-        const ResultCode sent = *mode ? PasswordUnanswered : 0;
+        const ResultCode sent = *mode ? ResultCode(PasswordUnanswered) : 0;
         for (auto [operation, code] : {std::pair{checkServer, Failure | ServerUnreachable}, {verifyCredentials, Success},
                                        {signIn, Failure | ServerUnreachable | sent},
                                        {refreshSession, Failure | ServerUnreachable | sent}}) {
@@ -107,17 +118,62 @@ TEST_F(ServerTest, NoAnswerWithinTheTimeOut) {
 }
 
 // Behind a proxy that asks for its own sign-in every operation says so, never that the server
-// refused or could not be reached; kept credentials pass it, and refused ones are forgotten.
+// refused or could not be reached; kept credentials pass it, and refused ones are forgotten. A
+// proxy named by a configuration script is known by the script's answer (localhost here, where
+// the settings list 127.0.0.1, which Wine's WinINet goes through). Over TLS the proxy tunnels
+// the exchange and never sees the Pagewren password, which it sees over plain HTTP.
 TEST_F(ServerTest, ProxyThatAsksForItsSignIn) {
+    const int tlsPort = StartTlsListener("localhost");
     ProxyInUse proxy;
     ASSERT_NE(0, proxy.port);
-    for (const char* kept : {static_cast<const char*>(nullptr), kProxyPassword, "wrong"}) {
-        if (kept) {
-            ASSERT_TRUE(KeepCredential(ProxyTarget(proxy.port), kProxyUser, kept));
+    const std::string script = "http://127.0.0.1:" + TestServerPortText() + "/_control/proxy.pac?proxy=localhost:" +
+                               std::to_string(proxy.port);
+    const struct { const char* named; const char* kept; bool secure; } rows[] = {
+        {"127.0.0.1", nullptr, false}, {"127.0.0.1", kProxyPassword, false}, {"127.0.0.1", "wrong", false},
+        {"localhost", nullptr, false}, {"localhost", kProxyPassword, false}, {"localhost", kProxyPassword, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.named) + (row.kept ? row.kept : " none kept") + (row.secure ? " TLS" : ""));
+        ASSERT_TRUE(UseProxyScript(strcmp(row.named, "localhost") == 0 ? script : "", proxy.port));
+        if (row.secure) UseServer(std::to_string(tlsPort), "/", SettingsState::Loaded, "localhost", true);
+        if (row.kept) {
+            ASSERT_TRUE(KeepCredential(ProxyTarget(proxy.port, row.named), kProxyUser, row.kept));
         }
-        const ResultCode code = kept == kProxyPassword ? Success : (Failure | ProxyRefused);
-        for (auto operation : {checkServer, verifyCredentials, signIn}) EXPECT_EQ(code, operation(g_session)) << kept;
-        EXPECT_EQ(code == Success, !KeptCredential(ProxyTarget(proxy.port)).empty()) << kept;
+        const ResultCode code = row.kept == kProxyPassword ? Success : (Failure | ProxyRefused);
+        for (auto operation : {checkServer, verifyCredentials, signIn}) EXPECT_EQ(code, operation(g_session));
+        EXPECT_EQ(code == Success, !KeptCredential(ProxyTarget(proxy.port, row.named)).empty());
+        wchar_t asked[ProxyNameSize] = L"";
+        bool refused = false;
+        EXPECT_TRUE(code == Success || (ProxyThatAsked(asked, ProxyNameSize, &refused) &&
+                                        Widened(row.named + (":" + std::to_string(proxy.port))) == asked));
+    }
+    // squid logs a tunnel once it is closed.
+    std::string log;
+    for (DWORD start = GetTickCount(); ControlServer("proxy_log", &log) && log.find("CONNECT") == std::string::npos &&
+                                       GetTickCount() - start < 5000;) {
+        Sleep(50);
+    }
+    std::istringstream lines(log);
+    size_t tunnels = 0, passwordsSeen = 0;
+    for (std::string line; std::getline(lines, line);) {
+        const bool tunnel = line.find(" CONNECT ") != std::string::npos;
+        const bool seen = line.find("ZGVtb0BwYWdld3Jlbi50ZXN0OnBhZ2V3cmVuLWRlbW8=") != std::string::npos;
+        tunnels += tunnel, passwordsSeen += seen;
+        EXPECT_FALSE(tunnel && seen) << line;
+    }
+    EXPECT_TRUE(tunnels > 0 && passwordsSeen > 0) << log;
+    // WinINet answers every proxy's challenge with what the program holds for it, and a proxy's
+    // integrated logon with the Windows logon; the program answers only the server's Basic.
+    const struct { ChallengeFrom from; const char* challenge; Answerer answerer; AnswerWith with; } challenges[] = {
+        {ChallengeFrom::Server, "Basic realm=\"pagewren\"", Answerer::Program, AnswerWith::ServicePassword},
+        {ChallengeFrom::Server, "NTLM", Answerer::WinInet, AnswerWith::ServicePassword},
+        {ChallengeFrom::Server, "Basicx", Answerer::WinInet, AnswerWith::ServicePassword},
+        {ChallengeFrom::Proxy, "ntlm", Answerer::WinInet, AnswerWith::WindowsLogon},
+        {ChallengeFrom::Proxy, "Negotiate YIIB", Answerer::WinInet, AnswerWith::WindowsLogon},
+        {ChallengeFrom::Proxy, "Basic realm=\"pagewren-test\"", Answerer::WinInet, AnswerWith::ProxyPassword},
+    };
+    for (const auto& c : challenges) {
+        const ChallengeRule& rule = RuleForChallenge(c.from, c.challenge);
+        EXPECT_TRUE(rule.answerer == c.answerer && rule.with == c.with) << c.challenge;
     }
 }
 

@@ -13,12 +13,12 @@
 const char kProxyUser[] = "proxy-user";
 const char kProxyPassword[] = "proxy-secret";
 
-// A squid that lets through only requests signed in as the proxy user.
+// A squid that lets through only requests signed in as the proxy user, and logs their headers.
 inline const std::string& ProxyConfig() {
     static const std::string config =
         "http_port 127.0.0.1:@PORT@\npid_filename none\naccess_log stdio:@DIR@/access.log\n"
         "cache_log @DIR@/cache.log\ncache_store_log none\ncache deny all\nvisible_hostname pagewren-test\n"
-        "shutdown_lifetime 0 seconds\nauth_param basic program /usr/lib/squid/basic_ncsa_auth @DIR@/passwd\n"
+        "shutdown_lifetime 0 seconds\nlog_mime_hdrs on\nauth_param basic program /usr/lib/squid/basic_ncsa_auth @DIR@/passwd\n"
         "auth_param basic realm pagewren-test\nacl signed proxy_auth REQUIRED\nhttp_access allow signed\n"
         "http_access deny all\n";
     return config;
@@ -44,6 +44,28 @@ inline bool UseProxy(int port) {
     return set;
 }
 
+// Names script, a proxy auto-configuration address, in Windows' connection settings beside the
+// proxy of port 0 or more, or takes it out for an empty script. Windows' own layout: version,
+// counter, flags, then proxy, bypass list and script address, each a length and its bytes.
+// Wine's WinINet never runs the script for its requests, but WinHTTP's engine does.
+inline bool UseProxyScript(const std::string& script, int port) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kInternetSettings) + "\\Connections").c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr))
+        return false;
+    const std::string proxy = "127.0.0.1:" + std::to_string(port);
+    std::string blob;
+    auto number = [&](DWORD value) { blob.append(reinterpret_cast<const char*>(&value), sizeof value); };
+    number(0x46), number(1), number(PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY | PROXY_TYPE_AUTO_PROXY_URL);
+    for (const std::string& text : {proxy, std::string(), script}) number(DWORD(text.size())), blob += text;
+    blob.append(32, '\0');
+    const bool set = script.empty() ? (RegDeleteValueA(key, "DefaultConnectionSettings"), true)
+                                    : !RegSetValueExA(key, "DefaultConnectionSettings", 0, REG_BINARY,
+                                                      reinterpret_cast<const BYTE*>(blob.data()), DWORD(blob.size()));
+    RegCloseKey(key);
+    return set;
+}
+
 // Starts the squid and makes it this prefix's proxy; its port, or 0.
 inline int StartProxy() {
     std::string port;
@@ -54,14 +76,18 @@ inline int StartProxy() {
 }
 
 // "Pagewren proxy:127.0.0.1:port", the target the program keeps the proxy's credentials under.
-inline std::string ProxyTarget(int port) { return "Pagewren proxy:127.0.0.1:" + std::to_string(port); }
+inline std::string ProxyTarget(int port, const char* host = "127.0.0.1") {
+    return std::string("Pagewren proxy:") + host + ":" + std::to_string(port);
+}
 
 // The squid as this prefix's proxy for one test's scope; the setting and any credential kept for
 // it go with the scope, so that other tests run without a proxy.
 struct ProxyInUse {
     int port = StartProxy();
     ~ProxyInUse() {
+        (void)UseProxyScript("", 0);
         (void)UseProxy(0);
         (void)CredDeleteW(Widened(ProxyTarget(port)).c_str(), CRED_TYPE_GENERIC, 0);
+        (void)CredDeleteW(Widened(ProxyTarget(port, "localhost")).c_str(), CRED_TYPE_GENERIC, 0);
     }
 };
