@@ -170,7 +170,7 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
         afterReject = ControlText(d, IDC_EMAIL) + "|" + ControlText(d, IDC_PASSWORD);
         SetControlText(d, IDC_EMAIL, "");
         SetControlText(d, IDC_PASSWORD, "typed");
-        (void)CheckDlgButton(d, IDC_REMEMBER, BST_CHECKED);
+        for (int id : {IDC_REMEMBER, IDC_SIGN_IN_AUTOMATICALLY}) (void)SendDlgItemMessageA(d, id, BM_CLICK, 0, 0);
         PressEnter(d, IDC_EMAIL);
     };
     std::string longText;  // 5000 characters, 10000 bytes
@@ -187,7 +187,7 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
     EXPECT_EQ("eve@example.org|wrong", storedAfterEmpty);
     // Untrimmed, in UTF-8, and cut at a character's end to the 4095 bytes the settings hold.
     ASSERT_EQ(2u, g_checks.size());
-    EXPECT_EQ(u8"  zoë.łukasz@example.org |" + longText.substr(0, 4094) + "|remember", g_checks[1]);
+    EXPECT_EQ(u8"  zoë.łukasz@example.org |" + longText.substr(0, 4094) + "|remember|auto", g_checks[1]);
     EXPECT_EQ(std::vector<ResultCode>{Failure | ServerError}, g_reports);
     // Twelve dialog units of height: well over a handful of pixels at any font size. The display
     // scale tests see that a second error moves nothing.
