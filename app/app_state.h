@@ -84,6 +84,9 @@ struct AppState {
     // Counts the sign-outs and the sign-ins the user starts. A worker's result names the count
     // at its start, and one from before speaks for a session that is gone.
     WORD generation;
+    // The check or sign-in under way is the one at start for a user who asked to be signed in
+    // by itself: the kept password goes without the dialog, which opens only if it is refused.
+    bool signInAtStart;
     // The phase that met the proxy, which its prompt's answer resumes (WaitingForProxy).
     SignInPhase proxyMetIn;
     UnansweredSends unanswered;

@@ -78,7 +78,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     AddTrayIcon();
     // Before any credentials are asked for.
     ReportUnreadableSettings();
-    (void)BeginSignIn();
+    SignInAtStart();
     g_app.accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_MAIN));
 
     int exitCode = RunMessageLoop();

@@ -102,6 +102,8 @@ void Enter(Phase next, const char* cause) {
         (void)g_platform.killTimer(g_app.mainWindow, IDT_RETRY);
         g_app.retryCount = 0;
     }
+    if (next != Phase::Checking && next != Phase::SigningInByItself && next != Phase::WaitingForProxy)
+        g_app.signInAtStart = false;
     if (next != g_app.phase) LogEvent("phase %s -> %s: %s", PhaseName(g_app.phase), PhaseName(next), cause);
     g_app.phase = next;
 }
@@ -247,7 +249,14 @@ void RideOut() {
         break;
     case Phase::SigningInByItself: {
         const bool first = g_app.retryCount == 0;
-        if (ScheduleRetry() && first) ReportFailureText(IDS_RECONNECTING, Audience::Background);
+        if (!ScheduleRetry() || !first) break;
+        // At start nothing was lost: quiet, as for the check.
+        if (g_app.signInAtStart) {
+            EnterState(Error, "server not answering");
+            UpdateTrayIcon();
+        } else {
+            ReportFailureText(IDS_RECONNECTING, Audience::Background);
+        }
         break;
     }
     default:
@@ -262,11 +271,12 @@ void RideOut() {
     }
 }
 
-// The server answered: ask for credentials, then sign in with them.
-void RunSignInDialog() {
-    Show(Phase::AskingUser, SigningIn, "server answered");
+// Asks for credentials, then signs in with them; opening is SignInDialogPlain, or
+// SignInDialogRefused to show at once that the password it holds was refused.
+void RunSignInDialog(LPARAM opening) {
+    Show(Phase::AskingUser, SigningIn, "asking the user");
     const INT_PTR end = g_platform.dialogBoxParam(g_app.instance, MAKEINTRESOURCEW(IDD_SIGNIN), g_app.mainWindow,
-                                                  SignInDialogProc, 0);
+                                                  SignInDialogProc, opening);
     LogEvent("sign-in dialog closed: %s", end == IDOK ? "OK" : "Cancel");
     if (g_app.closing) return;
     if (end != IDOK) {
@@ -303,8 +313,12 @@ void OnResult(ResultCode code) {
     const Audience audience = g_app.phase == Phase::SigningInForUser ? Audience::User : Audience::Background;
     switch (Classify(code)) {
     case Answer::Success:
-        if (g_app.phase == Phase::Checking) {
-            RunSignInDialog();
+        if (g_app.phase == Phase::Checking && g_app.signInAtStart) {
+            LogEvent("sign-in at start: by itself, with the password Windows keeps");
+            Show(Phase::SigningInByItself, SigningIn, "server answered");
+            SendByItself(SignIn);
+        } else if (g_app.phase == Phase::Checking) {
+            RunSignInDialog(SignInDialogPlain);
         } else {
             EnterSignedIn(audience);
         }
@@ -319,6 +333,11 @@ void OnResult(ResultCode code) {
         }
         break;
     case Answer::Refused:
+        // The password Windows kept was changed on the web: the user is asked at once.
+        if (g_app.signInAtStart) {
+            RunSignInDialog(SignInDialogRefused);
+            break;
+        }
         // In the background told as refused credentials, whatever the request.
         WaitForUser(audience == Audience::User ? code : Failure | CredentialsRejected, audience);
         break;
@@ -337,6 +356,20 @@ void OnResult(ResultCode code) {
         WaitForUser(code, audience);
         break;
     }
+}
+
+// The server check, then the dialog, or with atStart the program's own sign-in; false (and 258
+// told) when the check cannot start.
+bool StartCheck(bool atStart) {
+    ForgetShownNotice();
+    // Nothing started before this speaks for the sign-in that begins now.
+    ++g_app.generation;
+    g_app.requests = RunningRequests();
+    Show(Phase::Checking, SigningIn, "sign-in begun");
+    g_app.signInAtStart = atStart;
+    if (StartWorker(CheckServer)) return true;
+    WaitForUser(WorkerNotStarted, Audience::Background);
+    return false;
 }
 
 // Repeats the request of the phase that waits out an outage, unless it runs already.
@@ -381,8 +414,8 @@ void AnswerProxy() {
         SendByItself(SignIn);
         break;
     default:
-        // The user's own road: the check, then the dialog.
-        (void)BeginSignIn();
+        // The check again, and then what it was for.
+        (void)StartCheck(g_app.signInAtStart);
         break;
     }
 }
@@ -407,14 +440,14 @@ bool SignInUnderWay() {
 
 bool BeginSignIn() {
     if (SignInUnderWay()) return true;
-    ForgetShownNotice();
-    // Nothing started before this speaks for the sign-in the user starts now.
-    ++g_app.generation;
-    g_app.requests = RunningRequests();
-    Show(Phase::Checking, SigningIn, "sign-in begun");
-    if (StartWorker(CheckServer)) return true;
-    WaitForUser(WorkerNotStarted, Audience::Background);
-    return false;
+    // The user asked: the dialog, whatever the option.
+    return StartCheck(false);
+}
+
+void SignInAtStart() {
+    const bool byItself = AutoSignIn() && User()[0] && PasswordKept();
+    LogEvent("sign-in at start: %s", byItself ? "by itself once the server answers" : "with the dialog");
+    (void)StartCheck(byItself);
 }
 
 void SignOut() {

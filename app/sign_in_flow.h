@@ -15,6 +15,9 @@ bool SignInUnderWay();
 // The user asks to sign in: the server check, then the dialog. A sign-in under way is left to
 // run; false (and 258 told) when the check cannot start.
 bool BeginSignIn();
+// At start: the server check, then the dialog; with "Sign me in automatically", an e-mail
+// address and a password Windows keeps for them, the program's own sign-in instead.
+void SignInAtStart();
 // Stops everything, forgets the token and the kept password (the e-mail address stays) and
 // enters NotSignedIn; no box, no request.
 void SignOut();

@@ -3,6 +3,7 @@
 // results that land while a real message box runs.
 #include "fake_platform.h"
 
+#include <algorithm>
 #include <string>
 
 #include "app/kept_results.h"
@@ -18,6 +19,7 @@
 #include "storage/settings.h"
 #include "storage/storage_test_support.h"
 #include "support/texts.h"
+#include "ui/signin_dialog.h"
 
 namespace {
 
@@ -150,6 +152,35 @@ TEST_F(ControllerTest, OutagesAreRiddenOutOnTheBackOffWithinTheBudget) {
     ASSERT_EQ(started + 1, g_fake.started.size());
     Answer(SignIn, Failure | ServerError);
     EXPECT_EQ((std::vector<std::string>{kReconnectingNotice, kServerErrorLocked}), g_fake.notifications);
+}
+
+// At start with "Sign me in automatically": the kept password goes without the dialog; refused,
+// the dialog opens at once with its error line and nothing goes again; a server that cannot be
+// reached is waited for quietly; without a kept password the dialog opens as it always did.
+TEST_F(ControllerTest, SignInAtStartSendsTheKeptPasswordOnce) {
+    const struct { bool kept; LPARAM signIn; std::vector<LPARAM> dialogs; long signIns; const char* tip; } rows[] = {
+        {true, Success, {}, 1, kSignedIn},
+        {true, Failure | SignInRefused, {SignInDialogRefused}, 1, kNotSignedIn},
+        {true, Failure | ServerUnreachable, {}, 1, kReconnecting},
+        {false, 0, {SignInDialogPlain}, 0, kNotSignedIn},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "kept " << row.kept << ", sign-in " << row.signIn);
+        g_fake = FakePlatform();
+        g_fake.dialogEnd = IDCANCEL;
+        g_app.phase = SignInPhase::NotSignedIn;
+        SetRecord("pages.example", "/", "", "a@example.com", row.kept ? "secret" : "", true);
+        SetAutoSignIn(true);
+        g_settings.passwordKept = row.kept;
+        SetSessionInterval(60000);
+        SignInAtStart();
+        Answer(CheckServer, Success);
+        if (row.kept) Answer(SignIn, row.signIn);
+        EXPECT_EQ(row.dialogs, g_fake.dialogParams);
+        EXPECT_EQ(row.signIns, std::count(g_fake.started.begin(), g_fake.started.end(), SignIn));
+        EXPECT_TRUE(g_fake.boxes.empty() && g_fake.notifications.empty());
+        EXPECT_EQ(row.tip, LastTrayTip());
+    }
 }
 
 TEST_F(ControllerTest, ServerErrorDescriptionTooLongForTheBoxIsCutBetweenCharacters) {

@@ -31,8 +31,9 @@ bool FakeSave() { return true; }
 
 bool FakeForgetPassword() { return true; }
 
-INT_PTR WINAPI FakeDialogBoxParam(HINSTANCE, LPCWSTR name, HWND, DLGPROC, LPARAM) {
+INT_PTR WINAPI FakeDialogBoxParam(HINSTANCE, LPCWSTR name, HWND, DLGPROC, LPARAM parameter) {
     g_fake.dialogs.push_back(static_cast<UINT>(reinterpret_cast<UINT_PTR>(name)));
+    g_fake.dialogParams.push_back(parameter);
     if (g_fake.whileDialogOpen) g_fake.whileDialogOpen();
     return g_fake.dialogEnd;
 }

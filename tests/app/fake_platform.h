@@ -41,6 +41,7 @@ struct FakePlatform {
     std::vector<StartedWorker> startedWith;
     bool startSucceeds = true;
     std::vector<UINT> dialogs;  // template ids
+    std::vector<LPARAM> dialogParams;
     INT_PTR dialogEnd = IDOK;
     std::function<void()> whileDialogOpen;
     std::vector<BoxShown> boxes;

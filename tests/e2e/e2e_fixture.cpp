@@ -29,6 +29,8 @@ const std::map<std::string, std::vector<std::string>> kRoadEvents = {
     {"WakeUpRefreshesAtOnceAndAnOutageIsRiddenOutQuietly",
      {"main wake-up", ": not sent, status 0, error 12029 ERROR_INTERNET_CANNOT_CONNECT",
       "retry 1 of refresh in 5000 ms", "refresh result: 1"}},
+    {"AutomaticSignInAtTheNextStartNeedsNoDialog",
+     {"sign-in at start: by itself once the server answers", "phase SigningInByItself -> SignedIn: signed in"}},
     {"SignInAgainstADeadServerSaysThatItCouldNotConnect",
      {"sign-in result: 18", "box 112 shown: Pagewren could not connect to the server.", "box 112 closed"}},
     {"EveryFaultOnEveryExchangeLeavesTheProgramWhole",

@@ -5,6 +5,7 @@
 #include "e2e/e2e_fixture.h"
 
 #include "res/resource.h"
+#include "support/files.h"
 #include "support/texts.h"
 
 #include <string>
@@ -154,6 +155,24 @@ TEST_F(OutageTest, SessionIsKeptOnTheServersClockAndSignedInAgainWhenDropped) {
     EXPECT_TRUE(WaitWithoutBox([&] { return Refreshes() > refreshes + 2 && CurrentTrayTip() == kSignedIn; },
                                kStepTimeoutMs));
     EXPECT_EQ(signInsBefore + 2, signIns()) << "signed in again after the page, and refreshed with the new token since";
+    EXPECT_EQ(nullptr, FindProgramDialog(program, "Pagewren", IDC_EMAIL));
+}
+
+// Ticked at a sign-in with "Remember me", "Sign me in automatically" signs in at the next start
+// with the password Windows keeps: no dialog, no box, and the refreshes on time.
+TEST_F(OutageTest, AutomaticSignInAtTheNextStartNeedsNoDialog) {
+    ASSERT_TRUE(ControlServer("lifetime?seconds=304"));
+    HWND dialog = LaunchWithDemoAccount();
+    ASSERT_NE(nullptr, dialog);
+    // A click as the user's, which the "Remember me" that the file ticked has enabled.
+    (void)SendMessageA(GetDlgItem(dialog, IDC_SIGN_IN_AUTOMATICALLY), BM_CLICK, 0, 0);
+    PressEnter(dialog, IDC_PASSWORD);
+    ASSERT_TRUE(WaitForTrayTip(kSignedIn));
+    StopProgram(program);
+    ASSERT_NE(std::string::npos, ReadFileBytes(UserConfigPath()).find(" signin=\"automatic\""));
+    const size_t refreshes = Refreshes();
+    ASSERT_TRUE(LaunchProgram(&program));
+    EXPECT_TRUE(WaitWithoutBox([&] { return CurrentTrayTip() == kSignedIn && Refreshes() > refreshes; }, kStepTimeoutMs));
     EXPECT_EQ(nullptr, FindProgramDialog(program, "Pagewren", IDC_EMAIL));
 }
 
