@@ -191,10 +191,11 @@ struct Walk {
             break;
         case SignInCommand:
             // Only from the signed-out menu, where it is not greyed.
-            if (g_app.state != SignedIn && !SignInUnderWay()) (void)MainWindowProc(NULL, WM_COMMAND, ID_SIGN_IN, 0);
+            if (!g_fake.menus.empty() && g_fake.menus.back().hasSignIn && !g_fake.menus.back().signInGreyed)
+                (void)MainWindowProc(NULL, WM_COMMAND, ID_SIGN_IN, 0);
             break;
         case SignOutCommand:
-            if (g_app.state == SignedIn) (void)MainWindowProc(NULL, WM_COMMAND, ID_SIGN_OUT, 0);
+            if (!g_fake.menus.empty() && !g_fake.menus.back().hasSignIn) (void)MainWindowProc(NULL, WM_COMMAND, ID_SIGN_OUT, 0);
             break;
         case NoticeClick:
             if (g_trayNotice.showing) (void)MainWindowProc(NULL, WM_APP_TRAY, TRAY_ICON_ID, NIN_BALLOONUSERCLICK);
@@ -243,8 +244,12 @@ struct Walk {
         if (waitsForUser && timers) Break("R1: a timer armed while waiting for the user");
         // R2: never stuck; the phases without anything pending show the way out.
         if (!waitsForUser && !SomethingPending()) Break("R2: nothing pending in a phase the program leaves by itself");
-        if (waitsForUser && (SignInUnderWay() || g_app.state == SignedIn || g_app.state == SigningIn))
-            Break("R2: no way out shown");
+        // Their way out, as the tray's menu shows it: Sign In, not greyed; the page while signed in.
+        (void)MainWindowProc(NULL, WM_APP_TRAY, TRAY_ICON_ID, WM_RBUTTONUP);
+        const MenuShown& menu = g_fake.menus.back();
+        if (waitsForUser && (!menu.hasSignIn || menu.signInGreyed)) Break("R2: the menu shows no way out");
+        const bool session = phase == SignInPhase::SignedIn || phase == SignInPhase::Reconnecting;
+        if (session != (menu.defaultCommand == ID_OPEN_CURRENT_PAGE)) Break("the menu does not show the session");
         // The tray shows the phase.
         static const unsigned kLooks[] = {1 << NotSignedIn, 1 << SigningIn | 1 << Error, 1 << SigningIn, 1 << SigningIn,
                                           1 << SigningIn | 1 << Error, 1 << SignedIn, 1 << SignedIn, 1 << Error,
