@@ -163,8 +163,8 @@ TEST_F(FaultMatrixTest, EveryFaultOnEveryExchangeLeavesTheProgramWhole) {
             } else if (expected.tip && !notified) {
                 EXPECT_TRUE(WaitForTrayTip(expected.tip)) << Seen();
             }
+            // Also that the program still runs: a window of a process that ended answers nothing.
             EXPECT_TRUE(Responsive(main));
-            EXPECT_EQ(STILL_ACTIVE, WaitForProgramExit(program, 0));
             EXPECT_EQ(config, ReadFileBytes(UserConfigPath())) << "config.xml changed";
 
             // A refused refresh is mended from its notification. Under Wine a click on a balloon
