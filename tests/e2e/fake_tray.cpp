@@ -1,7 +1,8 @@
 #include "e2e/fake_tray.h"
 
+#include "storage/text_encoding.h"
+
 #include <shellapi.h>
-#include <string.h>
 
 namespace {
 
@@ -11,14 +12,12 @@ std::vector<TrayCall> g_calls;
 int g_addsToRefuse = 0;
 bool g_iconTaken = false;
 
+// A text field of maxChars UTF-16 characters, which need not end in a zero, as UTF-8.
 std::string Narrow(const BYTE* bytes, size_t maxChars) {
-    const wchar_t* text = reinterpret_cast<const wchar_t*>(bytes);
-    size_t length = 0;
-    while (length < maxChars && text[length]) ++length;
-    char buffer[1024] = {};
-    int written = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), buffer, sizeof buffer - 1,
-                                      nullptr, nullptr);
-    return std::string(buffer, written > 0 ? static_cast<size_t>(written) : 0);
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes), maxChars);
+    char utf8[1024];
+    (void)WideToUtf8Buffer(text.c_str(), utf8, sizeof utf8);
+    return utf8;
 }
 
 // Windows sends a signature, the operation and a 32-bit NOTIFYICONDATAW; Wine sends its own

@@ -109,21 +109,20 @@ TEST_F(FaultMatrixTest, EveryFaultOnEveryExchangeLeavesTheProgramWhole) {
             SCOPED_TRACE(std::string(row.mode) + " on the " +
                          (exchange == CheckExchange ? "check" : exchange == SignInExchange ? "sign-in" : "refresh"));
             const Outcome& expected = row.outcome[exchange];
-            std::string fault = std::string("fault?mode=") + row.mode + "&description=" + kDescriptionQuery;
+            const std::string script = exchange == RefreshExchange ? "&script=tray.php" : "&script=auth-tray.php";
+            const std::string fault = std::string("fault?mode=") + row.mode + "&description=" + kDescriptionQuery + script;
             size_t logBefore = ServerLog().size();
-            if (exchange == RefreshExchange) {
-                ASSERT_TRUE(ControlServer(fault + "&script=tray.php"));
-                // A tick of the refresh timer, which itself is 55 minutes away.
-                (void)PostMessageA(main, WM_TIMER, IDT_REFRESH, 0);
-            } else if (exchange == CheckExchange) {
-                ASSERT_TRUE(ControlServer(fault + "&script=auth-tray.php"));
-                (void)PostMessageA(main, WM_COMMAND, ID_SIGN_IN, 0);
+            if (exchange != SignInExchange) {
+                ASSERT_TRUE(ControlServer(fault));
+                // A tick of the refresh timer (itself 55 minutes away), or the check behind Sign In.
+                (void)PostMessageA(main, exchange == RefreshExchange ? WM_TIMER : WM_COMMAND,
+                                   exchange == RefreshExchange ? IDT_REFRESH : ID_SIGN_IN, 0);
             } else {
                 (void)PostMessageA(main, WM_COMMAND, ID_SIGN_IN, 0);
                 HWND form = WaitForDialog();
                 ASSERT_NE(nullptr, form);
                 // The dialog's credential check passes; the sign-in behind it meets the fault.
-                ASSERT_TRUE(ControlServer(fault + "&script=auth-tray.php&after=1"));
+                ASSERT_TRUE(ControlServer(fault + "&after=1"));
                 PressEnter(form, IDC_PASSWORD);
             }
             ASSERT_TRUE(WaitUntil([&] { return FaultMetSince(logBefore, row.mode); }, kStepTimeoutMs));
@@ -136,8 +135,7 @@ TEST_F(FaultMatrixTest, EveryFaultOnEveryExchangeLeavesTheProgramWhole) {
             } else if (row.heldBack) {
                 // WinINet sends a request again when a kept-alive connection closes without an
                 // answer, so the server closes that one too before it drops the held answer.
-                ASSERT_TRUE(ControlServer(std::string("fault?mode=close&script=") +
-                                          (exchange == RefreshExchange ? "tray.php" : "auth-tray.php")));
+                ASSERT_TRUE(ControlServer("fault?mode=close" + script));
                 ASSERT_TRUE(ControlServer("release"));
             }
 
@@ -165,8 +163,8 @@ TEST_F(FaultMatrixTest, EveryFaultOnEveryExchangeLeavesTheProgramWhole) {
             } else if (expected.tip && !notified) {
                 EXPECT_TRUE(WaitForTrayTip(expected.tip)) << Seen();
             }
+            // Also that the program still runs: a window of a process that ended answers nothing.
             EXPECT_TRUE(Responsive(main));
-            EXPECT_EQ(STILL_ACTIVE, WaitForProgramExit(program, 0));
             EXPECT_EQ(config, ReadFileBytes(UserConfigPath())) << "config.xml changed";
 
             // A refused refresh is mended from its notification. Under Wine a click on a balloon

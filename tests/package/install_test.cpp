@@ -24,14 +24,10 @@ std::string StartMenuShortcut() { return KnownFolder(CSIDL_PROGRAMS) + "\\Pagewr
 
 // The command of the start at sign-in, or "" when there is none.
 std::string RunValue() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_READ, &key))
-        return std::string();
     char value[MAX_PATH + 8] = {};
-    DWORD size = sizeof value - 1;
-    LONG read = RegQueryValueExA(key, "Pagewren", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-    (void)RegCloseKey(key);
-    return read == ERROR_SUCCESS ? value : std::string();
+    DWORD size = sizeof value;
+    return RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Pagewren",
+                        RRF_RT_REG_SZ, nullptr, value, &size) == ERROR_SUCCESS ? value : std::string();
 }
 
 // The product codes installed under Pagewren's upgrade code.
@@ -79,7 +75,6 @@ struct PackageTest : ProgramTest {
         for (const std::string& product : InstalledProducts()) (void)Msiexec("/x " + product + " /qn");
     }
     static std::string ThisBuildsProgram() { return ReadFileBytes(getenv("PAGEWREN_EXE")); }
-    static std::string InstalledProgram() { return ReadFileBytes(InstalledExe()); }
 };
 
 // The older package without the start at sign-in; the installed program signs in; the newer
@@ -94,11 +89,8 @@ TEST_F(PackageTest, InstallsUpgradesOverARunningCopyAndUninstallsKeepingTheConfi
     ASSERT_EQ(1u, products.size());
     EXPECT_EQ("0.9.0.0", ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING));
 
-    std::string installed = "PAGEWREN_EXE=" + InstalledExe();
-    std::string built = std::string("PAGEWREN_EXE=") + getenv("PAGEWREN_EXE");
-    ASSERT_EQ(0, _putenv(installed.c_str()));
-    HWND dialog = LaunchAndWaitForSignIn();
-    ASSERT_EQ(0, _putenv(built.c_str()));
+    ASSERT_EQ(0, _putenv(("PAGEWREN_INSTALLED_EXE=" + InstalledExe()).c_str()));
+    HWND dialog = LaunchAndWaitForSignIn("PAGEWREN_INSTALLED_EXE");
     ASSERT_NE(nullptr, dialog);
     SetControlText(dialog, IDC_PASSWORD, kDemoPassword);
     PressEnter(dialog, IDC_PASSWORD);
@@ -110,7 +102,7 @@ TEST_F(PackageTest, InstallsUpgradesOverARunningCopyAndUninstallsKeepingTheConfi
     ASSERT_EQ(0u, Msiexec("/i " + Package("PAGEWREN_TEST_MSI") + " /qn")) << "3010 would mean: replaced at restart";
     EXPECT_EQ(0u, WaitForProgramExit(program, kStepTimeoutMs));
     EXPECT_TRUE(TrayIconRemoved());
-    EXPECT_EQ(ThisBuildsProgram(), InstalledProgram());
+    EXPECT_EQ(ThisBuildsProgram(), ReadFileBytes(InstalledExe()));
     EXPECT_EQ("\"" + InstalledExe() + "\"", RunValue());
     products = InstalledProducts();
     ASSERT_EQ(1u, products.size()) << "the newer package replaces the older one";

@@ -17,9 +17,7 @@ inline std::string KeptCredential(const std::string& target) {
                               std::wstring(reinterpret_cast<wchar_t*>(credential->CredentialBlob),
                                            credential->CredentialBlobSize / sizeof(wchar_t));
     CredFree(credential);
-    std::string narrow;
-    for (wchar_t c : text) narrow += static_cast<char>(c);
-    return narrow;
+    return std::string(text.begin(), text.end());
 }
 
 inline bool KeepCredential(const std::string& target, const std::string& user, const std::string& password) {

@@ -52,12 +52,10 @@ std::vector<LoggedRequest> ServerLog() {
     std::string text;
     if (!ControlServer("log", &text)) return requests;
     std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
+    for (std::string line; std::getline(lines, line);) {
         std::vector<std::string> fields;
         std::istringstream parts(line);
-        std::string field;
-        while (std::getline(parts, field, '\t')) fields.push_back(field);
+        for (std::string field; std::getline(parts, field, '\t');) fields.push_back(field);
         if (fields.size() < 8) continue;
         requests.push_back(
             {fields[0], fields[1], fields[2], fields[3], fields[4], atoi(fields[5].c_str()), fields[6], fields[7]});

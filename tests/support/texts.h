@@ -19,6 +19,3 @@ inline const char kIdentityUnverified[] =
     "Pagewren could not verify the server's identity, so it did not send your e-mail address and password.\r\n"
     "Please check that your computer's date and time are correct, or ask your administrator about the server's "
     "certificate.";
-inline const char kConnectionLost[] =
-    "Pagewren has lost connection to the server. Please double click the Pagewren tray icon or select \"Sign In\"\r\n"
-    "from the tray menu to retry.";
