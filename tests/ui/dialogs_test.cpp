@@ -1,6 +1,8 @@
 // The sign-in dialog and the About box run modally on the display. The credential check, the
 // failure report and ShellExecute are replaced, so no server, message box or browser takes part.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <climits>
@@ -370,8 +372,22 @@ TEST(AboutBox, CentredTextsFitAndEnterCloses) {
 const LANGID kLanguages[] = {0x0409, 0x0007, 0x000C, 0x000A, 0x0010, 0x0416, 0x0013, 0x0015,
                              0x0019, 0x001F, 0x0011, 0x0012, 0x0804, 0x0404, 0x0001, 0x000D};
 
+// The keys of one menu's items or one dialog's controls, each the letter after a single "&".
+void ExpectOwnKeys(std::vector<std::wstring>::const_iterator text, std::vector<std::wstring>::const_iterator end) {
+    std::wstring keys;
+    for (; text != end; ++text)
+        for (size_t i = 0; i + 1 < text->size(); ++i)
+            if ((*text)[i] == L'&' && (*text)[++i] != L'&') {
+                wchar_t key = (*text)[i];
+                (void)CharLowerBuffW(&key, 1);
+                EXPECT_EQ(keys.npos, keys.find(key)) << "key shared by " << testing::PrintToString(*text);
+                keys += key;
+            }
+}
+
 // Every text of the string table, the tray menus (id=text) and both dialogs, in order; each
-// dialog's texts, the error line's two among them, are checked to fit on the way.
+// dialog's texts, the error line's two among them, are checked to fit on the way, and each
+// menu's and dialog's keys to be its own.
 std::vector<std::wstring> ResourceTexts(LANGID language) {
     std::vector<std::wstring> texts;
     wchar_t text[1024];
@@ -380,16 +396,20 @@ std::vector<std::wstring> ResourceTexts(LANGID language) {
     for (int menuId : {IDR_TRAY_SIGNED_IN, IDR_TRAY_SIGNED_OUT}) {
         HRSRC found = FindResourceExW(nullptr, MAKEINTRESOURCEW(4), MAKEINTRESOURCEW(menuId), language);  // RT_MENU
         HMENU menu = found ? LoadMenuIndirectW(LockResource(LoadResource(nullptr, found))) : nullptr;
+        const size_t first = texts.size();
         for (int i = 0; i < GetMenuItemCount(GetSubMenu(menu, 0)); ++i)
             texts.push_back(GetMenuStringW(GetSubMenu(menu, 0), i, text, 1024, MF_BYPOSITION)
                                 ? std::to_wstring(GetMenuItemID(GetSubMenu(menu, 0), i)) + L"=" + text : L"");
+        ExpectOwnKeys(texts.begin() + first, texts.end());
         (void)DestroyMenu(menu);
     }
     for (int dialogId : {IDD_SIGNIN, IDD_ABOUTBOX})
         RunDialog(dialogId, dialogId == IDD_SIGNIN ? SignInDialogProc : AboutDialogProc, {[&](HWND d) {
                       ExpectTextsFit(d);
+                      const size_t first = texts.size();
                       for (HWND child = GetWindow(d, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
                           texts.push_back(std::wstring(text, GetWindowTextW(child, text, 1024)));
+                      ExpectOwnKeys(texts.begin() + first, texts.end());
                       LoadResourceTextIn(IDS_EMAIL_REQUIRED, language, text, 1024);
                       if (SetDlgItemTextW(d, IDC_ERROR_LABEL, text)) ExpectTextsFit(d);
                   }}, language);
@@ -413,13 +433,32 @@ std::vector<COLORREF> BannerRow(HWND dialog) {
 }
 
 TEST(Languages, EveryTextIsTranslatedFitsAndRightToLeftLanguagesMirror) {
-    // Names, paths, numbers and icons, which no language translates.
-    const std::wstring same = L"|Pagewren|\\Pagewren\\|config.xml|OK|(C) 2026 Pagewren|www.pagewren.com|";
+    // Names, paths, numbers and icons, which no language translates, and the one tooltip that
+    // Spanish spells as English does.
+    const std::wstring same =
+        L"|Pagewren|\\Pagewren\\|config.xml|OK|(C) 2026 Pagewren|www.pagewren.com|Pagewren - Error|";
     const std::vector<std::wstring> english = ResourceTexts(kLanguages[0]);
+    const size_t noticeSize = sizeof(NOTIFYICONDATAW::szInfo) / sizeof(wchar_t);
     for (LANGID language : kLanguages) {
         SCOPED_TRACE(testing::Message() << "language " << std::hex << language);
         const std::vector<std::wstring> texts = ResourceTexts(language);
         ASSERT_EQ(english.size(), texts.size());
+        // Any string may be told in a notification, whole, but the two settings warnings, which
+        // a box tells before the dialog opens.
+        for (UINT id = IDS_APP_TITLE; id <= IDS_PROXY_SIGN_IN; ++id)
+            EXPECT_TRUE(id == IDS_SETTINGS_KEPT || id == IDS_SETTINGS_NOT_KEPT || texts[id - IDS_APP_TITLE].size() < noticeSize)
+                << std::dec << id << " " << texts[id - IDS_APP_TITLE].size();
+        // Only the server's own words can make one too long: they are cut between words.
+        std::wstring words = texts[IDS_SERVER_ERROR - IDS_APP_TITLE];
+        for (int i = 0; i < 4; ++i) words += texts[IDS_IDENTITY_UNVERIFIED - IDS_APP_TITLE] + L" ";
+        wchar_t notice[noticeSize] = L"";
+        EXPECT_FALSE(AppendWholeWords(notice, noticeSize, words.c_str()));
+        const std::wstring shown = notice;
+        const size_t kept = shown.size() - 1;
+        ASSERT_GT(kept, noticeSize / 2);
+        EXPECT_EQ(words.substr(0, kept) + L"\u2026", shown);
+        EXPECT_FALSE(IsCharAlphaNumericW(words[kept - 1]) && IsCharAlphaNumericW(words[kept]) && words[kept] < 0x3000)
+            << testing::PrintToString(shown);
         for (size_t i = 0; i < texts.size(); ++i) {
             EXPECT_EQ(english[i].empty(), texts[i].empty()) << i;
             const bool translated = english[i].empty() || english[i][0] == 0xFFFF ||
