@@ -17,6 +17,8 @@ tool="$build/tests/ui/ui_screenshot_dialogs.exe"
 export PAGEWREN_WINE_STATE="$build/wine-screenshots"
 mkdir -p "$PAGEWREN_WINE_STATE"
 cp "$build/wine/arch" "$PAGEWREN_WINE_STATE/arch"
+# The session links Arial, bold too, to fonts with the Chinese, Japanese, Korean, Arabic and
+# Hebrew glyphs it lacks (FontLink\SystemLink), so every heading shows in its own script.
 "$root/scripts/wine-session.sh" start >/dev/null
 trap '"$root/scripts/wine-session.sh" stop' EXIT
 . "$root/scripts/wine-env.sh"
