@@ -22,6 +22,9 @@ cp "$build/wine/arch" "$PAGEWREN_WINE_STATE/arch"
 "$root/scripts/wine-session.sh" start >/dev/null
 trap '"$root/scripts/wine-session.sh" stop' EXIT
 . "$root/scripts/wine-env.sh"
+# Debian's Wine finds its own Marlett, which draws the caption's close box, only in the
+# prefix's font folder; without it the box shows an "r".
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 # No window manager runs on the display, so Wine draws the frames and captions itself.
 wine reg add 'HKCU\Software\Wine\AppDefaults\ui_screenshot_dialogs.exe\X11 Driver' \
   /v Decorated /d N /f >"$PAGEWREN_WINE_STATE/reg.log" 2>&1
