@@ -71,6 +71,7 @@
 #define IDC_SIGNUP_LINK          1021
 #define IDC_SIGNUP_TAIL          1022
 #define IDC_ERROR_LABEL          1023
+#define IDC_SIGN_IN_AUTOMATICALLY 1024
 
 // Timers
 #define IDT_REFRESH              1977

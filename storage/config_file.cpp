@@ -104,6 +104,8 @@ bool BuildConfigText(HeapText* xml) {
     }
     // Plain HTTP writes no scheme, so that its files stay as they always were.
     if (g_settings.secure) (void)AppendText(xml, " scheme=\"https\"");
+    // Likewise only when on: a file without it is what earlier versions wrote.
+    if (g_settings.autoSignIn) (void)AppendText(xml, " signin=\"automatic\"");
     (void)AppendText(xml, ">\r\n");
     // The password never goes into the file: Windows keeps it.
     if (g_settings.remember) {
@@ -152,8 +154,8 @@ void ReadOldFormPassword(const char* encoded) {
 }
 
 // Fills the record from the server element; null, else the value that could not be used. The
-// port, the scheme and the remember flag are taken only when everything else was read, so a
-// failed read never leaves them behind.
+// port, the scheme and the remember and automatic sign-in flags are taken only when everything
+// else was read, so a failed read never leaves them behind.
 const char* ReadServerElement(IXMLDOMElement* server) {
     if (ReadAttribute(server, L"host", g_settings.host, sizeof g_settings.host) != XmlValue::Read) {
         return "bad value host";
@@ -173,6 +175,11 @@ const char* ReadServerElement(IXMLDOMElement* server) {
         (schemeValue == XmlValue::Read && !secure && lstrcmpiA(scheme, "http") != 0)) {
         return "bad value scheme";
     }
+    // Only "automatic" signs in at start; any other value, or one too long to be it, is off and
+    // spoils nothing else.
+    char signIn[sizeof "automatic"];
+    const bool automatic = ReadAttribute(server, L"signin", signIn, sizeof signIn) == XmlValue::Read &&
+                           strcmp(signIn, "automatic") == 0;
     XmlValue user = ReadChildText(server, L"user", CP_UTF8, g_settings.user, sizeof g_settings.user);
     if (user == XmlValue::Unusable) return "bad value user";
     char encoded[CredentialTextSize];
@@ -184,6 +191,7 @@ const char* ReadServerElement(IXMLDOMElement* server) {
     g_settings.passwordInFile = password == XmlValue::Read;
     if (portValue == XmlValue::Read) memcpy(g_settings.port, port, sizeof port);
     g_settings.secure = secure;
+    g_settings.autoSignIn = automatic;
     if (user == XmlValue::Read || password == XmlValue::Read) g_settings.remember = true;
     return nullptr;
 }
@@ -205,7 +213,7 @@ bool Load() {
     LogEvent("settings: %s file read", perUser ? "per-user" : "all-users");
     g_settings.state = SettingsState::Loaded;
     // Only the password kept for this server and this e-mail address is filled in.
-    if (g_settings.remember) (void)ReadKeptPassword();
+    g_settings.passwordKept = g_settings.remember && ReadKeptPassword();
     return true;
 }
 
@@ -227,7 +235,10 @@ bool Save() {
                          GetConfigPath(StorageScope::CurrentUser, path) && WriteConfigFile(path);
     if (written) g_settings.passwordInFile = false;
     // A password Windows refuses to keep is not kept at all: the next start asks for it.
-    const bool kept = g_settings.remember && g_settings.password[0] ? KeepPassword() : DeleteKeptPassword();
+    const bool keep = g_settings.remember && g_settings.password[0];
+    const bool kept = keep ? KeepPassword() : DeleteKeptPassword();
+    // Deleted, or refused and so deleted: Windows no longer keeps the password in memory.
+    if (!keep || !kept) g_settings.passwordKept = false;
     LogEvent("settings saved: file %s, kept password %s", written ? "written" : "not written",
              kept ? "in order" : "failed");
     return written && kept;
@@ -236,6 +247,7 @@ bool Save() {
 bool ForgetPassword() {
     ScopedLock hold(g_settings.lock);
     SecureZeroMemory(g_settings.password, sizeof g_settings.password);
+    g_settings.passwordKept = false;
     if (!g_settings.passwordInFile) return DeleteKeptPassword();
     g_settings.state = SettingsState::Modified;
     return Save();
@@ -247,6 +259,7 @@ bool ReadConfigFile(const char* path) {
     memset(g_settings.user, 0, sizeof g_settings.user);
     SecureZeroMemory(g_settings.password, sizeof g_settings.password);
     g_settings.passwordInFile = false;
+    g_settings.passwordKept = false;
     memset(g_settings.directory, 0, sizeof g_settings.directory);
     memset(g_settings.host, 0, sizeof g_settings.host);
     XmlDocument xml;

@@ -15,7 +15,8 @@ UnreadableUserFile UnreadableFileAtLoad(char* path);
 // password, and keeps the remembered password with Windows or deletes it; true when nothing failed.
 bool Save();
 // Wipes the password from the settings and deletes the one kept for their server, taking an
-// old one out of the file too; the e-mail address stays. True when nothing failed.
+// old one out of the file too; the e-mail address and the remember and automatic sign-in flags
+// stay. True when nothing failed.
 bool ForgetPassword();
 // Reads one configuration file into the settings record.
 bool ReadConfigFile(const char* path);

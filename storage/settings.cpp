@@ -8,7 +8,13 @@
 
 Settings g_settings;
 
-Settings::Settings() : remember(false), secure(false), passwordInFile(false), state(SettingsState::Initial) {
+Settings::Settings()
+    : remember(false),
+      autoSignIn(false),
+      passwordKept(false),
+      secure(false),
+      passwordInFile(false),
+      state(SettingsState::Initial) {
     memset(host, 0, sizeof host);
     memset(directory, 0, sizeof directory);
     memset(port, 0, sizeof port);
@@ -24,6 +30,7 @@ void ResetToDefaults() {
     memset(g_settings.user, 0, sizeof g_settings.user);
     SecureZeroMemory(g_settings.password, sizeof g_settings.password);
     g_settings.passwordInFile = false;
+    g_settings.passwordKept = false;
     g_settings.remember = false;
 }
 
@@ -33,6 +40,8 @@ const char* Port() { return g_settings.port; }
 const char* User() { return g_settings.user; }
 const char* Password() { return g_settings.password; }
 bool Remember() { return g_settings.remember; }
+bool AutoSignIn() { return g_settings.autoSignIn; }
+bool PasswordKept() { return g_settings.passwordKept; }
 bool Secure() { return g_settings.secure; }
 SettingsState State() { return g_settings.state; }
 
@@ -56,6 +65,8 @@ void SetUser(const char* user) {
     ScopedLock hold(g_settings.lock);
     if (SameUser(user, g_settings.user)) return;
     lstrcpynA(g_settings.user, user, sizeof g_settings.user);
+    // Windows kept the password for the other address.
+    g_settings.passwordKept = false;
     g_settings.state = SettingsState::Modified;
 }
 
@@ -66,6 +77,7 @@ void SetPassword(const char* password) {
     // No tail of the old password may stay behind the new one's end.
     SecureZeroMemory(g_settings.password, sizeof g_settings.password);
     lstrcpynA(g_settings.password, password, sizeof g_settings.password);
+    g_settings.passwordKept = false;
     g_settings.state = SettingsState::Modified;
 }
 
@@ -73,6 +85,13 @@ void SetRemember(bool remember) {
     ScopedLock hold(g_settings.lock);
     if (remember == g_settings.remember) return;
     g_settings.remember = remember;
+    g_settings.state = SettingsState::Modified;
+}
+
+void SetAutoSignIn(bool autoSignIn) {
+    ScopedLock hold(g_settings.lock);
+    if (autoSignIn == g_settings.autoSignIn) return;
+    g_settings.autoSignIn = autoSignIn;
     g_settings.state = SettingsState::Modified;
 }
 
@@ -109,6 +128,8 @@ void TakeCredentialSnapshot(CredentialSnapshot* out) {
     memcpy(out->user, g_settings.user, sizeof out->user);
     memcpy(out->password, g_settings.password, sizeof out->password);
     out->remember = g_settings.remember;
+    out->autoSignIn = g_settings.autoSignIn;
+    out->passwordKept = g_settings.passwordKept;
     out->state = g_settings.state;
 }
 
@@ -118,6 +139,8 @@ void RestoreCredentialSnapshot(CredentialSnapshot* snapshot) {
         memcpy(g_settings.user, snapshot->user, sizeof g_settings.user);
         memcpy(g_settings.password, snapshot->password, sizeof g_settings.password);
         g_settings.remember = snapshot->remember;
+        g_settings.autoSignIn = snapshot->autoSignIn;
+        g_settings.passwordKept = snapshot->passwordKept;
         g_settings.state = snapshot->state;
     }
     ForgetCredentialSnapshot(snapshot);

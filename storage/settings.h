@@ -20,6 +20,10 @@ struct Settings {
     char user[SettingsTextSize];
     char password[SettingsTextSize];
     bool remember;
+    // Sign in at start with the kept password, without the dialog.
+    bool autoSignIn;
+    // The password is the one Windows kept for this origin and e-mail address, read at Load.
+    bool passwordKept;
     // The server speaks HTTPS: TLS with verified certificates, default port 443.
     bool secure;
     // The file read holds the password in the cipher of earlier versions; the next save takes
@@ -53,7 +57,8 @@ struct ServerSettings {
     ~ServerSettings() { SecureZeroMemory(password, sizeof password); }
 };
 
-// Writes the default host and directory and clears the credentials; port, scheme and state stay.
+// Writes the default host and directory and clears the credentials; port, scheme, automatic
+// sign-in and state stay.
 void ResetToDefaults();
 
 // Live stored texts, read without the lock (main thread only).
@@ -63,6 +68,10 @@ const char* Port();
 const char* User();
 const char* Password();
 bool Remember();
+bool AutoSignIn();
+// True while the password is the one Load read from Windows for the settings' origin and e-mail
+// address; false when it came from an old file, was typed or forgotten since, or none was kept.
+bool PasswordKept();
 bool Secure();
 SettingsState State();
 
@@ -72,6 +81,8 @@ void SetUser(const char* user);
 void SetPassword(const char* password);
 // Stores the remember flag when it differs.
 void SetRemember(bool remember);
+// Stores the automatic sign-in flag when it differs.
+void SetAutoSignIn(bool autoSignIn);
 
 // The port the text names, read as atoi does and cut to its low 16 bits; 0 (the scheme's
 // default) for an empty text or one without leading digits.
@@ -87,10 +98,12 @@ struct CredentialSnapshot {
     char user[SettingsTextSize];
     char password[SettingsTextSize];
     bool remember;
+    bool autoSignIn;
+    bool passwordKept;
     SettingsState state;
 };
 
-// Copies the e-mail address, password, remember flag and state under the lock.
+// Copies the e-mail address, password, their flags and the state under the lock.
 void TakeCredentialSnapshot(CredentialSnapshot* out);
 // Puts the snapshot back, state included, so that nothing counts as changed; then forgets it.
 void RestoreCredentialSnapshot(CredentialSnapshot* snapshot);

@@ -32,13 +32,40 @@ PendingCheck s_check;
 // The credentials in force when the dialog opened; closing it without signing in puts them back.
 CredentialSnapshot s_before;
 
-// What the user cannot change while the server checks it.
+// The automatic sign-in box as the user left it, shown again when "Remember me" is ticked again.
+bool s_autoSignInChosen;
+
+// What the user cannot change while the server checks it; EnableForm adds the automatic sign-in box.
 const int kFormControls[] = {IDC_EMAIL, IDC_PASSWORD, IDC_REMEMBER, IDOK};
 const int kMostProxyPrompts = 2;
 
 void SignIn(HWND dialog);
 
-void InitSignInDialog(HWND dialog) {
+bool Ticked(HWND dialog, int controlId) {
+    return IsDlgButtonChecked(dialog, controlId) == BST_CHECKED;
+}
+
+// Signing in by itself needs the password kept: the box shows the choice while "Remember me" is
+// ticked, and is unticked and greyed while it is not.
+void ShowAutoSignInBox(HWND dialog) {
+    const bool remember = Ticked(dialog, IDC_REMEMBER);
+    const UINT shown = remember && s_autoSignInChosen ? BST_CHECKED : BST_UNCHECKED;
+    (void)CheckDlgButton(dialog, IDC_SIGN_IN_AUTOMATICALLY, shown);
+    (void)EnableWindow(GetDlgItem(dialog, IDC_SIGN_IN_AUTOMATICALLY), remember);
+}
+
+void OnRememberClicked(HWND dialog) {
+    // Just unticked, the box still shows what the user chose.
+    if (!Ticked(dialog, IDC_REMEMBER)) s_autoSignInChosen = Ticked(dialog, IDC_SIGN_IN_AUTOMATICALLY);
+    ShowAutoSignInBox(dialog);
+}
+
+void ShowError(HWND dialog, SignInErrorKind kind) {
+    g_signInErrorKind = kind;
+    ShowSignInError(dialog);
+}
+
+void InitSignInDialog(HWND dialog, LPARAM opening) {
     SubclassLinkLabels(dialog);
     TakeOverDpiChanges(dialog);
     CreateSignInDrawing(dialog);
@@ -52,6 +79,15 @@ void InitSignInDialog(HWND dialog) {
     (void)SetDlgItemTextW(dialog, IDC_PASSWORD, field);
     SecureZeroMemory(field, sizeof field);
     if (Remember()) (void)SendDlgItemMessageA(dialog, IDC_REMEMBER, BM_SETCHECK, BST_CHECKED, 0);
+    s_autoSignInChosen = AutoSignIn();
+    ShowAutoSignInBox(dialog);
+    if (opening == SignInDialogRefused) {
+        // The server refused the kept password: the user sees why and retypes it at once.
+        ShowError(dialog, SignInErrorKind::InvalidCredentials);
+        HWND password = GetDlgItem(dialog, IDC_PASSWORD);
+        (void)SetFocus(password);
+        (void)SendMessageA(password, EM_SETSEL, 0, -1);
+    }
 }
 
 // The field's text in UTF-8, cut at a character's end to fit the settings; field keeps the
@@ -73,13 +109,9 @@ void EndSignInDialog(HWND dialog, int result) {
     g_signInErrorKind = SignInErrorKind::None;
 }
 
-void ShowError(HWND dialog, SignInErrorKind kind) {
-    g_signInErrorKind = kind;
-    ShowSignInError(dialog);
-}
-
 void EnableForm(HWND dialog, bool enable) {
     for (int id : kFormControls) (void)EnableWindow(GetDlgItem(dialog, id), enable);
+    (void)EnableWindow(GetDlgItem(dialog, IDC_SIGN_IN_AUTOMATICALLY), enable && Ticked(dialog, IDC_REMEMBER));
 }
 
 void ApplyCheckResult(HWND dialog, ResultCode result) {
@@ -124,7 +156,9 @@ void SignIn(HWND dialog) {
     // The settings hold the one copy the refreshes need.
     SecureZeroMemory(field, sizeof field);
     SecureZeroMemory(text, sizeof text);
-    SetRemember(SendDlgItemMessageA(dialog, IDC_REMEMBER, BM_GETCHECK, 0, 0) == BST_CHECKED);
+    const bool remember = Ticked(dialog, IDC_REMEMBER);
+    SetRemember(remember);
+    SetAutoSignIn(remember && Ticked(dialog, IDC_SIGN_IN_AUTOMATICALLY));
 
     const CredentialCheck verify =
         g_signInDialogCalls.verifyCredentials ? g_signInDialogCalls.verifyCredentials : verifyCredentials;
@@ -153,9 +187,9 @@ void OnCheckResult(HWND dialog, WPARAM number, ResultCode result) {
 INT_PTR CALLBACK SignInDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            InitSignInDialog(dialog);
-            // The first tab stop, the e-mail field, gets the focus.
-            return TRUE;
+            InitSignInDialog(dialog, lParam);
+            // Unless the password has it, the first tab stop, the e-mail field, gets the focus.
+            return lParam == SignInDialogRefused ? FALSE : TRUE;
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
                 case IDOK:
@@ -164,6 +198,9 @@ INT_PTR CALLBACK SignInDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
                     return TRUE;
                 case IDCANCEL:
                     EndSignInDialog(dialog, IDCANCEL);
+                    return TRUE;
+                case IDC_REMEMBER:
+                    if (HIWORD(wParam) == BN_CLICKED) OnRememberClicked(dialog);
                     return TRUE;
                 default:
                     return FALSE;

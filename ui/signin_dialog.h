@@ -20,6 +20,11 @@ struct SignInDialogCalls {
 };
 extern SignInDialogCalls g_signInDialogCalls;
 
+// The dialog's creation parameter (DialogBoxParam's lParam): plain, or refused, which opens it
+// filled in as usual with the rejected-credentials error shown and the password selected,
+// without sending anything.
+enum : LPARAM { SignInDialogPlain = 0, SignInDialogRefused = 1 };
+
 // Ends with IDOK once the credentials are stored in the settings and not rejected,
 // IDCANCEL when the user closes it.
 INT_PTR CALLBACK SignInDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

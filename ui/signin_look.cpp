@@ -20,7 +20,7 @@ struct FontSpec {
 // In creation order, heights at 96 DPI; fonts 4, 8 and 9 are built alike but are separate objects.
 const FontSpec kFonts[SignInFontCount] = {
     {-16, FW_BOLD, false},    // heading
-    {-16, FW_NORMAL, false},  // field labels and "Remember me"
+    {-16, FW_NORMAL, false},  // field labels and both check boxes
     {-14, FW_NORMAL, false},  // edit fields
     {-13, FW_NORMAL, false},  // "Sign In" button
     {-19, FW_NORMAL, false},  // title
@@ -36,8 +36,9 @@ struct ControlFont {
 };
 
 const ControlFont kControlFonts[] = {
-    {IDC_HEADING, 0},     {IDC_EMAIL_LABEL, 1},   {IDC_PASSWORD_LABEL, 1}, {IDC_REMEMBER, 1},    {IDOK, 3},
-    {IDC_EMAIL, 2},       {IDC_PASSWORD, 2},      {IDC_TITLE, 4},          {IDC_SUBTITLE, 5},    {IDC_FORGOT_LINK, 6},
+    {IDC_HEADING, 0},     {IDC_EMAIL_LABEL, 1},   {IDC_PASSWORD_LABEL, 1}, {IDC_REMEMBER, 1},
+    {IDC_SIGN_IN_AUTOMATICALLY, 1},               {IDOK, 3},               {IDC_EMAIL, 2},
+    {IDC_PASSWORD, 2},    {IDC_TITLE, 4},         {IDC_SUBTITLE, 5},       {IDC_FORGOT_LINK, 6},
     {IDC_SIGNUP_LINK, 6}, {IDC_SIGNUP_PROMPT, 7}, {IDC_SIGNUP_TAIL, 7},    {IDC_ERROR_LABEL, 8},
 };
 
@@ -48,14 +49,16 @@ struct ControlColour {
 
 // Static texts not listed keep the default colour.
 const ControlColour kTextColours[] = {
-    {IDC_REMEMBER, RGB(51, 51, 51)},   {IDC_EMAIL_LABEL, RGB(51, 51, 51)}, {IDC_PASSWORD_LABEL, RGB(51, 51, 51)},
-    {IDC_HEADING, RGB(0, 102, 204)},   {IDC_TITLE, RGB(0, 102, 204)},      {IDC_SUBTITLE, RGB(119, 119, 119)},
-    {IDC_FORGOT_LINK, RGB(0, 0, 160)}, {IDC_SIGNUP_LINK, RGB(0, 0, 160)},  {IDC_ERROR_LABEL, RGB(238, 0, 0)},
+    {IDC_REMEMBER, RGB(51, 51, 51)},    {IDC_SIGN_IN_AUTOMATICALLY, RGB(51, 51, 51)},
+    {IDC_EMAIL_LABEL, RGB(51, 51, 51)}, {IDC_PASSWORD_LABEL, RGB(51, 51, 51)},
+    {IDC_HEADING, RGB(0, 102, 204)},    {IDC_TITLE, RGB(0, 102, 204)},
+    {IDC_SUBTITLE, RGB(119, 119, 119)}, {IDC_FORGOT_LINK, RGB(0, 0, 160)},
+    {IDC_SIGNUP_LINK, RGB(0, 0, 160)},  {IDC_ERROR_LABEL, RGB(238, 0, 0)},
 };
 
 // The form below the heading, in the order it is moved down.
 const int kShiftedControls[] = {
-    IDC_EMAIL, IDC_PASSWORD,    IDC_EMAIL_LABEL,   IDC_PASSWORD_LABEL, IDC_REMEMBER,
+    IDC_EMAIL, IDC_PASSWORD,    IDC_EMAIL_LABEL,   IDC_PASSWORD_LABEL, IDC_REMEMBER,    IDC_SIGN_IN_AUTOMATICALLY,
     IDOK,      IDC_FORGOT_LINK, IDC_SIGNUP_PROMPT, IDC_SIGNUP_TAIL,    IDC_SIGNUP_LINK,
 };
 

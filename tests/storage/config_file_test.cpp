@@ -59,10 +59,15 @@ TEST_F(ConfigFileTest, WritesTheExactBytes) {
     SetRecord("pagewren.com", "/app/", "", "zo\xC3\xAB.\xC5\x82@x", "", true);
     ASSERT_TRUE(WriteConfigFile(file.c_str()));
     EXPECT_NE(std::string::npos, ReadFileBytes(file).find("<user>zo&#235;.&#322;@x</user>"));
+    // The automatic sign-in only while it is on: unticked, the file is byte for byte as without it.
     SetRecord("pagewren.com", "/", "", "", "", false, true);
-    ASSERT_TRUE(WriteConfigFile(file.c_str()));
-    EXPECT_EQ("<config>\r\n\t<server host=\"pagewren.com\" directory=\"/\" scheme=\"https\">\r\n\t</server>\r\n</config>",
-              ReadFileBytes(file));
+    for (bool automatic : {true, false}) {
+        SetAutoSignIn(automatic);
+        ASSERT_TRUE(WriteConfigFile(file.c_str()));
+        EXPECT_EQ(std::string("<config>\r\n\t<server host=\"pagewren.com\" directory=\"/\" scheme=\"https\"") +
+                      (automatic ? " signin=\"automatic\"" : "") + ">\r\n\t</server>\r\n</config>",
+                  ReadFileBytes(file));
+    }
 }
 
 BOOL WINAPI RefusingStore(PCREDENTIALW, DWORD) {
@@ -95,8 +100,9 @@ TEST_F(ConfigFileTest, RememberedPasswordIsKeptByWindowsForItsServerAndEMailAddr
          "password", ""},
         {"refused after an earlier one", Server(hd, ann), true,
          [] { SetPassword(std::string(300, 'p').c_str()), g_writeCredential = RefusingStore; return !Save(); }, "pw", ""},
-        {"sign out", Server(hd, ann), true, ForgetPassword, "pw", ""},
-        {"sign out of an old file", Server(hd, oldForm), false, ForgetPassword, "password", ""},
+        // Signing out keeps the e-mail address and the automatic sign-in.
+        {"sign out", Server(hd + " signin='automatic'", ann), true, ForgetPassword, "pw", ""},
+        {"sign out of an old file", Server(hd + " signin='automatic'", oldForm), false, ForgetPassword, "password", ""},
     };
     for (const auto& road : roads) {
         SCOPED_TRACE(road.what);
@@ -109,9 +115,12 @@ TEST_F(ConfigFileTest, RememberedPasswordIsKeptByWindowsForItsServerAndEMailAddr
         EXPECT_TRUE(road.act());
         g_writeCredential = nullptr;
         EXPECT_EQ(road.keptAfter, KeptCredential(origin));
+        // Kept is only a password Windows kept, read at the load, and only while it is still in force.
+        EXPECT_EQ(road.keptBefore && *road.filled && road.keptAfter == "ann@x/" + std::string(Password()), PasswordKept());
         const std::string saved = ReadFileBytes(userFile);
         EXPECT_EQ(std::string::npos, saved.find("<password>")) << saved;
         EXPECT_EQ(Remember(), saved.find("<user>") != std::string::npos) << saved;
+        EXPECT_EQ(road.file.find("automatic") != std::string::npos, AutoSignIn() && saved.find("automatic") != saved.npos);
     }
     RemoveCredential(origin);
 }
@@ -126,6 +135,8 @@ TEST_F(ConfigFileTest, ReadRules) {
         {Server(hd + " port='8080'"), "8080", "", ""},
         {Server(hd + " scheme='https'"), "kept", "", ""},
         {Server(hd + " scheme='HTTP'"), "kept", "", ""},
+        // Only "automatic" signs in at start; another value is off and fails nothing.
+        {Server(hd + " signin='automatically'"), "kept", "", ""},
         {"<outer>" + Server(hd) + "</outer>", "kept", "", ""},
         {"<?xml version='1.0'?><config><x/><server " + hd + "/><server host='2' directory='/'/></config>", "kept", "", ""},
         // The e-mail address comes out as UTF-8 from references, UTF-8 bytes, or the code-page
@@ -138,8 +149,8 @@ TEST_F(ConfigFileTest, ReadRules) {
         SCOPED_TRACE(c[0]);
         FreshSettings();
         lstrcpynA(g_settings.port, "kept", sizeof g_settings.port);
-        // Unlike the port, the scheme is always the file's: none means plain HTTP.
-        g_settings.secure = true;
+        // Unlike the port, the scheme and the automatic sign-in are always the file's.
+        g_settings.secure = g_settings.autoSignIn = true;
         ASSERT_TRUE(WriteFileBytes(file, c[0]));
         ASSERT_TRUE(ReadConfigFile(file.c_str()));
         EXPECT_EQ(SettingsState::Initial, State());
@@ -150,6 +161,7 @@ TEST_F(ConfigFileTest, ReadRules) {
         EXPECT_EQ(c[3], Password());
         EXPECT_EQ(!c[2].empty() || !c[3].empty(), Remember());
         EXPECT_EQ(c[0].find("'https'") != std::string::npos, Secure());
+        EXPECT_EQ(c[0].find("'automatic'") != std::string::npos, AutoSignIn());
     }
     // Each with the reason the support log gives.
     const std::string unreadable[][2] = {
@@ -171,24 +183,26 @@ TEST_F(ConfigFileTest, ReadRules) {
     EXPECT_STREQ("could not be read", ConfigReadFault());
 }
 
+// The all-users file, an administrator's defaults, stands in for a per-user file that cannot be
+// read; the first save takes its automatic sign-in into the user's own file, which then decides.
 TEST_F(ConfigFileTest, LoadPrefersThePerUserFileAndSaveWritesOnlyThatOne) {
-    PlaceFile(commonFile, Server("host='common' directory='/'"));
+    PlaceFile(commonFile, Server("host='common' directory='/' signin='automatic'"));
     PlaceFile(userFile, Server("host='user' directory='/'"));
     ASSERT_TRUE(Load());
-    EXPECT_STREQ("user", Host());
+    EXPECT_TRUE(lstrcmpA("user", Host()) == 0 && !AutoSignIn());
 
     PlaceFile(userFile, "<config><server host='user'/></config>");
     FreshSettings();
     ASSERT_TRUE(Load());
-    EXPECT_STREQ("common", Host());
+    EXPECT_TRUE(lstrcmpA("common", Host()) == 0 && AutoSignIn());
     EXPECT_EQ(SettingsState::Loaded, State());
 
     SetUser("ann@example.com");
     ASSERT_TRUE(Save());
-    EXPECT_EQ(Server("host='common' directory='/'"), ReadFileBytes(commonFile));
+    EXPECT_EQ(Server("host='common' directory='/' signin='automatic'"), ReadFileBytes(commonFile));
     FreshSettings();
     ASSERT_TRUE(ReadConfigFile(userFile.c_str()));
-    EXPECT_STREQ("common", Host());
+    EXPECT_TRUE(lstrcmpA("common", Host()) == 0 && AutoSignIn());
 }
 
 TEST_F(ConfigFileTest, NothingIsWrittenUntilAChangeThenEverySaveWrites) {

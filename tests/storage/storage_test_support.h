@@ -17,7 +17,7 @@
 inline void FreshSettings() {
     for (char* text : {g_settings.host, g_settings.directory, g_settings.port, g_settings.user, g_settings.password})
         *text = '\0';
-    g_settings.remember = false;
+    g_settings.remember = g_settings.autoSignIn = g_settings.passwordKept = false;
     g_settings.secure = false;
     g_settings.state = SettingsState::Initial;
 }

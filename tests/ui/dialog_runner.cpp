@@ -30,14 +30,15 @@ INT_PTR CALLBACK ScriptedProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 
 }  // namespace
 
-INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps, LANGID language) {
+INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps, LANGID language,
+                  LPARAM parameter) {
     g_procedure = procedure;
     g_steps = &steps;
     g_nextStep = 0;
     HMODULE module = GetModuleHandleW(nullptr);
-    if (language == 0) return DialogBoxParamW(module, MAKEINTRESOURCEW(templateId), nullptr, ScriptedProc, 0);
+    if (language == 0) return DialogBoxParamW(module, MAKEINTRESOURCEW(templateId), nullptr, ScriptedProc, parameter);
     HRSRC found = FindResourceExW(module, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(templateId), language);  // RT_DIALOG
     const void* dialog = found ? LockResource(LoadResource(module, found)) : nullptr;
-    return dialog ? DialogBoxIndirectParamW(module, static_cast<const DLGTEMPLATE*>(dialog), nullptr, ScriptedProc, 0)
-                  : -1;
+    if (!dialog) return -1;
+    return DialogBoxIndirectParamW(module, static_cast<const DLGTEMPLATE*>(dialog), nullptr, ScriptedProc, parameter);
 }

@@ -12,5 +12,7 @@ typedef std::function<void(HWND dialog)> DialogStep;
 // step runs on its own timer tick, so messages a step posts are handled before the next one;
 // while the dialog's IDOK button is greyed, the next step waits.
 // A dialog still open after the last step is closed through its close box. The template is the
-// user's language unless language names one. Returns what DialogBoxParamW returns.
-INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps, LANGID language = 0);
+// user's language unless language names one; parameter goes to WM_INITDIALOG. Returns what
+// DialogBoxParamW returns.
+INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps, LANGID language = 0,
+                  LPARAM parameter = 0);

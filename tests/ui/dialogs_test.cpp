@@ -33,7 +33,13 @@ std::vector<ResultCode> g_reports;
 std::vector<std::string> g_opened;
 
 std::string StoredCredentials() {
-    return std::string(User()) + "|" + Password() + (Remember() ? "|remember" : "");
+    return std::string(User()) + "|" + Password() + (Remember() ? "|remember" : "") + (AutoSignIn() ? "|auto" : "");
+}
+
+// The automatic sign-in box: "x" ticked, "-" unticked, "/" greyed, "#" ticked and greyed.
+char AutoSignInBox(HWND dialog) {
+    HWND box = GetDlgItem(dialog, IDC_SIGN_IN_AUTOMATICALLY);
+    return "-x/#"[(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0) + (IsWindowEnabled(box) ? 0 : 2)];
 }
 
 ResultCode FakeVerify(Session&) {
@@ -80,12 +86,12 @@ void ExpectTextsFit(HWND dialog) {
     (void)ReleaseDC(dialog, dc);
 }
 
-// The error line moves the first ten down; the last four stay where the template put them.
-const int kLaidOut[] = {IDC_EMAIL,         IDC_PASSWORD,    IDC_EMAIL_LABEL, IDC_PASSWORD_LABEL, IDC_REMEMBER,
-                        IDOK,              IDC_FORGOT_LINK, IDC_SIGNUP_TAIL, IDC_SIGNUP_LINK,    IDC_SIGNUP_PROMPT,
-                        IDC_TITLE,         IDC_SUBTITLE,    IDC_HEADING,     IDC_ERROR_LABEL};
+// The error line moves the first eleven down; the last four stay where the template put them.
+const int kLaidOut[] = {IDC_EMAIL,         IDC_PASSWORD, IDC_EMAIL_LABEL, IDC_PASSWORD_LABEL, IDC_REMEMBER,
+                        IDC_SIGN_IN_AUTOMATICALLY, IDOK, IDC_FORGOT_LINK, IDC_SIGNUP_TAIL,    IDC_SIGNUP_LINK,
+                        IDC_SIGNUP_PROMPT, IDC_TITLE,    IDC_SUBTITLE,    IDC_HEADING,        IDC_ERROR_LABEL};
 const size_t kLaidOutCount = sizeof kLaidOut / sizeof kLaidOut[0];
-const size_t kMovedCount = 10;
+const size_t kMovedCount = 11;
 
 // Screen rectangles of the dialog (first) and of each control in kLaidOut.
 std::vector<RECT> TakeLayout(HWND dialog) {
@@ -142,10 +148,7 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
     std::vector<RECT> start, afterFirst;
     RECT heading = {}, error = {};
     std::string afterReject, storedAfterEmpty;
-    bool maskedWithoutError = false;
     auto reject = [&](HWND d) {
-        maskedWithoutError = (GetWindowLongA(GetDlgItem(d, IDC_PASSWORD), GWL_STYLE) & ES_PASSWORD) &&
-                             !ControlVisible(d, IDC_ERROR_LABEL);
         start = TakeLayout(d);
         (void)GetWindowRect(GetDlgItem(d, IDC_HEADING), &heading);
         (void)GetWindowRect(GetDlgItem(d, IDC_ERROR_LABEL), &error);
@@ -168,7 +171,7 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
         afterReject = ControlText(d, IDC_EMAIL) + "|" + ControlText(d, IDC_PASSWORD);
         SetControlText(d, IDC_EMAIL, "");
         SetControlText(d, IDC_PASSWORD, "typed");
-        (void)CheckDlgButton(d, IDC_REMEMBER, BST_CHECKED);
+        for (int id : {IDC_REMEMBER, IDC_SIGN_IN_AUTOMATICALLY}) (void)SendDlgItemMessageA(d, id, BM_CLICK, 0, 0);
         PressEnter(d, IDC_EMAIL);
     };
     std::string longText;  // 5000 characters, 10000 bytes
@@ -180,13 +183,12 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
         PressEnter(d, IDC_PASSWORD);
     };
     EXPECT_EQ(IDOK, Run({reject, empty, fail}));
-    EXPECT_TRUE(maskedWithoutError);
     // The end-to-end tests read the two error texts; here the fields stay as typed.
     EXPECT_EQ("eve@example.org|wrong", afterReject);
     EXPECT_EQ("eve@example.org|wrong", storedAfterEmpty);
     // Untrimmed, in UTF-8, and cut at a character's end to the 4095 bytes the settings hold.
     ASSERT_EQ(2u, g_checks.size());
-    EXPECT_EQ(u8"  zoë.łukasz@example.org |" + longText.substr(0, 4094) + "|remember", g_checks[1]);
+    EXPECT_EQ(u8"  zoë.łukasz@example.org |" + longText.substr(0, 4094) + "|remember|auto", g_checks[1]);
     EXPECT_EQ(std::vector<ResultCode>{Failure | ServerError}, g_reports);
     // Twelve dialog units of height: well over a handful of pixels at any font size. The display
     // scale tests see that a second error moves nothing.
@@ -307,21 +309,35 @@ TEST_F(SignInDialog, KeysReachAndOpenBothLinksWithoutSigningInAndFocusFramesTheT
     EXPECT_LE(frame.right, ink.right + 2) << "the focus rectangle is wider than the text";
 }
 
+// Opened as after the server refused the kept password at start: told, nothing sent, and the
+// password selected for retyping. The automatic sign-in goes with "Remember me", whose clicks
+// untick and tick it again as it was left.
 TEST_F(SignInDialog, ClosingAfterARejectedAttemptPutsBackTheCredentialsInForce) {
     SetRecord("pages.example.org", "/", "", u8"änn@example.com", u8"gut-€-密码", true);
+    g_settings.autoSignIn = true;
     g_settings.state = SettingsState::Loaded;
     g_answers = {Failure | CredentialsRejected};
-    EXPECT_EQ(IDCANCEL, Run({[&](HWND d) {
-                                 // Filled in whole from the UTF-8 the settings hold.
-                                 EXPECT_EQ(u8"gut-€-密码", ControlText(d, IDC_PASSWORD));
-                                 SetControlText(d, IDC_PASSWORD, "bad");
-                                 (void)CheckDlgButton(d, IDC_REMEMBER, BST_UNCHECKED);
-                                 PressEnter(d, IDC_PASSWORD);
-                             },
-                             [&](HWND) {}}));
+    std::string boxes;
+    auto refused = [&](HWND d) {
+        // Filled in whole from the UTF-8 the settings hold, and masked.
+        EXPECT_EQ(u8"gut-€-密码", ControlText(d, IDC_PASSWORD));
+        EXPECT_TRUE((GetWindowLongA(GetDlgItem(d, IDC_PASSWORD), GWL_STYLE) & ES_PASSWORD) && g_checks.empty());
+        EXPECT_TRUE(ControlVisible(d, IDC_ERROR_LABEL) && GetFocus() == GetDlgItem(d, IDC_PASSWORD));
+        EXPECT_EQ("Invalid e-mail address or password", ControlText(d, IDC_ERROR_LABEL));
+        EXPECT_EQ(MAKELRESULT(0, 8), SendDlgItemMessageW(d, IDC_PASSWORD, EM_GETSEL, 0, 0));
+        SetControlText(d, IDC_PASSWORD, "bad");
+        // Id 0 clicks nothing: the box as the dialog opened.
+        for (int id : {0, IDC_REMEMBER, IDC_REMEMBER, IDC_SIGN_IN_AUTOMATICALLY, IDC_REMEMBER, IDC_REMEMBER,
+                       IDC_SIGN_IN_AUTOMATICALLY, IDC_REMEMBER})
+            boxes += ((void)SendDlgItemMessageA(d, id, BM_CLICK, 0, 0), AutoSignInBox(d));
+        PressEnter(d, IDC_PASSWORD);
+    };
+    EXPECT_EQ(IDCANCEL, RunDialog(IDD_SIGNIN, SignInDialogProc, {refused, [&](HWND d) { boxes += AutoSignInBox(d); }},
+                                  0, SignInDialogRefused));
+    EXPECT_EQ("x/x-/-x//", boxes);
     EXPECT_EQ(std::vector<std::string>{u8"änn@example.com|bad"}, g_checks);
     // A running session's next refresh sends these, and nothing is left to save.
-    EXPECT_EQ(u8"änn@example.com|gut-€-密码|remember", StoredCredentials());
+    EXPECT_EQ(u8"änn@example.com|gut-€-密码|remember|auto", StoredCredentials());
     EXPECT_EQ(SettingsState::Loaded, State());
 }
 
