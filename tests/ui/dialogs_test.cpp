@@ -382,16 +382,16 @@ void ExpectOwnKeys(const std::vector<std::wstring>& texts, size_t first) {
         for (size_t i = texts[t].find(L'&'); i != texts[t].npos && i + 1 < texts[t].size(); i = texts[t].find(L'&', i + 2))
             if (texts[t][i + 1] != L'&') keys += texts[t][i + 1];
     (void)CharLowerBuffW(&keys[0], static_cast<DWORD>(keys.size()));
-    std::wstring sorted = keys;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted.end(), std::adjacent_find(sorted.begin(), sorted.end())) << testing::PrintToString(keys);
+    for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(i, keys.find(keys[i])) << testing::PrintToString(keys);
 }
 
-// Every text of the string table, the tray menus (id=text) and both dialogs, in order. On the
-// way each dialog's texts, the error line's two among them, are checked to fit, each menu's and
-// dialog's keys to be its own, and each dialog to open centred on the whole screen; Enter closes
-// the About box.
+// Every text of the string table, the tray menus (id=text) and both dialogs, in order, each
+// dialog opened as the program opens it in that language. On the way each dialog's texts, the
+// error line's two among them, are checked to fit, each menu's and dialog's keys to be its own,
+// and each dialog to open centred on the whole screen, mirrored when the language reads right
+// to left; Enter closes the About box.
 std::vector<std::wstring> ResourceTexts(LANGID language) {
+    EXPECT_TRUE(SetProcessDefaultLayout(ReadsRightToLeft(language) ? LAYOUT_RTL : 0));
     std::vector<std::wstring> texts;
     wchar_t text[1024];
     for (UINT id = IDS_APP_TITLE; id <= IDS_PROXY_SIGN_IN; ++id, texts.push_back(text))
@@ -413,6 +413,7 @@ std::vector<std::wstring> ResourceTexts(LANGID language) {
             (void)GetWindowRect(GetDesktopWindow(), &screen);
             (void)GetWindowRect(d, &box);
             EXPECT_LE(abs(screen.left + screen.right - box.left - box.right) + abs(screen.top + screen.bottom - box.top - box.bottom), 2);
+            EXPECT_EQ(ReadsRightToLeft(language), IsMirrored(d) && IsMirrored(GetWindow(d, GW_OWNER)));
             ExpectTextsFit(d);
             const size_t first = texts.size();
             for (HWND child = GetWindow(d, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
@@ -420,6 +421,9 @@ std::vector<std::wstring> ResourceTexts(LANGID language) {
             ExpectOwnKeys(texts, first);
             LoadResourceTextIn(IDS_EMAIL_REQUIRED, language, text, 1024);
             if (SetDlgItemTextW(d, IDC_ERROR_LABEL, text)) ExpectTextsFit(d);
+            // E-mail addresses and passwords read left to right in every language, from the left end.
+            for (int id : {IDC_EMAIL, IDC_PASSWORD})
+                EXPECT_EQ(0, GetWindowLongW(GetDlgItem(d, id), GWL_EXSTYLE) & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING | WS_EX_RIGHT));
             if (dialogId == IDD_ABOUTBOX) (void)PostMessageA(GetDlgItem(d, IDOK), WM_KEYDOWN, VK_RETURN, 0);
         }}, language);
         EXPECT_EQ(dialogId == IDD_ABOUTBOX ? IDOK : IDCANCEL, end);
@@ -475,20 +479,20 @@ TEST(Languages, EveryTextIsTranslatedFitsAndRightToLeftLanguagesMirror) {
                         texts[i].size() < noticeSize) << texts[i].size();
         }
         EXPECT_EQ(ReadsRightToLeft(language), language == 0x0001 || language == 0x000D);
+        EXPECT_EQ(ReadsRightToLeft(language) ? UINT(MB_RTLREADING | MB_RIGHT) : 0u, BoxReadingFlags());
         if (!ReadsRightToLeft(language)) continue;
+        // The logo reads from the right edge as from the left edge of the same template unmirrored.
         std::vector<COLORREF> rows[2];
-        for (DWORD layout : {0, LAYOUT_RTL}) {
-            ASSERT_TRUE(SetProcessDefaultLayout(layout));
-            RunDialog(IDD_SIGNIN, SignInDialogProc, {[&](HWND d) { rows[IsMirrored(d)] = BannerRow(d); }}, language);
-            EXPECT_EQ(layout ? UINT(MB_RTLREADING | MB_RIGHT) : 0u, BoxReadingFlags());
-        }
-        ASSERT_TRUE(SetProcessDefaultLayout(0));
+        for (bool unmirrored : {false, true})
+            RunDialog(IDD_SIGNIN, SignInDialogProc, {[&](HWND d) { rows[IsMirrored(d)] = BannerRow(d); }}, language, 0,
+                      unmirrored);
         ASSERT_EQ(rows[0].size(), rows[1].size()) << "the dialog was not mirrored";
         EXPECT_NE(std::vector<COLORREF>(rows[0].size(), rows[0][0]), rows[0]) << "no logo in the row";
         // Stretched at another place, a few edge pixels round differently; flipped, most differ.
         EXPECT_GE(10 * std::inner_product(rows[0].begin(), rows[0].end(), rows[1].begin(), size_t(0), std::plus<size_t>(),
                                           std::equal_to<COLORREF>()), 9 * rows[0].size());
     }
+    EXPECT_TRUE(SetProcessDefaultLayout(0));
 }
 
 }  // namespace
