@@ -37,6 +37,10 @@ for run in "96 C signin signin-error about" "144 C signin signin-error about" "1
   # The display scale is read when a program starts.
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >>"$PAGEWREN_WINE_STATE/reg.log" 2>&1
   suffix=$([ $dpi = 96 ] || echo "-$dpi")$([ $locale = C ] || echo "-${locale%%_*}")
+  # Wine orders and joins Arabic letters only in the font a text is drawn with, never in one
+  # it links to; Windows' own Arial has them, DejaVu Sans has them too.
+  face=$([ "${locale%%_*}" = ar ] && echo "DejaVu Sans" || echo "Liberation Sans")
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d "$face" /f >>"$PAGEWREN_WINE_STATE/reg.log" 2>&1
   for shot in $shots; do
     rm -f "$work/ready" "$work/done"
     # Wine maps Z: to the Unix root, so the tool can reach the files.
