@@ -20,8 +20,8 @@ enum : int {
 bool SendNotification(const wchar_t* text, DWORD icon) {
     NOTIFYICONDATAW data;
     StartTrayRecord(&data, NIF_INFO);
-    // A text too long for the notification is cut between characters.
-    (void)AppendText(data.szInfo, InfoSize, text);
+    // A text too long for the notification is cut between words.
+    (void)AppendWholeWords(data.szInfo, InfoSize, text);
     LoadResourceText(IDS_APP_TITLE, data.szInfoTitle, InfoTitleSize);
     data.dwInfoFlags = icon;
     return g_platform.shellNotifyIcon(NIM_MODIFY, &data) != FALSE;

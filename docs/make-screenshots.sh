@@ -17,9 +17,14 @@ tool="$build/tests/ui/ui_screenshot_dialogs.exe"
 export PAGEWREN_WINE_STATE="$build/wine-screenshots"
 mkdir -p "$PAGEWREN_WINE_STATE"
 cp "$build/wine/arch" "$PAGEWREN_WINE_STATE/arch"
+# The session links Arial, bold too, to fonts with the Chinese, Japanese, Korean, Arabic and
+# Hebrew glyphs it lacks (FontLink\SystemLink), so every heading shows in its own script.
 "$root/scripts/wine-session.sh" start >/dev/null
 trap '"$root/scripts/wine-session.sh" stop' EXIT
 . "$root/scripts/wine-env.sh"
+# Debian's Wine finds its own Marlett, which draws the caption's close box, only in the
+# prefix's font folder; without it the box shows an "r".
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 # No window manager runs on the display, so Wine draws the frames and captions itself.
 wine reg add 'HKCU\Software\Wine\AppDefaults\ui_screenshot_dialogs.exe\X11 Driver' \
   /v Decorated /d N /f >"$PAGEWREN_WINE_STATE/reg.log" 2>&1
@@ -32,6 +37,10 @@ for run in "96 C signin signin-error about" "144 C signin signin-error about" "1
   # The display scale is read when a program starts.
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >>"$PAGEWREN_WINE_STATE/reg.log" 2>&1
   suffix=$([ $dpi = 96 ] || echo "-$dpi")$([ $locale = C ] || echo "-${locale%%_*}")
+  # Wine orders and joins Arabic letters only in the font a text is drawn with, never in one
+  # it links to; Windows' own Arial has them, DejaVu Sans has them too.
+  face=$([ "${locale%%_*}" = ar ] && echo "DejaVu Sans" || echo "Liberation Sans")
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d "$face" /f >>"$PAGEWREN_WINE_STATE/reg.log" 2>&1
   for shot in $shots; do
     rm -f "$work/ready" "$work/done"
     # Wine maps Z: to the Unix root, so the tool can reach the files.

@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
     SetUser("demo@pagewren.test");
     SetPassword("demo-password");
     SetRemember(true);
+    SetAutoSignIn(true);
     g_signInDialogCalls = {RejectCredentials, ReportNothing};
 
     if (strcmp(argv[1], "about") == 0)

@@ -42,9 +42,11 @@ case "${1:-}" in
     wineserver -p >>"$log" 2>&1
     # As on Windows, Arial and the dialog fonts borrow the glyphs they lack (Chinese, Japanese,
     # Korean, Arabic, Hebrew) from fonts that have them.
-    # Arial itself is Liberation Sans, which has its metrics.
+    # Arial itself is Liberation Sans, which has its metrics. Wine looks up the links of a bold
+    # font under its face's own name, as Windows keeps "Segoe UI Bold": without those, bold
+    # headings show boxes.
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f >>"$log" 2>&1 </dev/null
-    for face in Arial "Liberation Sans" Tahoma "Microsoft Sans Serif"; do
+    for face in Arial "Liberation Sans" "Arial Bold" "Liberation Sans Bold" Tahoma "Microsoft Sans Serif"; do
       wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
         /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei\0DejaVuSans.ttf,DejaVu Sans' /f >>"$log" 2>&1 </dev/null
     done

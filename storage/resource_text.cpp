@@ -1,5 +1,15 @@
 #include "storage/resource_text.h"
 
+namespace {
+
+bool Blank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == 0x3000; }
+
+// Chinese and Japanese write no blanks between words: a line breaks between any two of their
+// characters, punctuation included.
+bool Ideographic(wchar_t c) { return (c >= 0x3000 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF); }
+
+}  // namespace
+
 void LoadResourceText(UINT id, char* out, int capacity) {
     if (capacity <= 0) return;
     out[0] = '\0';
@@ -45,4 +55,21 @@ bool AppendText(wchar_t* out, size_t capacity, const wchar_t* text) {
     CopyMemory(out + used, text, taken * sizeof(wchar_t));
     out[used + taken] = L'\0';
     return taken == length;
+}
+
+bool AppendWholeWords(wchar_t* out, size_t capacity, const wchar_t* text) {
+    const size_t used = static_cast<size_t>(lstrlenW(out));
+    if (used + static_cast<size_t>(lstrlenW(text)) < capacity) return AppendText(out, capacity, text);
+    // Room for the words and the ellipsis after them.
+    if (used + 2 >= capacity) return false;
+    const size_t room = capacity - used - 2;
+    size_t cut = room;
+    while (cut > 0 && !Blank(text[cut]) && !(Ideographic(text[cut - 1]) && Ideographic(text[cut]))) --cut;
+    // One word longer than the room is cut where it must, but not inside a character.
+    if (cut == 0) cut = IS_HIGH_SURROGATE(text[room - 1]) ? room - 1 : room;
+    while (cut > 0 && Blank(text[cut - 1])) --cut;
+    CopyMemory(out + used, text, cut * sizeof(wchar_t));
+    out[used + cut] = 0x2026;
+    out[used + cut + 1] = L'\0';
+    return false;
 }

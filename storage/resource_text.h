@@ -15,3 +15,6 @@ bool AppendText(char* out, size_t capacity, const char* text);
 // Appends text to out (capacity characters), cut to fit but never between the two halves of a
 // character beyond U+FFFF; false when it was cut.
 bool AppendText(wchar_t* out, size_t capacity, const wchar_t* text);
+// Appends text to out (capacity characters); a text too long is cut between two words, where a
+// line could break, and then ends with an ellipsis (U+2026). False when it was cut.
+bool AppendWholeWords(wchar_t* out, size_t capacity, const wchar_t* text);

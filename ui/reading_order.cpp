@@ -18,3 +18,11 @@ UINT BoxReadingFlags() {
 bool IsMirrored(HWND window) {
     return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
 }
+
+void KeepLeftToRight(HWND dialog, int controlId) {
+    HWND control = GetDlgItem(dialog, controlId);
+    const LONG style = GetWindowLongW(control, GWL_EXSTYLE);
+    const LONG leftToRight = style & ~(WS_EX_LAYOUTRTL | WS_EX_RTLREADING | WS_EX_RIGHT | WS_EX_LEFTSCROLLBAR);
+    // A child takes its mirrored parent's layout when it is created; it keeps the one set here.
+    if (leftToRight != style) (void)SetWindowLongW(control, GWL_EXSTYLE, leftToRight);
+}

@@ -13,3 +13,6 @@ bool MirrorForUserLanguage();
 UINT BoxReadingFlags();
 // Whether the window is laid out right to left.
 bool IsMirrored(HWND window);
+// Lays the dialog's control out left to right, its text starting at the left end, also when the
+// dialog is mirrored: for what reads so in every language, such as e-mail addresses.
+void KeepLeftToRight(HWND dialog, int controlId);

@@ -9,6 +9,7 @@
 #include "ui/display_scale.h"
 #include "ui/link_label.h"
 #include "ui/proxy_prompt.h"
+#include "ui/reading_order.h"
 #include "ui/signin_look.h"
 
 SignInErrorKind g_signInErrorKind = SignInErrorKind::None;
@@ -69,6 +70,8 @@ void InitSignInDialog(HWND dialog, LPARAM opening) {
     SubclassLinkLabels(dialog);
     TakeOverDpiChanges(dialog);
     CreateSignInDrawing(dialog);
+    KeepLeftToRight(dialog, IDC_EMAIL);
+    KeepLeftToRight(dialog, IDC_PASSWORD);
     // DS_CENTER has placed the dialog on the work area; this centres it on the whole screen.
     CenterOnDesktop(dialog);
     TakeCredentialSnapshot(&s_before);

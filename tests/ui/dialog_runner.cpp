@@ -31,14 +31,22 @@ INT_PTR CALLBACK ScriptedProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 }  // namespace
 
 INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps, LANGID language,
-                  LPARAM parameter) {
+                  LPARAM parameter, bool unmirrored) {
     g_procedure = procedure;
     g_steps = &steps;
     g_nextStep = 0;
     HMODULE module = GetModuleHandleW(nullptr);
-    if (language == 0) return DialogBoxParamW(module, MAKEINTRESOURCEW(templateId), nullptr, ScriptedProc, parameter);
+    // Hidden and top-level like the program's main window, so laid out as the process's default is.
+    HWND owner = CreateWindowExW(0, L"Static", L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, module, nullptr);
+    // Language 0 is the neutral language, for which the user's is found as DialogBoxParamW would.
     HRSRC found = FindResourceExW(module, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(templateId), language);  // RT_DIALOG
-    const void* dialog = found ? LockResource(LoadResource(module, found)) : nullptr;
-    if (!dialog) return -1;
-    return DialogBoxIndirectParamW(module, static_cast<const DLGTEMPLATE*>(dialog), nullptr, ScriptedProc, parameter);
+    const BYTE* dialog = found ? static_cast<const BYTE*>(LockResource(LoadResource(module, found))) : nullptr;
+    std::vector<BYTE> copy(dialog, dialog + (dialog ? SizeofResource(module, found) : 0));
+    // A DLGTEMPLATEEX keeps its extended style in its third double word.
+    if (unmirrored && copy.size() > 16) reinterpret_cast<DWORD*>(copy.data())[2] &= ~WS_EX_LAYOUTRTL;
+    const INT_PTR result = dialog ? DialogBoxIndirectParamW(module, reinterpret_cast<DLGTEMPLATE*>(copy.data()), owner,
+                                                            ScriptedProc, parameter)
+                                  : -1;
+    (void)DestroyWindow(owner);
+    return result;
 }

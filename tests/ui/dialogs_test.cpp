@@ -1,6 +1,8 @@
 // The sign-in dialog and the About box run modally on the display. The credential check, the
 // failure report and ShellExecute are replaced, so no server, message box or browser takes part.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <climits>
@@ -147,7 +149,6 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
     RECT heading = {}, error = {};
     std::string afterReject, storedAfterEmpty;
     auto reject = [&](HWND d) {
-        ExpectTextsFit(d);
         start = TakeLayout(d);
         (void)GetWindowRect(GetDlgItem(d, IDC_HEADING), &heading);
         (void)GetWindowRect(GetDlgItem(d, IDC_ERROR_LABEL), &error);
@@ -369,26 +370,28 @@ TEST_F(SignInDialog, EachOpeningCreatesItsDrawingObjectsAndClosingDeletesThemAll
     EXPECT_EQ(gdiBefore, GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
 }
 
-TEST(AboutBox, CentredTextsFitAndEnterCloses) {
-    EXPECT_EQ(IDOK, RunDialog(IDD_ABOUTBOX, AboutDialogProc, {[](HWND d) {
-                                  ExpectTextsFit(d);
-                                  // On the whole screen, to the pixel that halving an odd difference gives.
-                                  RECT screen, box;
-                                  (void)GetWindowRect(GetDesktopWindow(), &screen);
-                                  (void)GetWindowRect(d, &box);
-                                  EXPECT_NEAR(screen.left + screen.right, box.left + box.right, 1);
-                                  EXPECT_NEAR(screen.top + screen.bottom, box.top + box.bottom, 1);
-                                  (void)PostMessageA(GetDlgItem(d, IDOK), WM_KEYDOWN, VK_RETURN, 0);
-                              }}));
-}
-
 // English first, then each language as its resource script tags it.
 const LANGID kLanguages[] = {0x0409, 0x0007, 0x000C, 0x000A, 0x0010, 0x0416, 0x0013, 0x0015,
                              0x0019, 0x001F, 0x0011, 0x0012, 0x0804, 0x0404, 0x0001, 0x000D};
 
-// Every text of the string table, the tray menus (id=text) and both dialogs, in order; each
-// dialog's texts, the error line's two among them, are checked to fit on the way.
+// No two items of one menu, or controls of one dialog, from texts[first] on share the key after
+// a single "&".
+void ExpectOwnKeys(const std::vector<std::wstring>& texts, size_t first) {
+    std::wstring keys;
+    for (size_t t = first; t < texts.size(); ++t)
+        for (size_t i = texts[t].find(L'&'); i != texts[t].npos && i + 1 < texts[t].size(); i = texts[t].find(L'&', i + 2))
+            if (texts[t][i + 1] != L'&') keys += texts[t][i + 1];
+    (void)CharLowerBuffW(&keys[0], static_cast<DWORD>(keys.size()));
+    for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(i, keys.find(keys[i])) << testing::PrintToString(keys);
+}
+
+// Every text of the string table, the tray menus (id=text) and both dialogs, in order, each
+// dialog opened as the program opens it in that language. On the way each dialog's texts, the
+// error line's two among them, are checked to fit, each menu's and dialog's keys to be its own,
+// and each dialog to open centred on the whole screen, mirrored when the language reads right
+// to left; Enter closes the About box.
 std::vector<std::wstring> ResourceTexts(LANGID language) {
+    EXPECT_TRUE(SetProcessDefaultLayout(ReadsRightToLeft(language) ? LAYOUT_RTL : 0));
     std::vector<std::wstring> texts;
     wchar_t text[1024];
     for (UINT id = IDS_APP_TITLE; id <= IDS_PROXY_SIGN_IN; ++id, texts.push_back(text))
@@ -396,19 +399,35 @@ std::vector<std::wstring> ResourceTexts(LANGID language) {
     for (int menuId : {IDR_TRAY_SIGNED_IN, IDR_TRAY_SIGNED_OUT}) {
         HRSRC found = FindResourceExW(nullptr, MAKEINTRESOURCEW(4), MAKEINTRESOURCEW(menuId), language);  // RT_MENU
         HMENU menu = found ? LoadMenuIndirectW(LockResource(LoadResource(nullptr, found))) : nullptr;
+        const size_t first = texts.size();
         for (int i = 0; i < GetMenuItemCount(GetSubMenu(menu, 0)); ++i)
             texts.push_back(GetMenuStringW(GetSubMenu(menu, 0), i, text, 1024, MF_BYPOSITION)
                                 ? std::to_wstring(GetMenuItemID(GetSubMenu(menu, 0), i)) + L"=" + text : L"");
+        ExpectOwnKeys(texts, first);
         (void)DestroyMenu(menu);
     }
-    for (int dialogId : {IDD_SIGNIN, IDD_ABOUTBOX})
-        RunDialog(dialogId, dialogId == IDD_SIGNIN ? SignInDialogProc : AboutDialogProc, {[&](HWND d) {
-                      ExpectTextsFit(d);
-                      for (HWND child = GetWindow(d, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-                          texts.push_back(std::wstring(text, GetWindowTextW(child, text, 1024)));
-                      LoadResourceTextIn(IDS_EMAIL_REQUIRED, language, text, 1024);
-                      if (SetDlgItemTextW(d, IDC_ERROR_LABEL, text)) ExpectTextsFit(d);
-                  }}, language);
+    for (int dialogId : {IDD_SIGNIN, IDD_ABOUTBOX}) {
+        const INT_PTR end = RunDialog(dialogId, dialogId == IDD_SIGNIN ? SignInDialogProc : AboutDialogProc, {[&](HWND d) {
+            // To the pixel that halving an odd difference gives.
+            RECT screen, box;
+            (void)GetWindowRect(GetDesktopWindow(), &screen);
+            (void)GetWindowRect(d, &box);
+            EXPECT_LE(abs(screen.left + screen.right - box.left - box.right) + abs(screen.top + screen.bottom - box.top - box.bottom), 2);
+            EXPECT_EQ(ReadsRightToLeft(language), IsMirrored(d) && IsMirrored(GetWindow(d, GW_OWNER)));
+            ExpectTextsFit(d);
+            const size_t first = texts.size();
+            for (HWND child = GetWindow(d, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+                texts.push_back(std::wstring(text, GetWindowTextW(child, text, 1024)));
+            ExpectOwnKeys(texts, first);
+            LoadResourceTextIn(IDS_EMAIL_REQUIRED, language, text, 1024);
+            if (SetDlgItemTextW(d, IDC_ERROR_LABEL, text)) ExpectTextsFit(d);
+            // E-mail addresses and passwords read left to right in every language, from the left end.
+            for (int id : {IDC_EMAIL, IDC_PASSWORD})
+                EXPECT_EQ(0, GetWindowLongW(GetDlgItem(d, id), GWL_EXSTYLE) & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING | WS_EX_RIGHT));
+            if (dialogId == IDD_ABOUTBOX) (void)PostMessageA(GetDlgItem(d, IDOK), WM_KEYDOWN, VK_RETURN, 0);
+        }}, language);
+        EXPECT_EQ(dialogId == IDD_ABOUTBOX ? IDOK : IDCANCEL, end);
+    }
     return texts;
 }
 
@@ -429,35 +448,51 @@ std::vector<COLORREF> BannerRow(HWND dialog) {
 }
 
 TEST(Languages, EveryTextIsTranslatedFitsAndRightToLeftLanguagesMirror) {
-    // Names, paths, numbers and icons, which no language translates.
-    const std::wstring same = L"|Pagewren|\\Pagewren\\|config.xml|OK|(C) 2026 Pagewren|www.pagewren.com|";
+    // Names, paths, numbers and icons, which no language translates, and the one tooltip that
+    // Spanish spells as English does.
+    const std::wstring same =
+        L"|Pagewren|\\Pagewren\\|config.xml|OK|(C) 2026 Pagewren|www.pagewren.com|Pagewren - Error|";
     const std::vector<std::wstring> english = ResourceTexts(kLanguages[0]);
+    const size_t noticeSize = sizeof(NOTIFYICONDATAW::szInfo) / sizeof(wchar_t);
     for (LANGID language : kLanguages) {
         SCOPED_TRACE(testing::Message() << "language " << std::hex << language);
         const std::vector<std::wstring> texts = ResourceTexts(language);
         ASSERT_EQ(english.size(), texts.size());
+        // Only the server's own words make a notification too long; they are cut where a line may break.
+        std::wstring words = texts[IDS_SERVER_ERROR - IDS_APP_TITLE];
+        for (int i = 0; i < 4; ++i) words += texts[IDS_IDENTITY_UNVERIFIED - IDS_APP_TITLE] + L" ";
+        wchar_t notice[noticeSize] = L"";
+        EXPECT_FALSE(AppendWholeWords(notice, noticeSize, words.c_str()));
+        const size_t kept = lstrlenW(notice) - 1;
+        EXPECT_EQ(words.substr(0, kept) + L"\u2026", notice);
+        EXPECT_TRUE(kept > noticeSize / 2 && !(IsCharAlphaNumericW(words[kept - 1]) && IsCharAlphaNumericW(words[kept]) &&
+                                               words[kept] < 0x3000)) << testing::PrintToString(notice);
         for (size_t i = 0; i < texts.size(); ++i) {
             EXPECT_EQ(english[i].empty(), texts[i].empty()) << i;
             const bool translated = english[i].empty() || english[i][0] == 0xFFFF ||
                                     english[i].rfind(L"Pagewren\r\nVersion ", 0) == 0 ||
                                     same.find(L"|" + english[i] + L"|") != same.npos || english[i] != texts[i];
             EXPECT_TRUE(language == kLanguages[0] || translated) << "untranslated: " << testing::PrintToString(texts[i]);
+            // Any string may be told whole in a notification but the settings warnings, told in a box.
+            const UINT id = IDS_APP_TITLE + static_cast<UINT>(i);
+            EXPECT_TRUE(id > IDS_PROXY_SIGN_IN || id == IDS_SETTINGS_KEPT || id == IDS_SETTINGS_NOT_KEPT ||
+                        texts[i].size() < noticeSize) << texts[i].size();
         }
         EXPECT_EQ(ReadsRightToLeft(language), language == 0x0001 || language == 0x000D);
+        EXPECT_EQ(ReadsRightToLeft(language) ? UINT(MB_RTLREADING | MB_RIGHT) : 0u, BoxReadingFlags());
         if (!ReadsRightToLeft(language)) continue;
+        // The logo reads from the right edge as from the left edge of the same template unmirrored.
         std::vector<COLORREF> rows[2];
-        for (DWORD layout : {0, LAYOUT_RTL}) {
-            ASSERT_TRUE(SetProcessDefaultLayout(layout));
-            RunDialog(IDD_SIGNIN, SignInDialogProc, {[&](HWND d) { rows[IsMirrored(d)] = BannerRow(d); }}, language);
-            EXPECT_EQ(layout ? UINT(MB_RTLREADING | MB_RIGHT) : 0u, BoxReadingFlags());
-        }
-        ASSERT_TRUE(SetProcessDefaultLayout(0));
+        for (bool unmirrored : {false, true})
+            RunDialog(IDD_SIGNIN, SignInDialogProc, {[&](HWND d) { rows[IsMirrored(d)] = BannerRow(d); }}, language, 0,
+                      unmirrored);
         ASSERT_EQ(rows[0].size(), rows[1].size()) << "the dialog was not mirrored";
         EXPECT_NE(std::vector<COLORREF>(rows[0].size(), rows[0][0]), rows[0]) << "no logo in the row";
         // Stretched at another place, a few edge pixels round differently; flipped, most differ.
         EXPECT_GE(10 * std::inner_product(rows[0].begin(), rows[0].end(), rows[1].begin(), size_t(0), std::plus<size_t>(),
                                           std::equal_to<COLORREF>()), 9 * rows[0].size());
     }
+    EXPECT_TRUE(SetProcessDefaultLayout(0));
 }
 
 }  // namespace
