@@ -7,7 +7,9 @@ context switches of an idle period and the private memory at its end. Pagewren r
 round, signing in over plain HTTP and over TLS; each sign-in is timed from the Enter key to the
 server's receipt of the sign-in. Each round also takes Pagewren through a 10-second outage of
 the server while signed in and times how long after the server's return it is signed in again;
-before the outage it counts the requests the server saw for each refresh.
+before the outage it counts the requests the server saw for each refresh, and it starts Pagewren
+twice more: once timed from launch to the sign-in dialog on screen, once with "Sign me in
+automatically" ticked, timed from launch to signed in.
 Prints tables of the medians with ratios and writes them as JSON.
 """
 import argparse
@@ -185,7 +187,33 @@ class Bench:
         finally:
             self.stop(launcher)
 
-    def write_config(self, secure):
+    def signed_in_logged(self):
+        """Whether the support log, emptied before the launch, says the program is signed in."""
+        try:
+            return "-> SignedIn: signed in" in open(os.path.join(self.config_dir, "Pagewren.log"), encoding="utf-8").read()
+        except OSError:
+            return False
+
+    def start_ms(self, exe, automatic):
+        """Milliseconds from launch to the sign-in dialog on screen, or with the automatic sign-in at
+        start to signed in."""
+        self.control("reset")
+        self.write_config(False, automatic)
+        for name in ("Pagewren.log", "Pagewren.1.log"):
+            if os.path.exists(os.path.join(self.config_dir, name)):
+                os.remove(os.path.join(self.config_dir, name))
+        dialog_shown = lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Pagewren$"],
+                                              capture_output=True).returncode == 0
+        start = time.time()
+        launcher = self.launch([exe])
+        try:
+            self.wait_until(self.signed_in_logged if automatic else dialog_shown, 60,
+                            "signed in" if automatic else "the sign-in dialog")
+            return (time.time() - start) * 1000
+        finally:
+            self.stop(launcher)
+
+    def write_config(self, secure, automatic=False):
         """Pagewren's configuration with the bench account, for the plain or the TLS listener, as a
         user has it who ticked "Remember me": the e-mail address in the file, the password kept by
         Windows for the server's origin."""
@@ -194,6 +222,8 @@ class Bench:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         server = ('host="localhost" directory="/" port="%d" scheme="https"' % self.tls_port if secure
                   else 'host="127.0.0.1" directory="/" port="%d"' % self.port)
+        if automatic:
+            server += ' signin="automatic"'
         with open(os.path.join(self.config_dir, "config.xml"), "w", newline="") as config:
             config.write('<config>\r\n\t<server %s>\r\n\t\t<user>%s</user>\r\n\t</server>\r\n</config>' %
                          (server, EMAIL))
@@ -253,7 +283,7 @@ class Bench:
             self.control_url = "http://127.0.0.1:%d/_control/" % self.port
             subprocess.run(["wine", options.trust, "Z:" + os.path.join(options.tls_dir, "ca.pem")], check=True,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            rounds, returns, per_refresh = [], [], []
+            rounds, returns, per_refresh, to_dialog, to_signed_in = [], [], [], [], []
             for number in range(options.rounds):
                 # Interleaved and rotated, so that no program always runs first.
                 order = programs[number % 4:] + programs[:number % 4]
@@ -261,8 +291,12 @@ class Bench:
                 back_ms, requests = self.outage_return_ms(options.pagewren)
                 returns.append(back_ms)
                 per_refresh.append(requests)
-                print("round %d: %s, signed in again %.0f ms after the outage, %.1f requests per refresh" %
-                      (number + 1, json.dumps(rounds[-1]), back_ms, requests), flush=True)
+                to_dialog.append(self.start_ms(options.pagewren, False))
+                to_signed_in.append(self.start_ms(options.pagewren, True))
+                print("round %d: %s, signed in again %.0f ms after the outage, %.1f requests per refresh, "
+                      "launch to dialog %.0f ms, launch to signed in by itself %.0f ms" %
+                      (number + 1, json.dumps(rounds[-1]), back_ms, requests, to_dialog[-1], to_signed_in[-1]),
+                      flush=True)
         finally:
             server.terminate()
             server.wait()
@@ -272,6 +306,8 @@ class Bench:
         print(table(medians, ratios, names, FIGURES))
         print("%-24s%16.0f" % ("back after outage (ms)", statistics.median(returns)))
         print("%-24s%16.1f" % ("requests per refresh", statistics.median(per_refresh)))
+        print("%-24s%16.0f" % ("launch to dialog (ms)", statistics.median(to_dialog)))
+        print("%-24s%16.0f" % ("launch to signed in (ms)", statistics.median(to_signed_in)))
         print()
         print(table(secure_medians, secure_ratios, secure_names, SECURE_FIGURES))
         log_bytes = sum(os.path.getsize(log) for log in logs if os.path.exists(log))
@@ -281,7 +317,8 @@ class Bench:
                        "https_medians": secure_medians, "https_ratios": secure_ratios,
                        "outage_seconds": OUTAGE_SECONDS, "back_after_outage_ms": returns,
                        "back_after_outage_median_ms": statistics.median(returns),
-                       "requests_per_refresh": per_refresh, "support_log_bytes": log_bytes},
+                       "requests_per_refresh": per_refresh, "support_log_bytes": log_bytes,
+                       "launch_to_dialog_ms": to_dialog, "launch_to_signed_in_ms": to_signed_in},
                       out, indent=2)
         print("\nfigures written to " + options.json)
 
