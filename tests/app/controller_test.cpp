@@ -304,40 +304,6 @@ TEST_F(ControllerTest, RightClickDoubleClickAndPageCommandsInEveryCallbackLayout
     EXPECT_EQ(std::vector<std::string>{"https://pages.example/tray.php?token=a1+b/c%&action=3"}, g_fake.opened);
 }
 
-// A click on a notification about a failure the user mends starts the sign-in; a success
-// removes one still showing; without a notification area a box tells.
-TEST_F(ControllerTest, NotificationLeadsToTheSignInGoesWithTheFailureAndIsABoxWithoutATray) {
-    SetRecord("pages.example", "/", "", "a@example.com", "secret");
-    g_app.trayVersion = TrayVersion4;
-    // shown: what the shell answers to the notification.
-    const struct { bool click; unsigned trayRefusals; BOOL shown; std::vector<std::string> told; } rows[] = {
-        {true, 0, TRUE, {kIdentityUnverified}},
-        {false, 0, TRUE, {kIdentityUnverified, ""}},
-        {false, 0, FALSE, {kIdentityUnverified}},
-        {false, 1, TRUE, {}},
-    };
-    for (const auto& row : rows) {
-        g_fake = FakePlatform();
-        g_app.phase = SignInPhase::NotSignedIn;
-        g_app.trayRefusals = row.trayRefusals;
-        g_fake.notificationSucceeds = row.shown;
-        SignInThroughTheDialog();
-        SetSessionInterval(60000);
-        Answer(SignIn, Success);
-        OnRefreshTick();
-        Answer(Refresh, Failure | IdentityUnverified);
-        EXPECT_TRUE(g_fake.armed.empty());
-        EXPECT_EQ(0, row.click ? TrayMouse(NIN_BALLOONUSERCLICK) : 0);
-        // The sign-in a click started ends it, or else a sign-in from the tray.
-        if (!row.click) (void)BeginSignIn();
-        Answer(CheckServer, Success);
-        Answer(SignIn, Success);
-        EXPECT_EQ(row.told, g_fake.notifications);
-        EXPECT_EQ(OneOrNone(row.shown && !row.trayRefusals ? nullptr : kIdentityUnverified), BoxTexts());
-        EXPECT_EQ(kSignedIn, LastTrayTip());
-    }
-}
-
 TEST_F(ControllerTest, AboutBoxIsNeverOpenedTwice) {
     bool again = true;
     g_fake.whileDialogOpen = [&] {

@@ -142,6 +142,9 @@ struct Walk {
 
     void Step() {
         const size_t startsBefore = g_fake.startedWith.size(), dialogsBefore = g_fake.dialogs.size();
+        const size_t noticesBefore = g_fake.notifications.size(), boxesBefore = g_fake.boxes.size();
+        // Now and then the shell has no room for a notification.
+        g_fake.notificationSucceeds = Pick(8) != 0;
         ridesOut = false;
         g_fake.dialogEnd = Pick(4) ? IDOK : IDCANCEL;
         g_fake.startSucceeds = Pick(200) != 0;
@@ -221,6 +224,12 @@ struct Walk {
             }
             if (inFive >= 3 || inHour >= 6) Break("R4: an unanswered send past the budget");
         }
+        // A failure is never told by nothing: a notification the shell refused comes as a box.
+        for (size_t i = noticesBefore; !g_fake.notificationSucceeds && i < g_fake.notifications.size(); ++i) {
+            const auto told = [&](const BoxShown& box) { return box.text == g_fake.notifications[i]; };
+            if (!g_fake.notifications[i].empty() && std::none_of(g_fake.boxes.begin() + boxesBefore, g_fake.boxes.end(), told))
+                Break("a refused notification was told by nothing");
+        }
         // R5: an outage or a page that is no answer is ridden out, never a final error.
         if (ridesOut && !SomethingPending()) Break("R5: no answer to a background exchange left nothing pending");
         if (proxyAsked && g_fake.startedWith.size() > startsBefore && !userActs)
@@ -250,6 +259,8 @@ struct Walk {
         if (waitsForUser && (!menu.hasSignIn || menu.signInGreyed)) Break("R2: the menu shows no way out");
         const bool session = phase == SignInPhase::SignedIn || phase == SignInPhase::Reconnecting;
         if (session != (menu.defaultCommand == ID_OPEN_CURRENT_PAGE)) Break("the menu does not show the session");
+        // Once signed in again, the notice of the failure goes.
+        if (session && g_trayNotice.showing) Break("a notice outlived its failure");
         // The tray shows the phase.
         static const unsigned kLooks[] = {1 << NotSignedIn, 1 << SigningIn | 1 << Error, 1 << SigningIn, 1 << SigningIn,
                                           1 << SigningIn | 1 << Error, 1 << SignedIn, 1 << SignedIn, 1 << Error,
