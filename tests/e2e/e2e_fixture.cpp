@@ -22,10 +22,9 @@ const std::map<std::string, std::vector<std::string>> kRoadEvents = {
       "credential check GET http://127.0.0.1:", "sign-in GET http://127.0.0.1:", "/auth-tray.php: answer, status 200",
       "credential store: write, error 0", "state SigningIn -> SignedIn: signed in", "refresh timer armed: every ",
       "/tray.php?token=<token>&action=1: answer, status 200, error 0 none", "main exit: code 0"}},
-    {"TextBeyondTheCodePageReachesTheServerTheNextStartAndTheBoxWhole",
-     {u8"box 119 shown: An error occured on the server. Wartung bis 12 Uhr – später erneut (Łódź) 密码"}},
-    {"DialogRefusesRejectedCredentialsAndAnEmptyEmailThenRemembers",
-     {"e-mail address not set", "/auth-tray.php: refused, status 401", "settings saved: file written"}},
+    {"DialogRefusesThenTextBeyondTheCodePageReachesTheServerTheNextStartAndTheBoxWhole",
+     {u8"box 119 shown: An error occured on the server. Wartung bis 12 Uhr – später erneut (Łódź) 密码",
+      "e-mail address not set", "/auth-tray.php: refused, status 401", "settings saved: file written"}},
     {"WakeUpRefreshesAtOnceAndAnOutageIsRiddenOutQuietly",
      {"main wake-up", ": not sent, status 0, error 12029 ERROR_INTERNET_CANNOT_CONNECT",
       "retry 1 of refresh in 5000 ms", "refresh result: 1"}},
@@ -40,11 +39,11 @@ const std::map<std::string, std::vector<std::string>> kRoadEvents = {
      {"proxy localhost:", "asks for a sign-in", "proxy schemes: Basic, realm \"pagewren-test\"; credentials none held",
       ": proxy refused, status 407", "notification 131 shown", "proxy took the credentials",
       "credential store: proxy write, error 0", "credential store: proxy read, error 0"}},
-    {"UnverifiedCertificateAndUnreadableSettingsAreLogged",
+    {"UnverifiedCertificateAndUnreadableSettingsAreToldBeforeAnySignIn",
      // An issuer nobody trusts is 12045 on Windows, 12057 under Wine.
      {"server https://localhost:", "check GET https://localhost:", ": unverified, status 0, error 120",
-      "notification 124 shown: Pagewren could not verify", "settings: none read, built-in server",
-      "settings: per-user file unreadable, copy as config.xml.unreadable kept", "server http://pagewren.com:80/"}},
+      "notification 124 shown: Pagewren could not verify", "settings: none read, built-in server", "settings: per-user file unreadable, copy as config.xml.unreadable kept",
+      "server http://pagewren.com:80/"}},
 };
 
 std::string LogPath(const char* name) { return KnownFolder(CSIDL_LOCAL_APPDATA) + "\\Pagewren\\" + name; }

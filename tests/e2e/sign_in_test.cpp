@@ -19,9 +19,11 @@
 
 namespace {
 
-size_t TrayAdds() {
-    size_t adds = 0;
-    for (const TrayCall& call : TrayCalls()) adds += call.operation == NIM_ADD;
+// Whether the shell took each add, oldest first.
+std::vector<bool> TrayAdds() {
+    std::vector<bool> adds;
+    for (const TrayCall& call : TrayCalls())
+        if (call.operation == NIM_ADD) adds.push_back(call.accepted);
     return adds;
 }
 
@@ -51,13 +53,6 @@ std::vector<std::string> FilesHolding(const std::string& texts) {
             if (!text.empty() && bytes.find(text) != std::string::npos) found.push_back(file.string());
     }
     return found;
-}
-
-std::vector<std::string> FilesHoldingIssuedTokens() {
-    std::string tokens;
-    EXPECT_TRUE(ControlServer("tokens", &tokens));
-    EXPECT_FALSE(tokens.empty());
-    return FilesHolding(tokens);
 }
 
 TEST_F(ProgramTest, SignsInThroughThePrefilledDialogAndRefreshesLeavingNoTokenOnDisk) {
@@ -100,25 +95,35 @@ TEST_F(ProgramTest, SignsInThroughThePrefilledDialogAndRefreshesLeavingNoTokenOn
     HWND main = FindMainWindow();
     (void)ShowWindow(main, SW_SHOWNORMAL);
     EXPECT_FALSE(IsWindowVisible(main));
-    size_t adds = TrayAdds();
+    const size_t adds = TrayAdds().size();
     DWORD_PTR ignored = 0;
     (void)SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, 5000,
                               &ignored);
-    ASSERT_TRUE(WaitUntil([&] { return TrayAdds() > adds; }, kStepTimeoutMs));
+    ASSERT_TRUE(WaitUntil([&] { return TrayAdds().size() > adds; }, kStepTimeoutMs));
     EXPECT_EQ(kSignedIn, CurrentTrayTip());
     EXPECT_EQ(UINT(WM_USER + 100), TrayCalls()[TrayCalls().size() - 2].callbackMessage) << "the add before the version";
 
-    // The session leaves nothing behind that would open the user's pages.
+    // The session leaves nothing behind that would open the user's pages, nor the password in
+    // either form.
     StopProgram(program);
-    EXPECT_EQ(std::vector<std::string>(), FilesHoldingIssuedTokens());
+    std::string tokens;
+    ASSERT_TRUE(ControlServer("tokens", &tokens));
+    EXPECT_FALSE(tokens.empty());
+    EXPECT_EQ(std::vector<std::string>(), FilesHolding(tokens + "\n" + kDemoPassword + "\n" + kDemoPasswordOldForm));
 }
 
-TEST_F(ProgramTest, DialogRefusesRejectedCredentialsAndAnEmptyEmailThenRemembers) {
+// The dialog's own refusals, then what the system code page (1252 here) lacks: typed as UTF-16,
+// sent as UTF-8 (the reference server reads that after a reset), kept and shown again after a
+// restart, never on disk nor in the support log; and a server's UTF-8 error text shown whole in
+// the box.
+TEST_F(ProgramTest, DialogRefusesThenTextBeyondTheCodePageReachesTheServerTheNextStartAndTheBoxWhole) {
+    const std::string email = u8"zoë.łukasz@pagewren.test", password = u8"Grüße-ł€ 密码";
+    ASSERT_TRUE(ControlServer("account?email=" + HexBytes(email, "%") + "&password=" + HexBytes(password, "%")));
     ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort())));
     HWND dialog = LaunchAndWaitForSignIn();
     ASSERT_NE(nullptr, dialog);
     EXPECT_EQ("", ControlText(dialog, IDC_EMAIL));
-    SetControlText(dialog, IDC_EMAIL, kDemoEmail);
+    SetControlText(dialog, IDC_EMAIL, email.c_str());
     SetControlText(dialog, IDC_PASSWORD, "wrong");
     PressEnter(dialog, IDC_PASSWORD);
     ASSERT_TRUE(WaitUntil([&] { return ControlVisible(dialog, IDC_ERROR_LABEL); }, kStepTimeoutMs));
@@ -132,41 +137,15 @@ TEST_F(ProgramTest, DialogRefusesRejectedCredentialsAndAnEmptyEmailThenRemembers
     EXPECT_EQ(requestsBefore, ServerLog().size()) << "an empty e-mail address must not reach the server";
     EXPECT_EQ(kSigningIn, CurrentTrayTip());
 
-    SetControlText(dialog, IDC_EMAIL, kDemoEmail);
-    SetControlText(dialog, IDC_PASSWORD, kDemoPassword);
-    (void)SendMessageA(GetDlgItem(dialog, IDC_REMEMBER), BM_SETCHECK, BST_CHECKED, 0);
-    PressEnter(dialog, IDC_PASSWORD);
-    ASSERT_TRUE(WaitForTrayTip(kSignedIn));
-    std::string config = ReadFileBytes(UserConfigPath());
-    EXPECT_NE(std::string::npos, config.find(std::string("<user>") + kDemoEmail + "</user>")) << config;
-
-    // The next start fills in what Windows kept, and it signs in.
-    StopProgram(program);
-    dialog = LaunchAndWaitForSignIn();
-    ASSERT_NE(nullptr, dialog);
-    EXPECT_EQ(kDemoPassword, ControlText(dialog, IDC_PASSWORD));
-    PressEnter(dialog, IDC_PASSWORD);
-    ASSERT_TRUE(WaitForTrayTip(kSignedIn));
-    EXPECT_EQ(std::vector<std::string>(), FilesHolding(std::string(kDemoPassword) + "\n" + kDemoPasswordOldForm));
-}
-
-// What the system code page (1252 here) lacks: typed as UTF-16, sent as UTF-8 (the reference
-// server reads that after a reset), kept and shown again after a restart; and a server's UTF-8
-// error text shown whole in the box.
-TEST_F(ProgramTest, TextBeyondTheCodePageReachesTheServerTheNextStartAndTheBoxWhole) {
-    const std::string email = u8"zoë.łukasz@pagewren.test", password = u8"Grüße-ł€ 密码";
-    ASSERT_TRUE(ControlServer("account?email=" + HexBytes(email, "%") + "&password=" + HexBytes(password, "%")));
-    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort())));
-    HWND dialog = LaunchAndWaitForSignIn();
-    ASSERT_NE(nullptr, dialog);
     SetControlText(dialog, IDC_EMAIL, email.c_str());
     SetControlText(dialog, IDC_PASSWORD, password.c_str());
     (void)SendMessageA(GetDlgItem(dialog, IDC_REMEMBER), BM_SETCHECK, BST_CHECKED, 0);
     PressEnter(dialog, IDC_PASSWORD);
     // The server check before the dialog is always in the log; the last request is the sign-in.
-    EXPECT_TRUE(WaitForTrayTip(kSignedIn));
+    ASSERT_TRUE(WaitForTrayTip(kSignedIn));
     EXPECT_EQ(HexBytes(email + ":" + password), ServerLog().back().credentials);
 
+    // The next start fills in the e-mail address from the file and the password Windows kept.
     StopProgram(program);
     ASSERT_NE(nullptr, dialog = LaunchAndWaitForSignIn());
     // Wine hands a password field's text to another process; Windows would not.
@@ -179,6 +158,8 @@ TEST_F(ProgramTest, TextBeyondTheCodePageReachesTheServerTheNextStartAndTheBoxWh
     ASSERT_TRUE(WaitUntil([&] { return FindMessageBox() != nullptr; }, kStepTimeoutMs));
     // The fixture finds the box's text in the support log as well, and shows the log if not.
     EXPECT_NE(std::string::npos, ControlText(FindMessageBox(), 0xFFFF).find(description));
+    EXPECT_EQ(std::vector<std::string>(), FilesHolding(password));
+    for (const std::string& secret : {email, password}) EXPECT_EQ(std::string::npos, SupportLog().find(secret)) << secret;
 }
 
 // Under a German display language the program speaks German: the dialog, the error line of a
@@ -198,40 +179,17 @@ TEST_F(ProgramTest, GermanDisplayLanguageGivesGermanDialogErrorLineAndTooltip) {
     EXPECT_EQ(u8"Ungültige E-Mail-Adresse oder ungültiges Kennwort", ControlText(dialog, IDC_ERROR_LABEL));
 }
 
-// An unreadable per-user config.xml is told before any sign-in, with the copy kept of it and
-// the server used meanwhile.
-TEST_F(ProgramTest, UnreadableSettingsFileIsToldBeforeAnySignIn) {
-    ASSERT_TRUE(WriteUserConfig("<config><server host='intranet.example' directory='/' port='123456789012'/></config>"));
-    ASSERT_TRUE(LaunchProgram(&program));
-    HWND box = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (box = FindMessageBox()) != nullptr; }, kStepTimeoutMs));
-    EXPECT_EQ("Pagewren could not read your settings file. A copy of it was kept as\r\n" + UserConfigPath() +
-                  ".unreadable\r\nUntil you mend the copy and rename it back to config.xml, Pagewren uses the "
-                  "server\r\nhttp://" DEFAULT_SERVER_HOST "/",
-              ControlText(box, 0xFFFF));
-    EXPECT_TRUE(ServerLog().empty()) << "nothing is sent before the box is closed";
-}
-
-TEST_F(ProgramTest, IconRefusedByAShellStillStartingAppearsOnceTheShellTakesIt) {
+// The icon refused by a shell still starting appears once the shell takes it; a second copy and
+// the Exit command during a held answer end with code zero.
+TEST_F(ProgramTest, IconRefusedAtFirstAppearsAndSecondCopyAndExitDuringAHeldAnswerEndWithCodeZero) {
     RefuseTrayAdds(2);
-    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort())));
-    ASSERT_NE(nullptr, LaunchAndWaitForSignIn());
-    std::vector<bool> adds;
-    EXPECT_TRUE(WaitUntil([&] {
-        adds.clear();
-        for (const TrayCall& call : TrayCalls())
-            if (call.operation == NIM_ADD) adds.push_back(call.accepted);
-        return adds.size() == 3;
-    }, kStepTimeoutMs));
-    EXPECT_EQ((std::vector<bool>{false, false, true}), adds);
-    EXPECT_NE("", CurrentTrayTip());
-}
-
-TEST_F(ProgramTest, SecondCopyAndExitDuringAHeldAnswerEndWithCodeZero) {
     ASSERT_TRUE(ControlServer("fault?script=auth-tray.php&mode=hang"));
     ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort())));
     ASSERT_TRUE(LaunchProgram(&program));
     ASSERT_TRUE(WaitUntil([] { return !ServerLog().empty(); }, kStepTimeoutMs));
+    EXPECT_TRUE(WaitUntil([] { return TrayAdds().size() == 3; }, kStepTimeoutMs));
+    EXPECT_EQ((std::vector<bool>{false, false, true}), TrayAdds());
+    EXPECT_NE("", CurrentTrayTip());
 
     ProgramRun second;
     ASSERT_TRUE(LaunchProgram(&second));
@@ -245,21 +203,27 @@ TEST_F(ProgramTest, SecondCopyAndExitDuringAHeldAnswerEndWithCodeZero) {
     ASSERT_TRUE(ControlServer("reset"));
 }
 
-// The roads the tests above do not drive: a server certificate that does not verify, and a
-// settings file that cannot be read; the fixture checks what each leaves in the support log.
-TEST_F(ProgramTest, UnverifiedCertificateAndUnreadableSettingsAreLogged) {
+// A server certificate that does not verify is told by a notification, since the check at
+// start-up runs in the background. An unreadable per-user config.xml is told before any sign-in,
+// with the copy kept of it and the server used meanwhile. The fixture checks the support log.
+TEST_F(ProgramTest, UnverifiedCertificateAndUnreadableSettingsAreToldBeforeAnySignIn) {
     const int port = StartTlsListener("untrusted");
     ASSERT_NE(0, port);
     ASSERT_TRUE(WriteUserConfig("<config><server host=\"localhost\" directory=\"/\" scheme=\"https\" port=\"" +
                                 std::to_string(port) + "\"/></config>"));
     ASSERT_TRUE(LaunchProgram(&program));
-    // The check at start-up runs in the background: a notification tells it.
     EXPECT_TRUE(WaitUntil([] { return LastNotification().info == kIdentityUnverified; }, kStepTimeoutMs));
     StopProgram(program);
 
-    ASSERT_TRUE(WriteUserConfig("<config><server"));
+    ASSERT_TRUE(WriteUserConfig("<config><server host='intranet.example' directory='/' port='123456789012'/></config>"));
     ASSERT_TRUE(LaunchProgram(&program));
-    EXPECT_TRUE(WaitUntil([] { return SupportLog().find("built-in server") != std::string::npos; }, kStepTimeoutMs));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindMessageBox()) != nullptr; }, kStepTimeoutMs));
+    EXPECT_EQ("Pagewren could not read your settings file. A copy of it was kept as\r\n" + UserConfigPath() +
+                  ".unreadable\r\nUntil you mend the copy and rename it back to config.xml, Pagewren uses the "
+                  "server\r\nhttp://" DEFAULT_SERVER_HOST "/",
+              ControlText(box, 0xFFFF));
+    EXPECT_TRUE(ServerLog().empty()) << "nothing is sent before the box is closed";
     (void)DeleteFileA((UserConfigPath() + ".unreadable").c_str());
 }
 

@@ -29,7 +29,7 @@ struct ConfigFileTest : FakeFoldersTest {
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
         userFile = g_localFolder + "\\Pagewren\\config.xml";
         commonFile = g_commonFolder + "\\Pagewren\\config.xml";
-        file = scratch.path + "\\config.xml";
+        file = scratch + "\\config.xml";
     }
     void TearDown() override {
         g_replaceConfigFile = MoveFileExA;
@@ -130,7 +130,6 @@ TEST_F(ConfigFileTest, ReadRules) {
     // A readable file, then the port, user and password read from it; a file without a port
     // keeps the one the record had.
     const std::string readable[][4] = {
-        {Server(hd, "<user>u@x</user><password>FYdbhFa7/JU=</password>"), "kept", "u@x", "password"},
         {Server(hd, "<user>u@x</user>"), "kept", "u@x", ""},
         {Server(hd + " port='8080'"), "8080", "", ""},
         {Server(hd + " scheme='https'"), "kept", "", ""},
@@ -183,29 +182,7 @@ TEST_F(ConfigFileTest, ReadRules) {
     EXPECT_STREQ("could not be read", ConfigReadFault());
 }
 
-// The all-users file, an administrator's defaults, stands in for a per-user file that cannot be
-// read; the first save takes its automatic sign-in into the user's own file, which then decides.
-TEST_F(ConfigFileTest, LoadPrefersThePerUserFileAndSaveWritesOnlyThatOne) {
-    PlaceFile(commonFile, Server("host='common' directory='/' signin='automatic'"));
-    PlaceFile(userFile, Server("host='user' directory='/'"));
-    ASSERT_TRUE(Load());
-    EXPECT_TRUE(lstrcmpA("user", Host()) == 0 && !AutoSignIn());
-
-    PlaceFile(userFile, "<config><server host='user'/></config>");
-    FreshSettings();
-    ASSERT_TRUE(Load());
-    EXPECT_TRUE(lstrcmpA("common", Host()) == 0 && AutoSignIn());
-    EXPECT_EQ(SettingsState::Loaded, State());
-
-    SetUser("ann@example.com");
-    ASSERT_TRUE(Save());
-    EXPECT_EQ(Server("host='common' directory='/' signin='automatic'"), ReadFileBytes(commonFile));
-    FreshSettings();
-    ASSERT_TRUE(ReadConfigFile(userFile.c_str()));
-    EXPECT_TRUE(lstrcmpA("common", Host()) == 0 && AutoSignIn());
-}
-
-TEST_F(ConfigFileTest, NothingIsWrittenUntilAChangeThenEverySaveWrites) {
+TEST_F(ConfigFileTest, NothingIsWrittenUntilAChangeThenEverySaveWritesAndAFailedOneKeepsTheOldFile) {
     EXPECT_FALSE(Load());
     lstrcpynA(g_settings.port, "8080", sizeof g_settings.port);
     ResetToDefaults();
@@ -225,27 +202,51 @@ TEST_F(ConfigFileTest, NothingIsWrittenUntilAChangeThenEverySaveWrites) {
     ASSERT_TRUE(DeleteFileA(userFile.c_str()));
     ASSERT_TRUE(Save());
     EXPECT_TRUE(PathExists(userFile));
+
+    // A save that fails leaves the old file byte for byte and no unfinished one; the next tries again.
+    const std::string old = ReadFileBytes(userFile);
+    SetUser("bob@example.com");
+    g_replaceConfigFile = FailingReplace;
+    EXPECT_FALSE(Save());
+    EXPECT_EQ(old, ReadFileBytes(userFile));
+    EXPECT_FALSE(PathExists(userFile + ".tmp"));
+    EXPECT_EQ(SettingsState::Modified, State());
 }
 
-TEST_F(ConfigFileTest, AnUnreadablePerUserFileIsKeptAndAnyFolderNameLoads) {
+// The all-users file, an administrator's defaults, stands in for a per-user file that cannot be
+// read, which is kept as a copy; the first save takes the automatic sign-in into the user's own
+// file, which then decides. The all-users file is never written nor copied.
+TEST_F(ConfigFileTest, UnreadablePerUserFileIsKeptTheAllUsersOneStandsInAndAnyFolderNameLoads) {
+    PlaceFile(commonFile, Server("host='common' directory='/' signin='automatic'"));
+    PlaceFile(userFile, Server("host='user' directory='/'"));
+    ASSERT_TRUE(Load());
+    EXPECT_TRUE(lstrcmpA("user", Host()) == 0 && !AutoSignIn());
+
     const std::string broken = Server("host='intranet.example' directory='/' port='123456789012'");
     PlaceFile(userFile, broken);
-    PlaceFile(commonFile, "<config>");
-    EXPECT_FALSE(Load());
-    ResetToDefaults();
+    FreshSettings();
+    ASSERT_TRUE(Load());
+    EXPECT_TRUE(lstrcmpA("common", Host()) == 0 && AutoSignIn());
+    EXPECT_EQ(SettingsState::Loaded, State());
     SetUser("ann@example.com");
     ASSERT_TRUE(Save());
     EXPECT_EQ(broken, ReadFileBytes(userFile + ".unreadable"));
-    EXPECT_FALSE(PathExists(commonFile + ".unreadable")) << "the all-users file is never touched";
-    // A later unreadable file replaces the copy.
+    EXPECT_EQ(Server("host='common' directory='/' signin='automatic'"), ReadFileBytes(commonFile));
+    FreshSettings();
+    ASSERT_TRUE(ReadConfigFile(userFile.c_str()));
+    EXPECT_TRUE(lstrcmpA("common", Host()) == 0 && AutoSignIn());
+
+    // With both unreadable nothing loads; a later unreadable file replaces the copy.
     PlaceFile(userFile, "<config><server");
+    PlaceFile(commonFile, "<config>");
     FreshSettings();
     EXPECT_FALSE(Load());
     EXPECT_EQ("<config><server", ReadFileBytes(userFile + ".unreadable"));
+    EXPECT_FALSE(PathExists(commonFile + ".unreadable"));
 
     // The XML component would read these as URL escapes or a fragment.
     for (const char* folder : {"c%41d", "x%20y", "a#b", "with space"}) {
-        g_localFolder = scratch.path + "\\" + folder;
+        g_localFolder = scratch + "\\" + folder;
         SetRecord("intranet.example", "/app/", "8080", "ann@example.com", "pw", true);
         g_settings.state = SettingsState::Modified;
         ASSERT_TRUE(Save()) << folder;
@@ -254,20 +255,6 @@ TEST_F(ConfigFileTest, AnUnreadablePerUserFileIsKeptAndAnyFolderNameLoads) {
         EXPECT_TRUE(Load()) << folder;
         EXPECT_EQ(saved, RecordText()) << folder;
     }
-}
-
-TEST_F(ConfigFileTest, FailedSaveLeavesTheOldFileByteForByte) {
-    const std::string old = "<config>\r\n\t<server host=\"old\" directory=\"/\">\r\n\t</server>\r\n</config>";
-    PlaceFile(userFile, old);
-    ResetToDefaults();
-    SetUser("ann@example.com");
-
-    g_replaceConfigFile = FailingReplace;
-    EXPECT_FALSE(Save());
-    EXPECT_EQ(old, ReadFileBytes(userFile));
-    EXPECT_FALSE(PathExists(userFile + ".tmp")) << "the unfinished file is removed";
-
-    EXPECT_EQ(SettingsState::Modified, State()) << "the next save tries again";
 }
 
 }  // namespace

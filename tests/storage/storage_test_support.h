@@ -40,25 +40,10 @@ inline std::string RecordText() {
            "|" + g_settings.password + (g_settings.remember ? "|remember" : "") + (g_settings.secure ? "|https" : "");
 }
 
-// A new empty folder under the temporary folder, removed with everything in it.
-struct ScratchFolder {
-    std::string path = (std::filesystem::temp_directory_path() /
-                        ("pws" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(GetTickCount())))
-                           .string();
-    ScratchFolder() {
-        if (!CreateDirectoryA(path.c_str(), nullptr)) path.clear();
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove_all(path, ignored);
-    }
-};
-
 inline std::string g_localFolder;
 inline std::string g_commonFolder;
-inline DWORD g_versionWord;
-
-inline DWORD WINAPI FakeVersion() { return g_versionWord; }
+// Windows 10.
+inline DWORD WINAPI FakeVersion() { return 0x0A000006; }
 
 inline HRESULT WINAPI FakeFolderPath(HWND, int folder, HANDLE, DWORD, LPSTR path) {
     lstrcpynA(path, (folder == CSIDL_LOCAL_APPDATA ? g_localFolder : g_commonFolder).c_str(), MAX_PATH);
@@ -68,15 +53,21 @@ inline HRESULT WINAPI FakeFolderPath(HWND, int folder, HANDLE, DWORD, LPSTR path
 // An NT-family system whose data folders are "local" and "common" in a scratch folder.
 struct FakeFoldersTest : ::testing::Test {
     void SetUp() override {
-        ASSERT_FALSE(scratch.path.empty());
-        g_localFolder = scratch.path + "\\local";
-        g_commonFolder = scratch.path + "\\common";
-        g_versionWord = 0x0A000006;
+        ASSERT_TRUE(CreateDirectoryA(scratch.c_str(), nullptr));
+        g_localFolder = scratch + "\\local";
+        g_commonFolder = scratch + "\\common";
         saved = g_storagePlatform;
         g_storagePlatform = {FakeVersion, FakeFolderPath};
         FreshSettings();
     }
-    void TearDown() override { g_storagePlatform = saved; }
-    ScratchFolder scratch;
+    void TearDown() override {
+        g_storagePlatform = saved;
+        std::error_code ignored;
+        (void)std::filesystem::remove_all(scratch, ignored);
+    }
+    // A new empty folder under the temporary folder, removed with everything in it.
+    const std::string scratch = (std::filesystem::temp_directory_path() /
+                                 ("pws" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(GetTickCount())))
+                                    .string();
     StoragePlatform saved;
 };
