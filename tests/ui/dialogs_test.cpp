@@ -27,10 +27,11 @@
 
 namespace {
 
-std::vector<std::string> g_checks;  // the settings at each credential check
-std::vector<ResultCode> g_answers;
-std::vector<ResultCode> g_reports;
-std::vector<std::string> g_opened;
+struct Fakes {
+    std::vector<std::string> checks;  // the settings at each credential check
+    std::vector<ResultCode> answers, reports;
+    std::vector<std::string> opened;
+} g_fake;
 
 std::string StoredCredentials() {
     return std::string(User()) + "|" + Password() + (Remember() ? "|remember" : "") + (AutoSignIn() ? "|auto" : "");
@@ -42,20 +43,18 @@ char AutoSignInBox(HWND dialog) {
     return "-x/#"[(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0) + (IsWindowEnabled(box) ? 0 : 2)];
 }
 
+// The answers in turn, then success.
 ResultCode FakeVerify(Session&) {
-    g_checks.push_back(StoredCredentials());
-    if (g_answers.empty()) return Success;
-    const ResultCode answer = g_answers.front();
-    g_answers.erase(g_answers.begin());
-    return answer;
+    g_fake.checks.push_back(StoredCredentials());
+    return g_fake.checks.size() <= g_fake.answers.size() ? g_fake.answers[g_fake.checks.size() - 1] : Success;
 }
 
 void FakeReport(ResultCode code) {
-    g_reports.push_back(code);
+    g_fake.reports.push_back(code);
 }
 
 HINSTANCE WINAPI FakeOpen(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT) {
-    g_opened.push_back(std::string(verb) + " " + file);
+    g_fake.opened.push_back(std::string(verb) + " " + file);
     return reinterpret_cast<HINSTANCE>(42);
 }
 
@@ -124,10 +123,7 @@ protected:
     void SetUp() override {
         FreshSettings();
         ResetToDefaults();
-        g_checks.clear();
-        g_answers.clear();
-        g_reports.clear();
-        g_opened.clear();
+        g_fake = Fakes();
         savedCalls = g_signInDialogCalls;
         g_signInDialogCalls = {FakeVerify, FakeReport};
         g_uiPlatform.shellExecute = FakeOpen;
@@ -143,30 +139,27 @@ protected:
     SignInDialogCalls savedCalls = {};
 };
 
-TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
-    g_answers = {Failure | CredentialsRejected, Failure | ServerError};
+// A proxy that asks for its own sign-in is told and keeps the dialog open, with no password
+// error; with no proxy named no prompt opens. A rejection keeps it open too; other failures close it.
+TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsAndAskingProxiesKeepItOpen) {
+    g_fake.answers = {Failure | ProxyRefused, Failure | CredentialsRejected, Failure | ServerError};
     std::vector<RECT> start, afterFirst;
-    RECT heading = {}, error = {};
     std::string afterReject, storedAfterEmpty;
-    auto reject = [&](HWND d) {
+    auto proxy = [&](HWND d) {
         start = TakeLayout(d);
-        (void)GetWindowRect(GetDlgItem(d, IDC_HEADING), &heading);
-        (void)GetWindowRect(GetDlgItem(d, IDC_ERROR_LABEL), &error);
         SetControlText(d, IDC_EMAIL, "eve@example.org");
         SetControlText(d, IDC_PASSWORD, "wrong");
         PressEnter(d, IDC_PASSWORD);
     };
-    LONG clientHeight = 0, backgroundHeight = -1;
+    auto reject = [&](HWND d) {
+        EXPECT_FALSE(ControlVisible(d, IDC_ERROR_LABEL));
+        PressEnter(d, IDC_PASSWORD);
+    };
     MEMORY_BASIC_INFORMATION pixels = {};
     auto empty = [&](HWND d) {
         afterFirst = TakeLayout(d);
-        // The background is rendered anew at the taller client size.
-        RECT client = {};
         DIBSECTION background = {};
-        (void)GetClientRect(d, &client);
         (void)GetObjectA(g_signInDrawing.background, sizeof background, &background);
-        clientHeight = client.bottom;
-        backgroundHeight = background.dsBm.bmHeight;
         pixels.BaseAddress = background.dsBm.bmBits;
         afterReject = ControlText(d, IDC_EMAIL) + "|" + ControlText(d, IDC_PASSWORD);
         SetControlText(d, IDC_EMAIL, "");
@@ -182,56 +175,23 @@ TEST_F(SignInDialog, ErrorsMoveTheFormDownOnceAndOnlyRejectionsKeepItOpen) {
         SetControlText(d, IDC_PASSWORD, longText.c_str());
         PressEnter(d, IDC_PASSWORD);
     };
-    EXPECT_EQ(IDOK, Run({reject, empty, fail}));
+    EXPECT_EQ(IDOK, Run({proxy, reject, empty, fail}));
     // The end-to-end tests read the two error texts; here the fields stay as typed.
     EXPECT_EQ("eve@example.org|wrong", afterReject);
     EXPECT_EQ("eve@example.org|wrong", storedAfterEmpty);
     // Untrimmed, in UTF-8, and cut at a character's end to the 4095 bytes the settings hold.
-    ASSERT_EQ(2u, g_checks.size());
-    EXPECT_EQ(u8"  zoë.łukasz@example.org |" + longText.substr(0, 4094) + "|remember|auto", g_checks[1]);
-    EXPECT_EQ(std::vector<ResultCode>{Failure | ServerError}, g_reports);
-    // Twelve dialog units of height: well over a handful of pixels at any font size. The display
-    // scale tests see that a second error moves nothing.
-    const int distance = error.bottom - heading.bottom;
+    ASSERT_EQ(3u, g_fake.checks.size());
+    EXPECT_EQ(u8"  zoë.łukasz@example.org |" + longText.substr(0, 4094) + "|remember|auto", g_fake.checks[2]);
+    EXPECT_EQ((std::vector<ResultCode>{Failure | ProxyRefused, Failure | ServerError}), g_fake.reports);
+    // From the heading's bottom to the error line's, the last two laid out: twelve dialog units,
+    // well over a handful of pixels at any font size. The display scale tests see that the
+    // background is rendered anew at the taller size and that a second error moves nothing.
+    const int distance = start[kLaidOutCount].bottom - start[kLaidOutCount - 1].bottom;
     EXPECT_GT(distance, 10);
     ExpectMovedBy(start, afterFirst, distance);
-    EXPECT_EQ(clientHeight, backgroundHeight);
     // The background's pixels were mapped for it alone and went back to the system with it.
     ASSERT_NE(nullptr, pixels.BaseAddress);
     EXPECT_TRUE(VirtualQuery(pixels.BaseAddress, &pixels, sizeof pixels) && pixels.State == MEM_FREE);
-}
-
-TEST_F(SignInDialog, LinksOpenTheirPagesOnTheConfiguredServer) {
-    SetRecord("pages.example.org", "/app/", "8080");
-    const std::string longHost(sizeof g_settings.host - 1, 'h');
-    HCURSOR cursor = nullptr;
-    auto press = [](HWND d, int id) {
-        (void)SendMessageA(GetDlgItem(d, id), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-    };
-    EXPECT_EQ(IDCANCEL, Run({[&](HWND d) {
-                  HWND forgot = GetDlgItem(d, IDC_FORGOT_LINK);
-                  (void)SendMessageA(forgot, WM_SETCURSOR, reinterpret_cast<WPARAM>(forgot),
-                                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-                  cursor = GetCursor();
-                  press(d, IDC_SIGNUP_LINK);
-                  SetRecord("pages.example.org", "/app", "", "", "", false, true);
-                  press(d, IDC_FORGOT_LINK);
-                  // Plain text around the link opens nothing.
-                  press(d, IDC_SIGNUP_PROMPT);
-                  // The longest host the settings hold still fits the address.
-                  SetRecord(longHost.c_str(), "/app", "");
-                  press(d, IDC_SIGNUP_LINK);
-                  SetControlText(d, IDC_EMAIL, "dave@example.org");
-              }}));
-    EXPECT_STREQ("", User()) << "a dialog closed without OK stores nothing";
-    EXPECT_EQ(LoadCursor(nullptr, IDC_HAND), cursor);
-    // The directory is used as stored: no slash is added before the page.
-    const std::vector<std::string> expected = {
-        "open http://pages.example.org:8080/app/signup.php?skip-install",
-        "open https://pages.example.org/apprestore.php",
-        "open http://" + longHost + "/appsignup.php?skip-install",
-    };
-    EXPECT_EQ(expected, g_opened);
 }
 
 // A control's client pixels as drawn on screen, row by row.
@@ -272,26 +232,56 @@ const struct {
     {VK_TAB, 0, IDC_EMAIL, nullptr},
 };
 
-TEST_F(SignInDialog, KeysReachAndOpenBothLinksWithoutSigningInAndFocusFramesTheText) {
-    SetRecord("pages.example.org", "/", "", "kim@example.org");
+// By mouse on the configured server, then by keys, without signing in.
+TEST_F(SignInDialog, LinksOpenTheirPagesByMouseAndKeysWithoutSigningInAndFocusFramesTheText) {
+    SetRecord("pages.example.org", "/app/", "8080");
+    const std::string longHost(sizeof g_settings.host - 1, 'h');
+    HCURSOR cursor = nullptr;
+    auto press = [](HWND d, int id) {
+        (void)SendMessageA(GetDlgItem(d, id), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    };
+    // The directory is used as stored: no slash is added before the page.
+    const std::vector<std::string> clicked = {
+        "open http://pages.example.org:8080/app/signup.php?skip-install",
+        "open https://pages.example.org/apprestore.php",
+        "open http://" + longHost + "/appsignup.php?skip-install",
+    };
     // With COM, as in the program, so that the links could be annotated for screen readers.
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     std::vector<COLORREF> unfocused, focused;
     LONG width = 0;
     std::vector<DialogStep> steps = {[&](HWND d) {
-        unfocused = TakePixels(GetDlgItem(d, IDC_FORGOT_LINK), &width);
+        HWND forgot = GetDlgItem(d, IDC_FORGOT_LINK);
+        (void)SendMessageA(forgot, WM_SETCURSOR, reinterpret_cast<WPARAM>(forgot), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        cursor = GetCursor();
+        press(d, IDC_SIGNUP_LINK);
+        SetRecord("pages.example.org", "/app", "", "", "", false, true);
+        press(d, IDC_FORGOT_LINK);
+        // Plain text around the link opens nothing.
+        press(d, IDC_SIGNUP_PROMPT);
+        // The longest host the settings hold still fits the address.
+        SetRecord(longHost.c_str(), "/app", "");
+        press(d, IDC_SIGNUP_LINK);
+        EXPECT_EQ(clicked, g_fake.opened);
+        g_fake.opened.clear();
+        // A typed e-mail address, which a sign-in would send; the keys go to the plain server.
+        SetRecord("pages.example.org", "/", "");
+        SetControlText(d, IDC_EMAIL, "dave@example.org");
         (void)SetFocus(GetDlgItem(d, IDOK));
+        unfocused = TakePixels(forgot, &width);
     }};
     for (const auto& row : kKeyRows) {
         steps.push_back([&row](HWND) { (void)PostMessageA(GetFocus(), WM_KEYDOWN, row.key, row.flags | 1); });
         steps.push_back([&](HWND d) {
             EXPECT_EQ(GetDlgItem(d, row.focusAfter), GetFocus()) << "after key " << row.key;
-            EXPECT_EQ(row.opened ? std::vector<std::string>{row.opened} : std::vector<std::string>{}, g_opened);
-            g_opened.clear();
+            EXPECT_EQ(row.opened ? std::vector<std::string>{row.opened} : std::vector<std::string>{}, g_fake.opened);
+            g_fake.opened.clear();
             if (focused.empty()) focused = TakePixels(GetFocus(), &width);
         });
     }
-    Run(steps);
+    EXPECT_EQ(IDCANCEL, Run(steps));
+    EXPECT_STREQ("", User()) << "a dialog closed without OK stores nothing";
+    EXPECT_EQ(LoadCursor(nullptr, IDC_HAND), cursor);
     // Where no screen reader runs, keys, focus and closing ask for no accessible object: the
     // accessibility DLL stays unloaded.
     EXPECT_EQ(nullptr, GetModuleHandleA("oleacc.dll"));
@@ -300,7 +290,7 @@ TEST_F(SignInDialog, KeysReachAndOpenBothLinksWithoutSigningInAndFocusFramesTheT
     Run({[](HWND d) { (void)SendMessageA(d, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT)); }});
     EXPECT_NE(nullptr, GetModuleHandleA("oleacc.dll"));
     CoUninitialize();
-    EXPECT_TRUE(g_checks.empty());
+    EXPECT_TRUE(g_fake.checks.empty());
     // Around the text at every display scale, as far as the label reaches, and no wider than it.
     const RECT ink = Differing(unfocused, std::vector<COLORREF>(unfocused.size(), RGB(255, 255, 255)), width);
     const RECT frame = Differing(unfocused, focused, width);
@@ -316,12 +306,12 @@ TEST_F(SignInDialog, ClosingAfterARejectedAttemptPutsBackTheCredentialsInForce) 
     SetRecord("pages.example.org", "/", "", u8"änn@example.com", u8"gut-€-密码", true);
     g_settings.autoSignIn = true;
     g_settings.state = SettingsState::Loaded;
-    g_answers = {Failure | CredentialsRejected};
+    g_fake.answers = {Failure | CredentialsRejected};
     std::string boxes;
     auto refused = [&](HWND d) {
         // Filled in whole from the UTF-8 the settings hold, and masked.
         EXPECT_EQ(u8"gut-€-密码", ControlText(d, IDC_PASSWORD));
-        EXPECT_TRUE((GetWindowLongA(GetDlgItem(d, IDC_PASSWORD), GWL_STYLE) & ES_PASSWORD) && g_checks.empty());
+        EXPECT_TRUE((GetWindowLongA(GetDlgItem(d, IDC_PASSWORD), GWL_STYLE) & ES_PASSWORD) && g_fake.checks.empty());
         EXPECT_TRUE(ControlVisible(d, IDC_ERROR_LABEL) && GetFocus() == GetDlgItem(d, IDC_PASSWORD));
         EXPECT_EQ("Invalid e-mail address or password", ControlText(d, IDC_ERROR_LABEL));
         EXPECT_EQ(MAKELRESULT(0, 8), SendDlgItemMessageW(d, IDC_PASSWORD, EM_GETSEL, 0, 0));
@@ -335,22 +325,10 @@ TEST_F(SignInDialog, ClosingAfterARejectedAttemptPutsBackTheCredentialsInForce) 
     EXPECT_EQ(IDCANCEL, RunDialog(IDD_SIGNIN, SignInDialogProc, {refused, [&](HWND d) { boxes += AutoSignInBox(d); }},
                                   0, SignInDialogRefused));
     EXPECT_EQ("x/x-/-x//", boxes);
-    EXPECT_EQ(std::vector<std::string>{u8"änn@example.com|bad"}, g_checks);
+    EXPECT_EQ(std::vector<std::string>{u8"änn@example.com|bad"}, g_fake.checks);
     // A running session's next refresh sends these, and nothing is left to save.
     EXPECT_EQ(u8"änn@example.com|gut-€-密码|remember|auto", StoredCredentials());
     EXPECT_EQ(SettingsState::Loaded, State());
-}
-
-// A proxy that asks for its own sign-in is told and keeps the dialog open, with no password
-// error; with no proxy named no prompt opens.
-TEST_F(SignInDialog, AProxyThatAsksIsToldAndKeepsTheDialogOpen) {
-    g_answers = {Failure | ProxyRefused};
-    EXPECT_EQ(IDCANCEL, Run({[](HWND d) {
-                                 SetControlText(d, IDC_EMAIL, "eve@example.org");
-                                 PressEnter(d, IDC_PASSWORD);
-                             },
-                             [](HWND d) { EXPECT_FALSE(ControlVisible(d, IDC_ERROR_LABEL)); }}));
-    EXPECT_EQ(std::vector<ResultCode>{Failure | ProxyRefused}, g_reports);
 }
 
 TEST_F(SignInDialog, EachOpeningCreatesItsDrawingObjectsAndClosingDeletesThemAll) {

@@ -52,18 +52,16 @@ int RunScale() {
     return -1;
 }
 
-void ExpectFontHeights(HWND dialog, const Scale& scale) {
+// The fonts are the scale's; the background is rendered for the current client size, its banner
+// at the image's own size or below; the image really is the size the placement scales from.
+void ExpectLook(HWND dialog, const Scale& scale) {
     for (int i = 0; i < kFontCount; ++i) {
         LOGFONTA font = {};
         (void)GetObjectA(reinterpret_cast<HFONT>(SendDlgItemMessageA(dialog, kFontedControls[i], WM_GETFONT, 0, 0)),
                          sizeof font, &font);
         EXPECT_EQ(scale.fontHeights[i], font.lfHeight) << "control " << kFontedControls[i] << " at " << scale.dpi;
     }
-}
-
-// The background is rendered for the current client size, its banner at the image's own size
-// or below; the image really is the size the placement scales from.
-void ExpectBackgroundAndBanner(HWND dialog, UINT dpi) {
+    const UINT dpi = scale.dpi;
     RECT client;
     BITMAP rendered = {}, image = {};
     (void)GetClientRect(dialog, &client);
@@ -123,11 +121,11 @@ TEST(DisplayScale, SignInDialogScalesItsLookAndRemakesItOnADpiChange) {
     bool errorKept = false;
     RunDialog(IDD_SIGNIN, SignInDialogProc,
               {[&](HWND d) {
-                   ExpectFontHeights(d, now);
-                   ExpectBackgroundAndBanner(d, now.dpi);
+                   ExpectLook(d, now);
                    (void)SendMessageA(d, WM_COMMAND, IDOK, 0);  // empty e-mail: the error line moves the form
                },
                [&](HWND d) {
+                   ExpectLook(d, now);  // the background rendered anew for the taller form
                    RECT window;
                    (void)GetWindowRect(d, &window);
                    suggested = {window.left, window.top,
@@ -142,8 +140,7 @@ TEST(DisplayScale, SignInDialogScalesItsLookAndRemakesItOnADpiChange) {
                    (void)GetWindowRect(GetDlgItem(d, IDC_EMAIL), &fieldAfter);
                },
                [&](HWND d) {
-                   ExpectFontHeights(d, next);
-                   ExpectBackgroundAndBanner(d, next.dpi);
+                   ExpectLook(d, next);
                    (void)GetWindowRect(GetDlgItem(d, IDC_EMAIL), &layoutBefore);
                    (void)SendMessageA(d, WM_COMMAND, IDOK, 0);
                    (void)GetWindowRect(GetDlgItem(d, IDC_EMAIL), &layoutAfter);
