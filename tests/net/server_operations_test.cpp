@@ -325,8 +325,7 @@ TEST_F(ServerTest, OperationsOnTwoThreadsNeverOverlap) {
     ASSERT_TRUE(threads[0] && threads[1]);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, threads, TRUE, 60000));
     for (HANDLE thread : threads) CloseHandle(thread);
-    EXPECT_EQ(Success, results[0]);
-    EXPECT_EQ(Success, results[1]);
+    for (ResultCode result : results) EXPECT_EQ(Success, result);
     // The first meets the challenge, the second sends the credentials at once.
     EXPECT_EQ(3u, ServerLog().size());
     EXPECT_EQ(1, ServerConcurrency());
