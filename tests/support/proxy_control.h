@@ -24,21 +24,30 @@ inline const std::string& ProxyConfig() {
     return config;
 }
 
-const char kInternetSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+// Sets a value of the Internet settings key or of its subkey to bytes, or deletes it for none.
+inline bool SetInternetSetting(const char* subkey, const char* name, DWORD type, const std::string* bytes) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER,
+                        (std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings") + subkey).c_str(),
+                        0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr))
+        return false;
+    const bool set = bytes ? !RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes->data()),
+                                             DWORD(bytes->size()))
+                           : (RegDeleteValueA(key, name), true);
+    RegCloseKey(key);
+    return set;
+}
+
+inline std::string LoopbackProxy(int port) { return "127.0.0.1:" + std::to_string(port); }
 
 // Points the Windows proxy setting at 127.0.0.1:port, or removes it for port 0; WinINet in this
 // process reads it again.
 inline bool UseProxy(int port) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr))
-        return false;
-    const std::string server = "127.0.0.1:" + std::to_string(port);
     const DWORD enable = 1;
-    const bool set = port ? !RegSetValueExA(key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable), 4) &&
-                                !RegSetValueExA(key, "ProxyServer", 0, REG_SZ,
-                                                reinterpret_cast<const BYTE*>(server.c_str()), DWORD(server.size() + 1))
-                          : (RegDeleteValueA(key, "ProxyEnable"), RegDeleteValueA(key, "ProxyServer"), true);
-    RegCloseKey(key);
+    const std::string on(reinterpret_cast<const char*>(&enable), sizeof enable);
+    const std::string server = LoopbackProxy(port) + '\0';
+    const bool set = SetInternetSetting("", "ProxyEnable", REG_DWORD, port ? &on : nullptr) &&
+                     SetInternetSetting("", "ProxyServer", REG_SZ, port ? &server : nullptr);
     InternetSetOptionA(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
     InternetSetOptionA(nullptr, INTERNET_OPTION_REFRESH, nullptr, 0);
     return set;
@@ -49,21 +58,12 @@ inline bool UseProxy(int port) {
 // counter, flags, then proxy, bypass list and script address, each a length and its bytes.
 // Wine's WinINet never runs the script for its requests, but WinHTTP's engine does.
 inline bool UseProxyScript(const std::string& script, int port) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kInternetSettings) + "\\Connections").c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key, nullptr))
-        return false;
-    const std::string proxy = "127.0.0.1:" + std::to_string(port);
     std::string blob;
     auto number = [&](DWORD value) { blob.append(reinterpret_cast<const char*>(&value), sizeof value); };
     number(0x46), number(1), number(PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY | PROXY_TYPE_AUTO_PROXY_URL);
-    for (const std::string& text : {proxy, std::string(), script}) number(DWORD(text.size())), blob += text;
+    for (const std::string& text : {LoopbackProxy(port), std::string(), script}) number(DWORD(text.size())), blob += text;
     blob.append(32, '\0');
-    const bool set = script.empty() ? (RegDeleteValueA(key, "DefaultConnectionSettings"), true)
-                                    : !RegSetValueExA(key, "DefaultConnectionSettings", 0, REG_BINARY,
-                                                      reinterpret_cast<const BYTE*>(blob.data()), DWORD(blob.size()));
-    RegCloseKey(key);
-    return set;
+    return SetInternetSetting("\\Connections", "DefaultConnectionSettings", REG_BINARY, script.empty() ? nullptr : &blob);
 }
 
 // Starts the squid and makes it this prefix's proxy; its port, or 0.
@@ -87,7 +87,7 @@ struct ProxyInUse {
     ~ProxyInUse() {
         (void)UseProxyScript("", 0);
         (void)UseProxy(0);
-        (void)CredDeleteW(Widened(ProxyTarget(port)).c_str(), CRED_TYPE_GENERIC, 0);
-        (void)CredDeleteW(Widened(ProxyTarget(port, "localhost")).c_str(), CRED_TYPE_GENERIC, 0);
+        for (const char* host : {"127.0.0.1", "localhost"})
+            (void)CredDeleteW(Widened(ProxyTarget(port, host)).c_str(), CRED_TYPE_GENERIC, 0);
     }
 };
