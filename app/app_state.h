@@ -27,7 +27,7 @@ enum class SignInPhase : uint8_t {
     Checking,           // the server check runs, or waits out an outage on the retry timer
     AskingUser,         // the sign-in dialog is open
     SigningInForUser,   // the sign-in the user confirmed runs; a box tells its outcome
-    SigningInByItself,  // the program signs in with what it holds, or waits out an outage to
+    SigningInByItself,  // the program signs in with what it holds, or waits out an outage
     SignedIn,           // the refresh timer runs, or a refresh does
     Reconnecting,       // a refresh waits out an outage on the retry timer while the token holds
     WaitingForProxy,    // a proxy asked for its sign-in; a click on the notice or the icon asks

@@ -11,7 +11,7 @@ enum RequestKind : uint32_t {
 };
 
 // Thread message from a worker to the main thread: wParam the RequestKind in its low word and
-// the controller's sign-out count at the worker's start in its high word, lParam the ResultCode.
+// the controller's generation (see AppState) at the worker's start in its high word, lParam the ResultCode.
 enum : UINT { WM_APP_WORKER_RESULT = WM_USER + 101 };
 
 // Handed to the new thread, which owns and releases it.
