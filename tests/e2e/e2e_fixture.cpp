@@ -28,7 +28,7 @@ const std::map<std::string, std::vector<std::string>> kRoadEvents = {
     {"WakeUpRefreshesAtOnceAndAnOutageIsRiddenOutQuietly",
      {"main wake-up", ": not sent, status 0, error 12029 ERROR_INTERNET_CANNOT_CONNECT",
       "retry 1 of refresh in 5000 ms", "refresh result: 1"}},
-    {"AutomaticSignInAtTheNextStartNeedsNoDialog",
+    {"SessionIsKeptOnTheServersClockSignedInAgainWhenDroppedAndAtTheNextStart",
      {"sign-in at start: by itself once the server answers", "phase SigningInByItself -> SignedIn: signed in"}},
     {"EveryFaultOnEveryExchangeLeavesTheProgramWhole",
      {"state SigningIn -> NotSignedIn: failure 34", "/tray.php?token=<token>&action=1: refused, status 401",

@@ -127,12 +127,16 @@ TEST_F(OutageTest, CredentialCheckAgainstAHangingServerCanBeCancelled) {
 // the refreshes come before the token runs out there, and when the server drops every session
 // the program signs in again by itself, with no box and no dialog, and refreshes on. Its first
 // sign-in meets a page that is no answer, as a server restarting behind a load balancer gives.
-TEST_F(OutageTest, SessionIsKeptOnTheServersClockAndSignedInAgainWhenDropped) {
+// "Sign me in automatically", ticked at the first sign-in with "Remember me", then signs in at
+// the next start with the password Windows keeps: no dialog, no box, and the refreshes on time.
+TEST_F(OutageTest, SessionIsKeptOnTheServersClockSignedInAgainWhenDroppedAndAtTheNextStart) {
     // The token holds 304 s on the server's clock: a refresh every 4 s.
     ASSERT_TRUE(ControlServer("strict_tokens?on=1") && ControlServer("clock?offset=10800") &&
                 ControlServer("lifetime?seconds=304"));
     HWND dialog = LaunchWithDemoAccount();
     ASSERT_NE(nullptr, dialog);
+    // A click as the user's, which the "Remember me" that the file ticked has enabled.
+    (void)SendMessageA(GetDlgItem(dialog, IDC_SIGN_IN_AUTOMATICALLY), BM_CLICK, 0, 0);
     PressEnter(dialog, IDC_PASSWORD);
     ASSERT_TRUE(WaitWithoutBox([] { return Refreshes() >= 2 && CurrentTrayTip() == kSignedIn; }, kStepTimeoutMs));
     const auto signIns = [] { return ServerLog().size() - Refreshes(); };
@@ -142,23 +146,13 @@ TEST_F(OutageTest, SessionIsKeptOnTheServersClockAndSignedInAgainWhenDropped) {
                                kStepTimeoutMs));
     EXPECT_EQ(signInsBefore + 2, signIns()) << "signed in again after the page, and refreshed with the new token since";
     EXPECT_EQ(nullptr, FindProgramDialog(program, "Pagewren", IDC_EMAIL));
-}
 
-// Ticked at a sign-in with "Remember me", "Sign me in automatically" signs in at the next start
-// with the password Windows keeps: no dialog, no box, and the refreshes on time.
-TEST_F(OutageTest, AutomaticSignInAtTheNextStartNeedsNoDialog) {
-    ASSERT_TRUE(ControlServer("lifetime?seconds=304"));
-    HWND dialog = LaunchWithDemoAccount();
-    ASSERT_NE(nullptr, dialog);
-    // A click as the user's, which the "Remember me" that the file ticked has enabled.
-    (void)SendMessageA(GetDlgItem(dialog, IDC_SIGN_IN_AUTOMATICALLY), BM_CLICK, 0, 0);
-    PressEnter(dialog, IDC_PASSWORD);
-    ASSERT_TRUE(WaitForTrayTip(kSignedIn));
     StopProgram(program);
     ASSERT_NE(std::string::npos, ReadFileBytes(UserConfigPath()).find(" signin=\"automatic\""));
-    const size_t refreshes = Refreshes();
+    const size_t refreshesBefore = Refreshes();
     ASSERT_TRUE(LaunchProgram(&program));
-    EXPECT_TRUE(WaitWithoutBox([&] { return CurrentTrayTip() == kSignedIn && Refreshes() > refreshes; }, kStepTimeoutMs));
+    EXPECT_TRUE(WaitWithoutBox([&] { return CurrentTrayTip() == kSignedIn && Refreshes() > refreshesBefore; },
+                               kStepTimeoutMs));
     EXPECT_EQ(nullptr, FindProgramDialog(program, "Pagewren", IDC_EMAIL));
 }
 
