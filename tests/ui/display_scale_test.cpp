@@ -119,10 +119,7 @@ TEST(DisplayScale, SignInDialogScalesItsLookAndRemakesItOnADpiChange) {
     RECT suggested = {}, moved = {}, fieldBefore = {}, fieldAfter = {};
     HGDIOBJ old[SignInFontCount + 1] = {};  // the fonts and the background of the first DPI
     RunDialog(IDD_SIGNIN, SignInDialogProc,
-              {[&](HWND d) {
-                   ExpectLook(d, now);
-                   (void)SendMessageA(d, WM_COMMAND, IDOK, 0);  // empty e-mail: the error line moves the form
-               },
+              {[](HWND d) { (void)SendMessageA(d, WM_COMMAND, IDOK, 0); },  // no e-mail: the error line moves the form
                [&](HWND d) {
                    ExpectLook(d, now);  // the background rendered anew for the taller form
                    RECT window;
