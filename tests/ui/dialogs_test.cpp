@@ -124,19 +124,17 @@ protected:
         FreshSettings();
         ResetToDefaults();
         g_fake = Fakes();
-        savedCalls = g_signInDialogCalls;
         g_signInDialogCalls = {FakeVerify, FakeReport};
         g_uiPlatform.shellExecute = FakeOpen;
     }
 
+    // Back to the calls this test program starts with: none, as it never runs the program's start-up.
     void TearDown() override {
-        g_signInDialogCalls = savedCalls;
+        g_signInDialogCalls = {};
         g_uiPlatform = RealUiPlatformCalls();
     }
 
     INT_PTR Run(const std::vector<DialogStep>& steps) { return RunDialog(IDD_SIGNIN, SignInDialogProc, steps); }
-
-    SignInDialogCalls savedCalls = {};
 };
 
 // A proxy that asks for its own sign-in is told and keeps the dialog open, with no password
