@@ -109,7 +109,8 @@ BOOL WINAPI RecordTrayIcon(DWORD, PNOTIFYICONDATAW data) {
     return TRUE;
 }
 
-TEST(DisplayScale, SignInDialogScalesItsLookAndRemakesItOnADpiChange) {
+// Both take the run's scale and, on a DPI change, the next row's.
+TEST(DisplayScale, SignInDialogLookAndTrayIconsFollowTheScaleAndAreRemadeOnADpiChange) {
     const int row = RunScale();
     ASSERT_NE(-1, row) << "no row for PAGEWREN_EXPECTED_DPI";
     const Scale& now = kScales[row];
@@ -140,12 +141,8 @@ TEST(DisplayScale, SignInDialogScalesItsLookAndRemakesItOnADpiChange) {
     // The controls follow the new DPI, to the pixel that rounding gives.
     EXPECT_NEAR(MulDiv(fieldBefore.right - fieldBefore.left, next.dpi, now.dpi), fieldAfter.right - fieldAfter.left, 1);
     for (HGDIOBJ object : old) EXPECT_EQ(0u, GetObjectType(object)) << "a drawing object of the old DPI is left";
-}
 
-TEST(DisplayScale, TrayShowsNativeIconsOfTheSmallIconSizeAndReloadsThemOnADpiChange) {
-    const int row = RunScale();
-    ASSERT_NE(-1, row);
-    const Scale& next = kScales[(row + 1) % kScaleCount];
+    // The tray shows native icons of the small icon size and reloads them.
     for (const Scale& scale : kScales)
         for (int id : {IDI_TRAY_SIGNED_IN, IDI_TRAY_SIGNED_OUT, IDI_TRAY_ERROR})
             EXPECT_TRUE(HasIconImage(id, scale.smallIcon)) << "icon " << id << " at " << scale.dpi;
@@ -153,7 +150,7 @@ TEST(DisplayScale, TrayShowsNativeIconsOfTheSmallIconSizeAndReloadsThemOnADpiCha
     g_app.state = SignedIn;
     g_platform.shellNotifyIcon = RecordTrayIcon;
     LoadTrayIcons(g_app.instance);
-    EXPECT_EQ(kScales[row].smallIcon, IconWidth(g_app.signedInIcon));
+    EXPECT_EQ(now.smallIcon, IconWidth(g_app.signedInIcon));
     (void)MainWindowProc(nullptr, WM_DPICHANGED, MAKEWPARAM(next.dpi, next.dpi), 0);
     EXPECT_EQ(g_app.signedInIcon, g_shownIcon);
     EXPECT_EQ(next.smallIcon, IconWidth(g_shownIcon));
