@@ -122,7 +122,6 @@ class SignInDialog : public testing::Test {
 protected:
     void SetUp() override {
         FreshSettings();
-        ResetToDefaults();
         g_fake = Fakes();
         g_signInDialogCalls = {FakeVerify, FakeReport};
         g_uiPlatform.shellExecute = FakeOpen;
