@@ -1,8 +1,6 @@
 // The arithmetic behind the sign-in background and the addresses the links open.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "net/page_address.h"
 #include "ui/signin_background.h"
 
