@@ -229,7 +229,6 @@ const struct {
 TEST_F(SignInDialog, LinksOpenTheirPagesByMouseAndKeysWithoutSigningInAndFocusFramesTheText) {
     SetRecord("pages.example.org", "/app", "8080", "", "", false, true);
     const std::string longHost(sizeof g_settings.host - 1, 'h');
-    HCURSOR cursor = nullptr;
     auto press = [](HWND d, int id) {
         (void)SendMessageA(GetDlgItem(d, id), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     };
@@ -245,7 +244,7 @@ TEST_F(SignInDialog, LinksOpenTheirPagesByMouseAndKeysWithoutSigningInAndFocusFr
     std::vector<DialogStep> steps = {[&](HWND d) {
         HWND forgot = GetDlgItem(d, IDC_FORGOT_LINK);
         (void)SendMessageA(forgot, WM_SETCURSOR, reinterpret_cast<WPARAM>(forgot), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-        cursor = GetCursor();
+        EXPECT_EQ(LoadCursor(nullptr, IDC_HAND), GetCursor());
         press(d, IDC_FORGOT_LINK);
         // Plain text around the link opens nothing.
         press(d, IDC_SIGNUP_PROMPT);
@@ -270,7 +269,6 @@ TEST_F(SignInDialog, LinksOpenTheirPagesByMouseAndKeysWithoutSigningInAndFocusFr
         });
     }
     EXPECT_EQ(IDCANCEL, Run(steps));
-    EXPECT_EQ(LoadCursor(nullptr, IDC_HAND), cursor);
     // Where no screen reader runs, keys, focus and closing ask for no accessible object: the
     // accessibility DLL stays unloaded.
     EXPECT_EQ(nullptr, GetModuleHandleA("oleacc.dll"));
