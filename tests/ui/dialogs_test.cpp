@@ -218,24 +218,25 @@ const struct {
     const char* opened;
 } kKeyRows[] = {
     {VK_TAB, 0, IDC_FORGOT_LINK, nullptr},
-    {VK_RETURN, 0, IDC_FORGOT_LINK, "open http://pages.example.org/restore.php"},
+    {VK_RETURN, 0, IDC_FORGOT_LINK, "open https://pages.example.org:8080/apprestore.php"},
     {VK_RETURN, 1 << 30, IDC_FORGOT_LINK, nullptr},
     {VK_TAB, 0, IDC_SIGNUP_LINK, nullptr},
-    {VK_SPACE, 0, IDC_SIGNUP_LINK, "open http://pages.example.org/signup.php?skip-install"},
+    {VK_SPACE, 0, IDC_SIGNUP_LINK, "open https://pages.example.org:8080/appsignup.php?skip-install"},
     {VK_TAB, 0, IDC_EMAIL, nullptr},
 };
 
 // By mouse on the configured server, then by keys, without signing in.
 TEST_F(SignInDialog, LinksOpenTheirPagesByMouseAndKeysWithoutSigningInAndFocusFramesTheText) {
-    SetRecord("pages.example.org", "/app", "8080", "", "", false, true);
     const std::string longHost(sizeof g_settings.host - 1, 'h');
+    // The longest host the settings hold still fits the address.
+    SetRecord(longHost.c_str(), "/app", "");
     auto press = [](HWND d, int id) {
         (void)SendMessageA(GetDlgItem(d, id), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     };
     // The directory is used as stored: no slash is added before the page.
     const std::vector<std::string> clicked = {
-        "open https://pages.example.org:8080/apprestore.php",
         "open http://" + longHost + "/appsignup.php?skip-install",
+        "open https://pages.example.org:8080/apprestore.php",
     };
     // With COM, as in the program, so that the links could be annotated for screen readers.
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
@@ -245,16 +246,15 @@ TEST_F(SignInDialog, LinksOpenTheirPagesByMouseAndKeysWithoutSigningInAndFocusFr
         HWND forgot = GetDlgItem(d, IDC_FORGOT_LINK);
         (void)SendMessageA(forgot, WM_SETCURSOR, reinterpret_cast<WPARAM>(forgot), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         EXPECT_EQ(LoadCursor(nullptr, IDC_HAND), GetCursor());
+        press(d, IDC_SIGNUP_LINK);
+        // A secure server on a port of its own, which the keys go to as well.
+        SetRecord("pages.example.org", "/app", "8080", "", "", false, true);
         press(d, IDC_FORGOT_LINK);
         // Plain text around the link opens nothing.
         press(d, IDC_SIGNUP_PROMPT);
-        // The longest host the settings hold still fits the address.
-        SetRecord(longHost.c_str(), "/app", "");
-        press(d, IDC_SIGNUP_LINK);
         EXPECT_EQ(clicked, g_fake.opened);
         g_fake.opened.clear();
-        // A typed e-mail address, which a sign-in would send; the keys go to the plain server.
-        SetRecord("pages.example.org", "/", "");
+        // A typed e-mail address, which a sign-in would send.
         SetControlText(d, IDC_EMAIL, "dave@example.org");
         (void)SetFocus(GetDlgItem(d, IDOK));
         unfocused = TakePixels(forgot, &width);
