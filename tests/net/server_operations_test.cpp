@@ -82,18 +82,20 @@ TEST_F(ServerTest, RefreshIsPlannedOnTheServersClock) {
     }
 }
 
-// A connection closed without a status line and an answer held back past the time-out
-// (shortened through its seam) are no answer at all; the password went out, to a server that
-// asked for it before, so the server may have refused it. A server that is not there at all is
-// the end-to-end outage tests'.
+// No listener, a connection closed without a status line, and an answer held back past the
+// time-out (shortened through its seam) are all no answer at all; once the password went out,
+// to a server that asked for it before, the server may have refused it.
 TEST_F(ServerTest, NoAnswerWithinTheTimeOut) {
     ASSERT_EQ(Success, signIn(g_session));
     g_exchangeTimeoutMs = 1000;
-    for (const char* mode : {"close", "hang", "slow&seconds=10"}) {
-        ASSERT_TRUE(ControlServer(std::string("fault?script=any&mode=") + mode));
-        const ResultCode unanswered = Failure | ServerUnreachable | PasswordUnanswered;
+    for (const char* mode : {"", "close", "hang", "slow&seconds=10"}) {
+        ASSERT_TRUE(ControlServer(std::string("fault?script=any&mode=") + (*mode ? mode : "none")));
+        // Nothing listens on port 1 of the loopback address.
+        UseServer(*mode ? TestServerPortText() : "1");
+        const ResultCode sent = *mode ? ResultCode(PasswordUnanswered) : 0;
         for (auto [operation, code] : {std::pair{checkServer, Failure | ServerUnreachable}, {verifyCredentials, Success},
-                                       {signIn, unanswered}, {refreshSession, unanswered}}) {
+                                       {signIn, Failure | ServerUnreachable | sent},
+                                       {refreshSession, Failure | ServerUnreachable | sent}}) {
             DWORD start = GetTickCount();
             EXPECT_EQ(code, operation(g_session)) << mode;
             // The time-out applies per wait; WinINet may wait once for sending and once for receiving.
