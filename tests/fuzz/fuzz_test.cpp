@@ -14,9 +14,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
-#include <vector>
 
 namespace {
 

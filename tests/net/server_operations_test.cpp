@@ -105,33 +105,27 @@ TEST_F(ServerTest, NoAnswerWithinTheTimeOut) {
 }
 
 // Behind a proxy that asks for its own sign-in every operation says so, never that the server
-// refused or could not be reached; kept credentials pass it, and refused ones are forgotten. A
-// proxy named by a configuration script is known by the script's answer (localhost here, where
-// the settings list 127.0.0.1, which Wine's WinINet goes through). Over TLS the proxy tunnels
-// the exchange and never sees the Pagewren password, which it sees over plain HTTP.
+// refused or could not be reached; kept credentials pass it, and refused ones are forgotten.
+// Over TLS the proxy tunnels the exchange and never sees the Pagewren password, which it sees
+// over plain HTTP. A proxy that asks with nothing kept for it, and one named by a configuration
+// script, are the end-to-end proxy test's.
 TEST_F(ServerTest, ProxyThatAsksForItsSignIn) {
     const int tlsPort = StartTlsListener("localhost");
     ProxyInUse proxy;
     ASSERT_NE(0, proxy.port);
-    const std::string script = "http://127.0.0.1:" + TestServerPortText() + "/_control/proxy.pac?proxy=localhost:" +
-                               std::to_string(proxy.port);
-    const struct { const char* named; const char* kept; bool secure; } rows[] = {
-        {"127.0.0.1", nullptr, false}, {"127.0.0.1", kProxyPassword, false}, {"127.0.0.1", "wrong", false},
-        {"localhost", nullptr, false}, {"localhost", kProxyPassword, false}, {"localhost", kProxyPassword, true}};
+    const std::string named = "127.0.0.1:" + std::to_string(proxy.port);
+    const struct { const char* kept; bool secure; } rows[] = {
+        {kProxyPassword, false}, {"wrong", false}, {kProxyPassword, true}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.named) + (row.kept ? row.kept : " none kept") + (row.secure ? " TLS" : ""));
-        ASSERT_TRUE(UseProxyScript(strcmp(row.named, "localhost") == 0 ? script : "", proxy.port));
+        SCOPED_TRACE(std::string(row.kept) + (row.secure ? " TLS" : ""));
         if (row.secure) UseServer(std::to_string(tlsPort), "/", SettingsState::Loaded, "localhost", true);
-        if (row.kept) {
-            ASSERT_TRUE(KeepCredential(ProxyTarget(proxy.port, row.named), kProxyUser, row.kept));
-        }
+        ASSERT_TRUE(KeepCredential(ProxyTarget(proxy.port, "127.0.0.1"), kProxyUser, row.kept));
         const ResultCode code = row.kept == kProxyPassword ? Success : (Failure | ProxyRefused);
         for (auto operation : {checkServer, verifyCredentials, signIn}) EXPECT_EQ(code, operation(g_session));
-        EXPECT_EQ(code == Success, !KeptCredential(ProxyTarget(proxy.port, row.named)).empty());
+        EXPECT_EQ(code == Success, !KeptCredential(ProxyTarget(proxy.port, "127.0.0.1")).empty());
         wchar_t asked[ProxyNameSize] = L"";
         bool refused = false;
-        EXPECT_TRUE(code == Success || (ProxyThatAsked(asked, ProxyNameSize, &refused) &&
-                                        Widened(row.named + (":" + std::to_string(proxy.port))) == asked));
+        EXPECT_TRUE(code == Success || (ProxyThatAsked(asked, ProxyNameSize, &refused) && Widened(named) == asked));
     }
     // squid logs a tunnel once it is closed.
     std::string log;
@@ -149,14 +143,13 @@ TEST_F(ServerTest, ProxyThatAsksForItsSignIn) {
     }
     EXPECT_TRUE(tunnels > 0 && passwordsSeen > 0) << log;
     // WinINet answers every proxy's challenge with what the program holds for it, and a proxy's
-    // integrated logon with the Windows logon; the program answers only the server's Basic.
+    // integrated logon with the Windows logon; the program answers only the server's Basic. The
+    // server and the squid ask for Basic alone: the other schemes are told here by their words,
+    // the server's by one that only begins like Basic.
     const struct { ChallengeFrom from; const char* challenge; Answerer answerer; AnswerWith with; } challenges[] = {
-        {ChallengeFrom::Server, "Basic realm=\"pagewren\"", Answerer::Program, AnswerWith::ServicePassword},
-        {ChallengeFrom::Server, "NTLM", Answerer::WinInet, AnswerWith::ServicePassword},
         {ChallengeFrom::Server, "Basicx", Answerer::WinInet, AnswerWith::ServicePassword},
         {ChallengeFrom::Proxy, "ntlm", Answerer::WinInet, AnswerWith::WindowsLogon},
         {ChallengeFrom::Proxy, "Negotiate YIIB", Answerer::WinInet, AnswerWith::WindowsLogon},
-        {ChallengeFrom::Proxy, "Basic realm=\"pagewren-test\"", Answerer::WinInet, AnswerWith::ProxyPassword},
     };
     for (const auto& c : challenges) {
         const ChallengeRule& rule = RuleForChallenge(c.from, c.challenge);
@@ -176,23 +169,21 @@ TEST_F(ServerTest, RefreshNeedsSettingsAndSendsTheTokenUnchanged) {
     EXPECT_TRUE(ServerLog().empty());
 
     UseServer(TestServerPortText());
-    EXPECT_EQ(Failure | ServerError, refreshSession(g_session));
     {
         ScopedLock hold(g_session.lock);
         StoreToken(g_session, "a&b c");
     }
     EXPECT_EQ(Failure | ServerError, refreshSession(g_session));
-    // The first refresh meets the challenge; the second carries the credentials from the start.
+    // The refresh meets the challenge, then carries the credentials.
     std::vector<LoggedRequest> log = ServerLog();
-    ASSERT_EQ(3u, log.size());
-    EXPECT_EQ("/tray.php?token=&action=1", log[1].path);
+    ASSERT_EQ(2u, log.size());
     // WinINet escapes the space itself when it writes the request line; the "&" stays.
-    EXPECT_EQ("/tray.php?token=a&b%20c&action=1", log[2].path);
+    EXPECT_EQ("/tray.php?token=a&b%20c&action=1", log[1].path);
 }
 
 TEST_F(ServerTest, PortAndDirectoryAsTheServerSawThem) {
-    for (auto [text, port, directory] : {std::tuple{"", 80, "/"}, {"8080", 8080, "/"}, {"8080x", 8080, "/app"},
-                                         {"http", 80, "/"}, {"70000", 4464, "/"}}) {
+    // Every other test gives the port in digits alone.
+    for (auto [text, port, directory] : {std::tuple{"", 80, "/"}, {"8080x", 8080, "/app"}, {"70000", 4464, "/"}}) {
         ASSERT_TRUE(ControlServer("listen?port=" + std::to_string(port))) << "could not also listen on " << port;
         UseServer(text, directory);
         EXPECT_EQ(Success, checkServer(g_session)) << "port text \"" << text << "\"";
@@ -207,28 +198,28 @@ TEST_F(ServerTest, PortAndDirectoryAsTheServerSawThem) {
 }
 
 // Over TLS the exchanges work with a certificate that verifies. Any other certificate, and a
-// redirect to plain HTTP, end the exchange before the credentials leave.
+// redirect to plain HTTP, end the exchange before the credentials leave. A certificate for
+// another name stands here for the failures the exchange treats alike; an issuer nobody trusts,
+// a failure of its own, is the end-to-end test's.
 TEST_F(ServerTest, TlsOnlyWithAVerifiedServer) {
     const ResultCode kUnverified = Failure | IdentityUnverified;
+    // Each with the certificate for localhost.
     const struct {
-        const char* certificate;
         const char* host;
         const char* fault;
         ResultCode check, signIn, refresh;
     } rows[] = {
-        {"localhost", "localhost", "none", Success, Success, Success},
-        {"untrusted", "localhost", "none", kUnverified, kUnverified, kUnverified},
-        {"otherhost", "localhost", "none", kUnverified, kUnverified, kUnverified},
+        {"localhost", "none", Success, Success, Success},
         // The certificate names localhost, not the address.
-        {"localhost", "127.0.0.1", "none", kUnverified, kUnverified, kUnverified},
+        {"127.0.0.1", "none", kUnverified, kUnverified, kUnverified},
         // Wine's WinINet never follows a redirect from https to http; Windows' would, but for
         // the program's flag. Without a token the refresh meets the server's error instead.
-        {"localhost", "localhost", "redirect", Success, 0, Failure | ServerError},
+        {"localhost", "redirect", Success, 0, Failure | ServerError},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.certificate) + " as " + row.host + ", fault " + row.fault);
+        SCOPED_TRACE(std::string(row.host) + ", fault " + row.fault);
         ResetAll();
-        const int port = StartTlsListener(row.certificate);
+        const int port = StartTlsListener("localhost");
         ASSERT_NE(0, port);
         ASSERT_TRUE(ControlServer(std::string("fault?script=any&mode=") + row.fault + "&to=http://127.0.0.1:" +
                                   TestServerPortText() + "/auth-tray.php"));
@@ -263,10 +254,8 @@ TEST_F(ServerTest, BasicCredentialsInTheFormTheServerTakes) {
         const char* typo = nullptr;
         const char* fault = "none";
     } rows[] = {
-        {"utf-8", ascii, Success, {"-", ascii}, Success},
-        {"utf-8", latin, Success, {"-", latin}, Success},
-        {"utf-8", beyond, Success, {"-", beyond}, Success},
-        {"codepage", ascii, Success, {"-", ascii}, Success},
+        // A server that reads UTF-8 takes it at once: the typo's last sign-in and the limits'
+        // rows; the end-to-end sign-in sends text beyond the code page so.
         {"codepage", latin, Success, {"-", latin, "j\xFCrgen@pagewren.test:Gr\xFC\xDF" "e-Se\xF1or"}, Success},
         // Code page 1252 has no "\xC5\x82" nor Chinese: no second form to try.
         {"codepage", beyond, Failure | SignInRefused, {"-", beyond}, Failure | CredentialsRejected},
@@ -326,9 +315,11 @@ TEST_F(ServerTest, OperationsOnTwoThreadsNeverOverlap) {
     EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, threads, TRUE, 60000));
     for (HANDLE thread : threads) CloseHandle(thread);
     for (ResultCode result : results) EXPECT_EQ(Success, result);
-    // The first meets the challenge, the second sends the credentials at once.
-    EXPECT_EQ(3u, ServerLog().size());
-    EXPECT_EQ(1, ServerConcurrency());
+    // The most service requests that were in progress at once. That the second sign-in sends
+    // the credentials at once is the Basic table's, whose refresh after a sign-in is one request.
+    std::string concurrency;
+    EXPECT_TRUE(ControlServer("concurrency", &concurrency));
+    EXPECT_EQ("1\n", concurrency);
 }
 
 }  // namespace

@@ -13,17 +13,6 @@
 const char kProxyUser[] = "proxy-user";
 const char kProxyPassword[] = "proxy-secret";
 
-// A squid that lets through only requests signed in as the proxy user, and logs their headers.
-inline const std::string& ProxyConfig() {
-    static const std::string config =
-        "http_port 127.0.0.1:@PORT@\npid_filename none\naccess_log stdio:@DIR@/access.log\n"
-        "cache_log @DIR@/cache.log\ncache_store_log none\ncache deny all\nvisible_hostname pagewren-test\n"
-        "shutdown_lifetime 0 seconds\nlog_mime_hdrs on\nauth_param basic program /usr/lib/squid/basic_ncsa_auth @DIR@/passwd\n"
-        "auth_param basic realm pagewren-test\nacl signed proxy_auth REQUIRED\nhttp_access allow signed\n"
-        "http_access deny all\n";
-    return config;
-}
-
 // Sets a value of the Internet settings key or of its subkey to bytes, or deletes it for none.
 inline bool SetInternetSetting(const char* subkey, const char* name, DWORD type, const std::string* bytes) {
     HKEY key = nullptr;
@@ -66,17 +55,24 @@ inline bool UseProxyScript(const std::string& script, int port) {
     return SetInternetSetting("\\Connections", "DefaultConnectionSettings", REG_BINARY, script.empty() ? nullptr : &blob);
 }
 
-// Starts the squid and makes it this prefix's proxy; its port, or 0.
+// Starts a squid that lets through only requests signed in as the proxy user, and logs their
+// headers, and makes it this prefix's proxy; its port, or 0.
 inline int StartProxy() {
+    const std::string config =
+        "http_port 127.0.0.1:@PORT@\npid_filename none\naccess_log stdio:@DIR@/access.log\n"
+        "cache_log @DIR@/cache.log\ncache_store_log none\ncache deny all\nvisible_hostname pagewren-test\n"
+        "shutdown_lifetime 0 seconds\nlog_mime_hdrs on\nauth_param basic program /usr/lib/squid/basic_ncsa_auth @DIR@/passwd\n"
+        "auth_param basic realm pagewren-test\nacl signed proxy_auth REQUIRED\nhttp_access allow signed\n"
+        "http_access deny all\n";
     std::string port;
     if (!ControlServer("proxy?user=" + std::string(kProxyUser) + "&password=" + kProxyPassword +
-                       "&config=" + HexBytes(ProxyConfig(), "%"), &port))
+                       "&config=" + HexBytes(config, "%"), &port))
         return 0;
     return UseProxy(atoi(port.c_str())) ? atoi(port.c_str()) : 0;
 }
 
-// "Pagewren proxy:127.0.0.1:port", the target the program keeps the proxy's credentials under.
-inline std::string ProxyTarget(int port, const char* host = "127.0.0.1") {
+// "Pagewren proxy:host:port", the target the program keeps the proxy's credentials under.
+inline std::string ProxyTarget(int port, const char* host) {
     return std::string("Pagewren proxy:") + host + ":" + std::to_string(port);
 }
 

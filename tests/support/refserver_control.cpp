@@ -71,11 +71,6 @@ bool FaultMetSince(size_t logBefore, const std::string& mode) {
     return false;
 }
 
-int ServerConcurrency() {
-    std::string text;
-    return ControlServer("concurrency", &text) ? atoi(text.c_str()) : -1;
-}
-
 int StartTlsListener(const char* certificateName) {
     std::string port;
     return ControlServer(std::string("listen?port=0&tls=") + certificateName, &port) ? atoi(port.c_str()) : 0;

@@ -37,9 +37,6 @@ std::vector<LoggedRequest> ServerLog();
 // whose name begins mode (as "slow" begins "slow&seconds=1").
 bool FaultMetSince(size_t logBefore, const std::string& mode = "");
 
-// The most service requests that were in progress at once since the last reset.
-int ServerConcurrency();
-
 // Has the server also listen, in TLS with the test certificate pair certificateName
 // ("localhost", "otherhost" or "untrusted"), on a free loopback port; the port, or 0. The
 // test prefix trusts the authority of the first two.
