@@ -99,10 +99,6 @@ bool ProgramTest::WaitForTrayTip(const char* tip) {
 
 HWND ProgramTest::FindMessageBox() { return FindProgramDialog(program, "Pagewren", 0xFFFF); }
 
-void ProgramTest::DoubleClickTrayIcon() {
-    PostTrayEvent(FindMainWindow(), WM_LBUTTONDBLCLK);
-}
-
 bool Responsive(HWND window) {
     DWORD_PTR ignored = 0;
     return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored) != 0;

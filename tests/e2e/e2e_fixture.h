@@ -44,8 +44,6 @@ struct ProgramTest : ::testing::Test {
     bool WaitForTrayTip(const char* tip);
     // The program's message box, or null.
     HWND FindMessageBox();
-    // Double-clicks the tray icon, as a user starts a sign-in when not signed in.
-    void DoubleClickTrayIcon();
 
     ProgramRun program;
 };

@@ -92,7 +92,7 @@ TEST_F(OutageTest, DrippedAnswerEndsAtTheDeadlineAndTheNextSignInWorks) {
     ASSERT_TRUE(WaitForTrayTip(kError));
 
     ASSERT_TRUE(ControlServer("fault?script=auth-tray.php&mode=none") && ControlServer("release"));
-    DoubleClickTrayIcon();
+    PostTrayEvent(FindMainWindow(), WM_LBUTTONDBLCLK);
     ASSERT_TRUE(WaitUntil([&] { return (dialog = FindProgramDialog(program, "Pagewren", IDC_EMAIL)) != nullptr; },
                           kStepTimeoutMs));
     PressEnter(dialog, IDC_PASSWORD);
