@@ -23,12 +23,6 @@
 
 namespace {
 
-std::vector<std::string> BoxTexts() {
-    std::vector<std::string> texts;
-    for (const BoxShown& box : g_fake.boxes) texts.push_back(box.text);
-    return texts;
-}
-
 std::vector<std::string> OneOrNone(const char* text) {
     return text ? std::vector<std::string>{text} : std::vector<std::string>();
 }
@@ -93,12 +87,12 @@ TEST_F(ControllerTest, EachOutcomeIsToldInItsWordsWithTheTimerItLeaves) {
         SetSessionInterval(row.intervalMs);
         if (row.startSucceeds) Answer(row.kind, row.code);
         const bool background = row.kind == Refresh;
-        EXPECT_EQ(OneOrNone(background ? nullptr : row.told), BoxTexts());
+        EXPECT_EQ(OneOrNone(background ? nullptr : row.told), g_fake.boxes);
         EXPECT_EQ(OneOrNone(background ? row.told : nullptr), g_fake.notifications);
         EXPECT_EQ(row.tip ? row.tip : "Pagewren - " + std::string(row.told).substr(0, 20),
-                  LastTrayTip().substr(0, row.tip ? std::string::npos : 31));
+                  g_fake.tip.substr(0, row.tip ? std::string::npos : 31));
         EXPECT_EQ(row.timerPeriod ? std::vector<UINT>{row.timerPeriod} : std::vector<UINT>{}, g_fake.timersSet);
-        EXPECT_EQ(row.timerPeriod != 0, g_fake.armed.count(IDT_REFRESH) == 1);
+        EXPECT_EQ(row.timerPeriod != 0, g_fake.due.count(IDT_REFRESH) == 1);
     }
 }
 
@@ -118,7 +112,7 @@ TEST_F(ControllerTest, OutagesAreRiddenOutOnTheBackOffWithinTheBudget) {
     for (UINT wait : {5000u, 10000u, 20000u, 40000u, 60000u, 60000u}) {
         Answer(Refresh, 0);
         EXPECT_EQ(wait, g_fake.retriesSet.back());
-        EXPECT_EQ(kReconnecting, LastTrayTip());
+        EXPECT_EQ(kReconnecting, g_fake.tip);
         OnRetryTick();
     }
     // Half a minute before the end, the next retry comes at the end rather than a minute later.
@@ -146,7 +140,7 @@ TEST_F(ControllerTest, OutagesAreRiddenOutOnTheBackOffWithinTheBudget) {
     OnWakeUp();
     EXPECT_EQ(started, g_fake.started.size());
     EXPECT_EQ(OneOrNone(kReconnectingNotice), g_fake.notifications);
-    EXPECT_EQ(kReconnecting, LastTrayTip());
+    EXPECT_EQ(kReconnecting, g_fake.tip);
     g_fake.tick += g_fake.retriesSet.back();
     OnRetryTick();
     ASSERT_EQ(started + 1, g_fake.started.size());
@@ -179,7 +173,7 @@ TEST_F(ControllerTest, SignInAtStartSendsTheKeptPasswordOnce) {
         EXPECT_EQ(row.dialogs, g_fake.dialogParams);
         EXPECT_EQ(row.signIns, std::count(g_fake.started.begin(), g_fake.started.end(), SignIn));
         EXPECT_TRUE(g_fake.boxes.empty() && g_fake.notifications.empty());
-        EXPECT_EQ(row.tip, LastTrayTip());
+        EXPECT_EQ(row.tip, g_fake.tip);
     }
 }
 
@@ -192,7 +186,7 @@ TEST_F(ControllerTest, ServerErrorDescriptionTooLongForTheBoxIsCutBetweenCharact
         StoreErrorDescription(g_session, (shown + u8"𝄞" + std::string(20, 'd')).c_str());
     }
     ReportResult(514, Audience::User);
-    EXPECT_EQ(OneOrNone((prefix + shown).c_str()), BoxTexts());
+    EXPECT_EQ(OneOrNone((prefix + shown).c_str()), g_fake.boxes);
 }
 
 // The end-to-end tests read each state's tooltip; here the icons.
@@ -215,7 +209,7 @@ TEST_F(ControllerTest, TrayLookOfEachStateAndItsRemoval) {
     g_app.state = SignedIn;
     AddTrayIcon();
     EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_SETVERSION}), g_fake.trayOperations);
-    EXPECT_EQ(kSignedIn, LastTrayTip());
+    EXPECT_EQ(kSignedIn, g_fake.tip);
 
     HICON icon = g_app.signedInIcon;
     RemoveTrayIcon();
@@ -241,7 +235,7 @@ void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 int WINAPI RealMessageBoxClosedSoon(HWND owner, LPCWSTR text, LPCWSTR caption, UINT flags) {
-    RecordBox(text, flags);
+    RecordBox(text);
     // Posted before the box opens, so the box's own loop is the one that takes them.
     EXPECT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_APP_WORKER_RESULT, MAKEWPARAM(CheckServer, g_app.generation), 1));
     EXPECT_NE(0u, SetTimer(NULL, 0, 100, CloseMessageBox));

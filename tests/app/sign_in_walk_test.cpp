@@ -134,7 +134,7 @@ struct Walk {
     }
 
     bool SomethingPending() {
-        if (!g_fake.armed.empty()) return true;
+        if (!g_fake.due.empty()) return true;
         for (const Worker& worker : pending)
             if (worker.started.generation == g_app.generation) return true;
         return false;
@@ -226,8 +226,8 @@ struct Walk {
         }
         // A failure is never told by nothing: a notification the shell refused comes as a box.
         for (size_t i = noticesBefore; !g_fake.notificationSucceeds && i < g_fake.notifications.size(); ++i) {
-            const auto told = [&](const BoxShown& box) { return box.text == g_fake.notifications[i]; };
-            if (!g_fake.notifications[i].empty() && std::none_of(g_fake.boxes.begin() + boxesBefore, g_fake.boxes.end(), told))
+            const std::string& notice = g_fake.notifications[i];
+            if (!notice.empty() && std::count(g_fake.boxes.begin() + boxesBefore, g_fake.boxes.end(), notice) == 0)
                 Break("a refused notification was told by nothing");
         }
         // R5: an outage or a page that is no answer is ridden out, never a final error.
@@ -239,7 +239,7 @@ struct Walk {
 
     void CheckState() {
         phasesSeen.insert(static_cast<int>(g_app.phase));
-        const bool timers = !g_fake.armed.empty();
+        const bool timers = !g_fake.due.empty();
         // R1: nothing outlives the session.
         if (g_app.state == NotSignedIn && timers) Break("R1: a timer armed while not signed in");
         // R7: one worker of a kind at a time.
