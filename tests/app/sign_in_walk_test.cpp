@@ -47,8 +47,8 @@ enum Spell { Normal, Down, Slow, Portal, SpellCount };
 const ResultCode kSpellResults[SpellCount][RequestKindSlots] = {
     {},
     {0, kNoConnection, kNoConnection, kNoConnection},
-    // Each answer comes after the read time-out, the check's too; the password went out.
-    {0, kNoConnection, kSentUnanswered, kSentUnanswered},
+    // The check's challenge comes at once, each answer to the password after the read time-out.
+    {0, Success, kSentUnanswered, kSentUnanswered},
     // A captive portal's page answers every address.
     {0, Success, 0, 0},
 };
