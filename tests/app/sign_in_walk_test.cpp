@@ -258,7 +258,7 @@ struct Walk {
         const MenuShown& menu = g_fake.menus.back();
         if (waitsForUser && (!menu.hasSignIn || menu.signInGreyed)) Break("R2: the menu shows no way out");
         const bool session = phase == SignInPhase::SignedIn || phase == SignInPhase::Reconnecting;
-        if (session != (menu.defaultCommand == ID_OPEN_CURRENT_PAGE)) Break("the menu does not show the session");
+        if (menu.defaultCommand != (session ? ID_OPEN_CURRENT_PAGE : ID_SIGN_IN)) Break("the menu's default is wrong");
         // Once signed in again, the notice of the failure goes.
         if (session && g_trayNotice.showing) Break("a notice outlived its failure");
         // The tray shows the phase.
