@@ -12,7 +12,6 @@
 #include "app/report_result.h"
 #include "app/sign_in_flow.h"
 #include "app/tray_icon.h"
-#include "app/tray_notice.h"
 #include "net/session.h"
 #include "res/resource.h"
 #include "storage/scoped_lock.h"
@@ -27,9 +26,8 @@ std::vector<std::string> OneOrNone(const char* text) {
     return text ? std::vector<std::string>{text} : std::vector<std::string>();
 }
 
-// Starts a sign-in and answers its check; the dialog ends with dialogEnd.
-void SignInThroughTheDialog(INT_PTR dialogEnd = IDOK) {
-    g_fake.dialogEnd = dialogEnd;
+// Starts a sign-in and answers its check; the dialog ends as g_fake.dialogEnd says.
+void SignInThroughTheDialog() {
     ASSERT_TRUE(BeginSignIn());
     HandleWorkerResult(MAKEWPARAM(CheckServer, g_app.generation), Success);
 }
