@@ -17,7 +17,7 @@ static std::string Utf8(const wchar_t* text) {
     return utf8;
 }
 
-void RecordBox(LPCWSTR text, UINT flags) { g_fake.boxes.push_back({Utf8(text), flags}); }
+void RecordBox(LPCWSTR text) { g_fake.boxes.push_back(Utf8(text)); }
 
 namespace {
 
@@ -38,9 +38,9 @@ INT_PTR WINAPI FakeDialogBoxParam(HINSTANCE, LPCWSTR name, HWND, DLGPROC, LPARAM
     return g_fake.dialogEnd;
 }
 
-int WINAPI FakeMessageBox(HWND, LPCWSTR text, LPCWSTR caption, UINT flags) {
+int WINAPI FakeMessageBox(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
     EXPECT_STREQ(L"Pagewren", caption);
-    RecordBox(text, flags);
+    RecordBox(text);
     return IDOK;
 }
 
@@ -60,7 +60,6 @@ BOOL WINAPI FakeShellNotifyIcon(DWORD operation, PNOTIFYICONDATAW data) {
 UINT_PTR WINAPI FakeSetTimer(HWND, UINT_PTR id, UINT period, TIMERPROC) {
     EXPECT_TRUE(id == IDT_REFRESH || id == IDT_RETRY) << id;
     (id == IDT_REFRESH ? g_fake.timersSet : g_fake.retriesSet).push_back(period);
-    g_fake.armed.insert(id);
     g_fake.due[id] = g_fake.tick + period;
     return id;
 }
@@ -75,7 +74,6 @@ void WINAPI FakeClock(LPFILETIME now) {
 }
 
 BOOL WINAPI FakeKillTimer(HWND, UINT_PTR id) {
-    g_fake.armed.erase(id);
     g_fake.due.erase(id);
     return TRUE;
 }
@@ -105,8 +103,6 @@ void SetSessionToken(const char* token) {
     ScopedLock hold(g_session.lock);
     StoreToken(g_session, token);
 }
-
-std::string LastTrayTip() { return g_fake.tip; }
 
 void ControllerTest::SetUp() {
     g_fake = FakePlatform();

@@ -8,7 +8,6 @@
 
 #include <functional>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -17,11 +16,6 @@
 #include "app/app_state.h"
 #include "app/platform_calls.h"
 #include "ui/ui_platform_calls.h"
-
-struct BoxShown {
-    std::string text;  // UTF-8
-    UINT flags;
-};
 
 struct MenuShown {
     UINT defaultCommand;
@@ -44,18 +38,18 @@ struct FakePlatform {
     std::vector<LPARAM> dialogParams;
     INT_PTR dialogEnd = IDOK;
     std::function<void()> whileDialogOpen;
-    std::vector<BoxShown> boxes;
+    std::vector<std::string> boxes;  // their texts, UTF-8
     std::vector<NOTIFYICONDATAW> tray;
     std::vector<DWORD> trayOperations;
     BOOL addSucceeds = TRUE;
-    std::string tip;  // UTF-8, as the notifications' texts; "" removes the one showing
-    std::vector<std::string> notifications;
+    std::string tip;  // UTF-8: the tooltip of the last tray call that set one, or "" when none did
+    std::vector<std::string> notifications;  // UTF-8; "" removes the one showing
     BOOL notificationSucceeds = TRUE;
     UINT newestVersion = 4;  // the newest callback layout the shell takes
     std::vector<UINT> timersSet;  // periods of the refresh timer
     std::vector<UINT> retriesSet;  // waits of the retry timer
-    std::set<UINT_PTR> armed;  // the timers set and not killed since
-    std::map<UINT_PTR, DWORD> due;  // when each armed timer fires next, on the tick clock
+    // The timers set and not killed since, and when each fires next on the tick clock.
+    std::map<UINT_PTR, DWORD> due;
     std::vector<MenuShown> menus;
     std::vector<std::string> opened;
     // The clock the controller reads: 100-ns units since 1601 in UTC.
@@ -68,12 +62,10 @@ struct FakePlatform {
 extern FakePlatform g_fake;
 
 // Records a box the way the fake does; for replacements that also show a real one.
-void RecordBox(LPCWSTR text, UINT flags);
+void RecordBox(LPCWSTR text);
 // Stores a token expiry that gives intervalMs at the fake clock's present.
 void SetSessionInterval(int64_t intervalMs);
 void SetSessionToken(const char* token);
-// The tooltip of the last tray call that set one, or "" when there was none.
-std::string LastTrayTip();
 class ControllerTest : public ::testing::Test {
 protected:
     void SetUp() override;
