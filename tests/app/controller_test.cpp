@@ -56,6 +56,8 @@ TEST_F(ControllerTest, EachOutcomeIsToldInItsWordsWithTheTimerItLeaves) {
         UINT timerPeriod;  // 0: no refresh timer left
     } rows[] = {
         {SignIn, Success, 60000, false, kUnknown, kError, 0},
+        // A refused connection, nothing sent; the fault matrix's unreachable sign-ins all sent the password.
+        {SignIn, Failure | ServerUnreachable, 0, true, kConnectFailed, kError, 0},
         {Refresh, Success, 0x80000000LL, true, nullptr, kSignedIn, 0x7FFFFFFF},
         {Refresh, Success, -1, true, kTimestamp, "Pagewren - A timestamp error occured. Please make sure your "
                                                  "system time is correct and then retry.", 0},
