@@ -47,7 +47,6 @@ grep -qx 'Template: Intel;1033' suminfo.txt || fail "the package is not a 32-bit
 # Word count bit 8: the package needs no administrator rights.
 source_flags=$(sed -n 's/^Source: \([0-9]*\).*/\1/p' suminfo.txt)
 [ $((source_flags & 8)) -eq 8 ] || fail "the package asks for elevation (word count $source_flags)"
-msiinfo export "$msi" Property | tr -d "\r" | grep -qx "ProductVersion	$version" || fail "the package's version is not $version"
 mkdir extracted && (cd extracted && msiextract "../$msi" >/dev/null)
 packaged=$(find extracted -name Pagewren.exe)
 cmp -s "$packaged" win32/Pagewren/Pagewren.exe || fail "the package does not hold the win32 zip's program"
