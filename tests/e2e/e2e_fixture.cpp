@@ -25,7 +25,7 @@ const std::map<std::string, std::vector<std::string>> kRoadEvents = {
     {"DialogRefusesThenTextBeyondTheCodePageReachesTheServerTheNextStartAndTheBoxWhole",
      {u8"box 119 shown: An error occured on the server. Wartung bis 12 Uhr – später erneut (Łódź) 密码",
       "e-mail address not set", "/auth-tray.php: refused, status 401", "settings saved: file written"}},
-    {"WakeUpRefreshesAtOnceAndAnOutageIsRiddenOutQuietly",
+    {"StartedBeforeTheServerThenWokenUpAndThroughAnOutageTheProgramShowsNoBox",
      {"main wake-up", ": not sent, status 0, error 12029 ERROR_INTERNET_CANNOT_CONNECT",
       "retry 1 of refresh in 5000 ms", "refresh result: 1"}},
     {"SessionIsKeptOnTheServersClockSignedInAgainWhenDroppedAndAtTheNextStart",
