@@ -87,7 +87,15 @@ std::string ProgramTest::ConfigText(int port, const char* user, const char* encr
 }
 
 HWND ProgramTest::LaunchAndWaitForSignIn(const char* pathVariable) {
-    if (!LaunchProgram(&program, pathVariable)) return nullptr;
+    return LaunchProgram(&program, pathVariable) ? WaitForSignInDialog() : nullptr;
+}
+
+HWND ProgramTest::LaunchWithDemoAccount(const char* pathVariable) {
+    EXPECT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, kDemoPasswordOldForm)));
+    return LaunchAndWaitForSignIn(pathVariable);
+}
+
+HWND ProgramTest::WaitForSignInDialog() {
     HWND dialog = nullptr;
     (void)WaitUntil([&] { return (dialog = FindProgramDialog(program, "Pagewren", 1010)) != nullptr; }, kStepTimeoutMs);
     return dialog;

@@ -40,6 +40,10 @@ struct ProgramTest : ::testing::Test {
     static std::string ConfigText(int port, const char* user = nullptr, const char* encryptedPassword = nullptr);
     // Starts the program (path from the environment variable) and waits for its sign-in dialog.
     HWND LaunchAndWaitForSignIn(const char* pathVariable = "PAGEWREN_EXE");
+    // The same with the demo account remembered in the configuration file.
+    HWND LaunchWithDemoAccount(const char* pathVariable = "PAGEWREN_EXE");
+    // Waits for the program's sign-in dialog; it, or null.
+    HWND WaitForSignInDialog();
     // Waits until the tray tooltip reads tip.
     bool WaitForTrayTip(const char* tip);
     // The program's message box, or null.

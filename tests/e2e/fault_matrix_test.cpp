@@ -93,8 +93,7 @@ struct FaultMatrixTest : ProgramTest {
 };
 
 TEST_F(FaultMatrixTest, EveryFaultOnEveryExchangeLeavesTheProgramWhole) {
-    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, kDemoPasswordOldForm)));
-    HWND dialog = LaunchAndWaitForSignIn();
+    HWND dialog = LaunchWithDemoAccount();
     ASSERT_NE(nullptr, dialog);
     PressEnter(dialog, IDC_PASSWORD);
     ASSERT_TRUE(WaitForTrayTip(kSignedIn));

@@ -29,12 +29,6 @@ struct OutageTest : ProgramTest {
     static void WaitForServerBack() {
         ASSERT_TRUE(WaitUntil([] { return ControlServer("log"); }, kStepTimeoutMs));
     }
-    // Starts the program (path from the environment variable) with the demo account remembered;
-    // its sign-in dialog, or null.
-    HWND LaunchWithDemoAccount(const char* pathVariable = "PAGEWREN_EXE") {
-        EXPECT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, kDemoPasswordOldForm)));
-        return LaunchAndWaitForSignIn(pathVariable);
-    }
 };
 
 // Started before the server, the program tells the error quietly, retries the check and opens
@@ -82,8 +76,7 @@ TEST_F(OutageTest, DrippedAnswerEndsAtTheDeadlineAndTheNextSignInWorks) {
 
     ASSERT_TRUE(ControlServer("fault?script=auth-tray.php&mode=none") && ControlServer("release"));
     PostTrayEvent(FindMainWindow(), WM_LBUTTONDBLCLK);
-    ASSERT_TRUE(WaitUntil([&] { return (dialog = FindProgramDialog(program, "Pagewren", IDC_EMAIL)) != nullptr; },
-                          kStepTimeoutMs));
+    ASSERT_NE(nullptr, dialog = WaitForSignInDialog());
     PressEnter(dialog, IDC_PASSWORD);
     EXPECT_TRUE(WaitForTrayTip(kSignedIn));
 }

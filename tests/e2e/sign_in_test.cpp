@@ -57,8 +57,7 @@ std::vector<std::string> FilesHolding(const std::string& texts) {
 
 TEST_F(ProgramTest, SignsInThroughThePrefilledDialogAndRefreshesLeavingNoTokenOnDisk) {
     ASSERT_TRUE(ControlServer("lifetime?seconds=303"));
-    ASSERT_TRUE(WriteUserConfig(ConfigText(TestServerPort(), kDemoEmail, kDemoPasswordOldForm)));
-    HWND dialog = LaunchAndWaitForSignIn();
+    HWND dialog = LaunchWithDemoAccount();
     ASSERT_NE(nullptr, dialog);
     // Wine hands a password field's text to another process; Windows would not.
     EXPECT_EQ(std::string(kDemoEmail) + kDemoPassword, ControlText(dialog, IDC_EMAIL) + ControlText(dialog, IDC_PASSWORD));
@@ -135,7 +134,6 @@ TEST_F(ProgramTest, DialogRefusesThenTextBeyondTheCodePageReachesTheServerTheNex
     ASSERT_TRUE(WaitUntil([&] { return ControlText(dialog, IDC_ERROR_LABEL) == "An e-mail address is required"; },
                           kStepTimeoutMs));
     EXPECT_EQ(requestsBefore, ServerLog().size()) << "an empty e-mail address must not reach the server";
-    EXPECT_EQ(kSigningIn, CurrentTrayTip());
 
     SetControlText(dialog, IDC_EMAIL, email.c_str());
     SetControlText(dialog, IDC_PASSWORD, password.c_str());
@@ -248,15 +246,12 @@ TEST_F(ProgramTest, SignsInBehindAProxyThatAsksAndKeepsItsCredentials) {
     (void)SendMessageA(GetDlgItem(prompt, 104), BM_SETCHECK, BST_CHECKED, 0);
     (void)PostMessageA(prompt, WM_COMMAND, IDOK, 0);
     for (int start = 0; start < 2; ++start) {
-        HWND dialog = nullptr;
-        ASSERT_TRUE(WaitUntil([&] { return (dialog = FindProgramDialog(program, "Pagewren", 1010)) != nullptr; }, kStepTimeoutMs));
+        HWND dialog = start == 0 ? WaitForSignInDialog() : LaunchAndWaitForSignIn();
+        ASSERT_NE(nullptr, dialog);
         PressEnter(dialog, IDC_PASSWORD);
         ASSERT_TRUE(WaitForTrayTip(kSignedIn));
         EXPECT_EQ(std::string(kProxyUser) + "/" + kProxyPassword, KeptCredential(ProxyTarget(proxy.port, "localhost")));
         StopProgram(program);
-        if (start == 0) {
-            ASSERT_TRUE(LaunchProgram(&program));
-        }
     }
     // Asked once at the first start; the requests of both passed signed in as the proxy user.
     const std::string log = SupportLog();
