@@ -218,6 +218,15 @@ void SignInAgain(const char* cause) {
     SendByItself(SignIn);
 }
 
+// Refreshes the session on the program's own account, or signs in again once its token ran out.
+void RefreshByItself() {
+    if (SessionLapsed()) {
+        SignInAgain("session lapsed");
+    } else {
+        SendByItself(Refresh);
+    }
+}
+
 // Sets the refresh timer to interval ms (positive), cut to the longest period the timer takes.
 bool SetRefreshTimer(int64_t interval) {
     UINT period = interval > MaxTimerPeriodMs ? UINT(MaxTimerPeriodMs) : static_cast<UINT>(interval);
@@ -382,12 +391,7 @@ void RetryNow() {
         if (!Running(SignIn)) SendByItself(SignIn);
         break;
     case Phase::Reconnecting:
-        if (Running(Refresh)) break;
-        if (SessionLapsed()) {
-            SignInAgain("session lapsed");
-        } else {
-            SendByItself(Refresh);
-        }
+        if (!Running(Refresh)) RefreshByItself();
         break;
     default:
         break;
@@ -402,12 +406,8 @@ void AnswerProxy() {
     switch (g_app.proxyMetIn) {
     case Phase::SignedIn:
     case Phase::Reconnecting:
-        if (SessionLapsed()) {
-            SignInAgain("session lapsed");
-            break;
-        }
-        Show(Phase::SignedIn, SignedIn, "proxy answered");
-        SendByItself(Refresh);
+        if (!SessionLapsed()) Show(Phase::SignedIn, SignedIn, "proxy answered");
+        RefreshByItself();
         break;
     case Phase::SigningInByItself:
         Show(Phase::SigningInByItself, SigningIn, "proxy answered");
@@ -499,12 +499,7 @@ void OnWakeUp() {
         OnNetworkChange();
         return;
     }
-    if (g_app.phase != Phase::SignedIn || Running(Refresh)) return;
-    if (SessionLapsed()) {
-        SignInAgain("session lapsed");
-    } else {
-        SendByItself(Refresh);
-    }
+    if (g_app.phase == Phase::SignedIn && !Running(Refresh)) RefreshByItself();
 }
 
 void OnClockChanged() {
